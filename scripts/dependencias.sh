@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing need,
+# asking apt-get only for those that are missing. Also generates the Spanish
+# locale the tests use.
+set -euo pipefail
+
+paquetes=(
+  cmake ninja-build g++ pkg-config
+  nlohmann-json3-dev libcurl4-openssl-dev
+  libgtest-dev
+  clang libclang-rt-14-dev
+  locales
+)
+
+faltan=()
+for p in "${paquetes[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || faltan+=("$p")
+done
+
+como_root=()
+[ "$(id -u)" -eq 0 ] || como_root=(sudo)
+
+if [ ${#faltan[@]} -gt 0 ]; then
+  echo "Instalando: ${faltan[*]}"
+  "${como_root[@]}" apt-get update -q
+  DEBIAN_FRONTEND=noninteractive "${como_root[@]}" apt-get install -y -q --no-install-recommends "${faltan[@]}"
+fi
+
+if ! locale -a 2>/dev/null | grep -qi '^es_ES\.utf-\?8$'; then
+  "${como_root[@]}" sed -i 's/^# *\(es_ES.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^es_ES.UTF-8 UTF-8' /etc/locale.gen || echo 'es_ES.UTF-8 UTF-8' | "${como_root[@]}" tee -a /etc/locale.gen >/dev/null
+  "${como_root[@]}" locale-gen >/dev/null
+fi

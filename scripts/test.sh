@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs the whole test suite; exits non-zero on any failure.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+raiz=$(pwd)
+
+scripts/dependencias.sh
+scripts/compilar.sh
+
+# Each run gets its own home and XDG folders, so nothing of the user's (or of
+# an earlier run) is read or written.
+aislado=$(mktemp -d)
+trap 'rm -rf "$aislado"' EXIT
+mkdir -p "$aislado"/{home,config,data,cache,runtime}
+chmod 700 "$aislado/runtime"
+export HOME="$aislado/home" XDG_CONFIG_HOME="$aislado/config" XDG_DATA_HOME="$aislado/data"
+export XDG_CACHE_HOME="$aislado/cache" XDG_RUNTIME_DIR="$aislado/runtime"
+unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY || true
+
+ctest --test-dir build --output-on-failure -j "$(nproc)"
+
+# The parsers of outside bytes under libFuzzer with ASan and UBSan.
+CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DSORVENIA_FUZZ=ON -DSORVENIA_WERROR=ON >/dev/null
+cmake --build build/fuzz
+ctest --test-dir build/fuzz --output-on-failure -j "$(nproc)"
+cd "$raiz"

@@ -1,0 +1,53 @@
+#pragma once
+// A stand-in HTTP/1.1 server on 127.0.0.1 for tests: one request per
+// connection, answered by a function the test sets, every request recorded.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace sorvenia::prueba {
+
+struct PeticionHTTP {
+    std::string metodo;
+    std::string ruta;
+    std::map<std::string, std::string> cabeceras;  // names in lower case
+    std::string cuerpo;
+};
+
+class ServidorHTTPPrueba {
+public:
+    // Given a request, the raw bytes to send back (status line and all).
+    using Respondedor = std::function<std::string(const PeticionHTTP&)>;
+
+    explicit ServidorHTTPPrueba(Respondedor respondedor);
+    ~ServidorHTTPPrueba();
+    ServidorHTTPPrueba(const ServidorHTTPPrueba&) = delete;
+    ServidorHTTPPrueba& operator=(const ServidorHTTPPrueba&) = delete;
+
+    std::uint16_t puerto() const { return puerto_; }
+    std::vector<PeticionHTTP> peticiones() const;
+
+    // A well-formed answer with the given status and body.
+    static std::string respuesta(int status, const std::string& cuerpo = "",
+                                 const std::string& tipo = "application/json");
+
+private:
+    void servir();
+    void atender(int conexion);
+
+    Respondedor respondedor_;
+    int escucha_ = -1;
+    std::uint16_t puerto_ = 0;
+    std::atomic<bool> parar_{false};
+    mutable std::mutex mutex_;
+    std::vector<PeticionHTTP> peticiones_;
+    std::thread hilo_;
+};
+
+}  // namespace sorvenia::prueba
