@@ -259,7 +259,10 @@ struct Espera {
             if (hecho) return false;
             hecho = true;
             error = e;
-            if (!e) valor.emplace(std::forward<A>(v)...);
+            // Failures pass no value, so T need not be default-constructible.
+            if constexpr (sizeof...(A) > 0) {
+                if (!e) valor.emplace(std::forward<A>(v)...);
+            }
         }
         auto hh = h;
         enPrincipal([hh] { hh.resume(); });
