@@ -1,5 +1,7 @@
 #include "interruptores.h"
 
+#include <sys/stat.h>
+
 #include <charconv>
 
 #include <nlohmann/json.hpp>
@@ -48,16 +50,22 @@ bool Interruptores::colgarDesdeOrden(const std::string& texto) {
     return true;
 }
 
+// What tells one version of the file from the next: a rewrite within the
+// same clock tick keeps the time, not the inode or the size.
+std::string huella(const std::filesystem::path& ruta) {
+    struct stat datos {};
+    if (stat(ruta.c_str(), &datos) != 0) return "";
+    return std::to_string(datos.st_ino) + ":" + std::to_string(datos.st_size) + ":" + std::to_string(datos.st_ctim.tv_sec) +
+           "." + std::to_string(datos.st_ctim.tv_nsec);
+}
+
 void Interruptores::releer() {
-    std::error_code error;
-    const auto cuando = std::filesystem::last_write_time(fichero_, error);
-    const bool hay = !error;
-    if (hay == habiaFichero_ && (!hay || cuando == visto_)) return;
-    habiaFichero_ = hay;
-    visto_ = cuando;
+    const std::string ahora = huella(fichero_);
+    if (ahora == visto_) return;
+    visto_ = ahora;
     deFichero_.clear();
     usos_.clear();  // a changed file starts its counts again
-    if (!hay) return;
+    if (ahora.empty()) return;
     const auto j = nlohmann::json::parse(leerFichero(fichero_).value_or(""), nullptr, false);
     if (!j.is_object()) return;
     for (const auto& [accion, valor] : j.items())

@@ -39,8 +39,7 @@ private:
     std::map<std::string, Interruptor> deOrden_;
     std::map<std::string, Interruptor> deFichero_;
     std::map<std::string, int> usos_;
-    std::filesystem::file_time_type visto_{};
-    bool habiaFichero_ = false;
+    std::string visto_;  // inode, size and change time of the file last read; empty: none
     std::mutex mutex_;
 };
 

@@ -136,6 +136,9 @@ struct CuentaLocal::Impl {
 CuentaLocal::CuentaLocal(const std::filesystem::path& datos) : impl_(std::make_unique<Impl>(datos)) {
     auto manejador = [this](const httplib::Request& req, httplib::Response& res) { impl_->manejar(req, res); };
     impl_->servidor.set_payload_max_length(cuerpoMaximo);
+    // One request per connection: an idle kept-alive connection would hold
+    // a worker, and stopping would wait for it.
+    impl_->servidor.set_keep_alive_max_count(1);
     impl_->servidor.Get(".*", manejador);
     impl_->servidor.Post(".*", manejador);
     impl_->servidor.Put(".*", manejador);
