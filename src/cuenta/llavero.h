@@ -34,7 +34,7 @@ public:
     static std::optional<std::string> leer(const std::string& cuenta);
     // Replaces whatever was stored under `cuenta`. False when the store
     // refused: then the earlier secret is still there, unchanged.
-    [[nodiscard]] static bool guardar(const std::string& valor, const std::string& cuenta);
+    static bool guardar(const std::string& valor, const std::string& cuenta);
     // Removes the item if there is one; a failure is ignored.
     static void borrar(const std::string& cuenta);
 
