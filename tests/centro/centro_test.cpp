@@ -138,7 +138,7 @@ TEST(Centro, ArrancaYElPuenteLoEncuentra) {
         puente.join();
         fin = true;
     });
-    ASSERT_TRUE(bombearHasta([&] { return fin; }));
+    ASSERT_TRUE(bombearHasta([&] { return fin.load(); }));
     vigia.join();
 
     std::istringstream lineas(salida.salida);
