@@ -11,6 +11,7 @@ paquetes=(
   libglib2.0-dev libgtk-4-dev libwebkitgtk-6.0-dev libsecret-1-dev
   gnome-keyring dbus dbus-x11 xvfb xauth
   libgtest-dev
+  libicu-dev
   clang libclang-rt-14-dev
   locales
 )
