@@ -31,7 +31,7 @@ const std::array<std::string, 8> cabeceras = {
     "",
 };
 
-void comprobar(const RespuestaHTTP& r) {
+void comprobar(const RespuestaEndpoint& r) {
     static const std::array<std::string_view, 8> estados = {
         "200 OK", "202 Accepted", "400 Bad Request", "403 Forbidden", "404 Not Found", "405 Method Not Allowed",
         "421 Misdirected Request", "413 Payload Too Large"};
@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* datos, std::size_t tam
     if (tamano == 0) return 0;
     const std::string_view cuerpo(reinterpret_cast<const char*>(datos) + 1, tamano - 1);
     const auto decision = decidir(cabeceras[datos[0] % cabeceras.size()], cuerpo, token, instruccionesIniciales);
-    if (const auto* r = std::get_if<RespuestaHTTP>(&decision)) comprobar(*r);
+    if (const auto* r = std::get_if<RespuestaEndpoint>(&decision)) comprobar(*r);
     if (const auto* i = std::get_if<Inicializar>(&decision)) comprobar(i->respuesta);
     if (const auto* l = std::get_if<LlamarHerramienta>(&decision)) {
         if (!l->peticion.argumentos.is_object()) __builtin_trap();

@@ -9,14 +9,12 @@
 #include "centro/arranque_centro.h"
 #include "centro/manejador_tarea.h"
 #include "centro/modo_agente.h"
+#include "centro/trabajos.h"
 #include "comun/conexion_tarvel.h"
+#include "editor/editor_modelo.h"
 
 namespace sorvenia {
 namespace {
-
-nlohmann::json itemError(std::string_view texto) {
-    return nlohmann::json::array({{{"type", "text"}, {"text", texto}, {"error", true}}});
-}
 
 std::filesystem::path ejecutablePropio() {
     std::error_code error;
@@ -70,18 +68,13 @@ void Centro::instalarPuente() {
     copiarPuente(propio.parent_path() / "tarvel-mcp", ConexionTarvel::puente());
 }
 
-Tarea<nlohmann::json> Centro::ejecutar(std::string, nlohmann::json, std::optional<std::string> clave) {
-    // Until a design can be open in the window, every canvas tool is
-    // answered as the dispatcher answers it with no editor.
-    if (clave)
-        co_return itemError(
-            "El diseño en el que trabajabas ya se ha cerrado en Sorvenia Code. Para aquí y dile al usuario que vuelva "
-            "a abrirlo y te lo pida otra vez.");
-    co_return itemError(
-        "No hay ningún diseño abierto en Sorvenia Code. Usa la herramienta disenos para abrir uno (abrir=id) o crear "
-        "uno (nuevo=nombre).");
+void Centro::alTerminar() {
+    if (const auto abierto = editor.lock()) abierto->cerrar();
+    // A copy: closing takes each model out of the registry. The open editor
+    // is usually among them; a second cerrar does nothing.
+    const auto modelos = Trabajos::compartido().modelos();
+    for (const auto& modelo : modelos) modelo->cerrar();
+    mcp_.parar();
 }
-
-void Centro::alTerminar() { mcp_.parar(); }
 
 }  // namespace sorvenia

@@ -6,7 +6,9 @@
 // outside client's display name.
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
@@ -30,11 +32,19 @@ public:
     // refreshes the two references; later calls start nothing.
     void arrancar(std::weak_ptr<Cuenta> cuenta, std::weak_ptr<Navegacion> nav);
 
-    // The tool-call dispatcher, on the main thread.
+    // The tool-call dispatcher, on the main thread. It answers the design
+    // guides and the design list itself; every canvas tool goes to one
+    // editor: the one of the route key (agents launched from an editor),
+    // or the one open in the window (outside clients, without key). Never
+    // throws: every failure is an item with "error" true.
     Tarea<nlohmann::json> ejecutar(std::string nombre, nlohmann::json argumentos, std::optional<std::string> clave);
 
-    // When the application ends: the open editors are closed and the
-    // listener with them.
+    // The text of one design guide: "agente", "encargo" (also for an empty
+    // topic), or a skill shipped among the resources.
+    static std::string guia(std::string_view tema);
+
+    // When the application ends: the open editor, then every editor the job
+    // registry holds, are closed, and the listener with them.
     void alTerminar();
 
     ServidorMCP& mcp() { return mcp_; }
@@ -48,6 +58,10 @@ private:
     Centro() = default;
     void guardarConexion();
     void instalarPuente();
+    Tarea<nlohmann::json> disenos(nlohmann::json argumentos, std::optional<std::string> clave);
+    Tarea<nlohmann::json> listarDisenos(std::shared_ptr<Cuenta> cuenta);
+    Tarea<nlohmann::json> abrirDiseno(std::shared_ptr<Navegacion> nav, std::string id);
+    Tarea<nlohmann::json> crearDiseno(std::shared_ptr<Navegacion> nav, std::string nombre);
 
     ServidorMCP mcp_;
     std::string clienteExterno_ = "Agente";

@@ -71,7 +71,7 @@ void ConexionMCP::alLeer(const asio::error_code& error, std::size_t cuantos) {
     leer();
 }
 
-void ConexionMCP::enviar(const RespuestaHTTP& respuesta) {
+void ConexionMCP::enviar(const RespuestaEndpoint& respuesta) {
     auto bytes = std::make_shared<const std::string>(respuestaHTTP(respuesta.estado, respuesta.cuerpo));
     asio::post(socket_.get_executor(), [self = shared_from_this(), bytes] { self->escribir(bytes); });
 }

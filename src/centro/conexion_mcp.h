@@ -26,7 +26,7 @@ public:
     void cerrar();   // on the I/O thread; no answer is sent
 
     // From any thread, once per connection.
-    void enviar(const RespuestaHTTP& respuesta);
+    void enviar(const RespuestaEndpoint& respuesta);
     void abandonar();  // close without an answer
 
 private:

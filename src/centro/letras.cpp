@@ -65,4 +65,10 @@ std::string_view primerasLetras(std::string_view utf8, std::size_t cuantas) {
     return utf8.substr(0, corte);
 }
 
+std::string_view ultimasLetras(std::string_view utf8, std::size_t cuantas) {
+    const std::size_t total = contarLetras(utf8);
+    if (total <= cuantas) return utf8;
+    return utf8.substr(primerasLetras(utf8, total - cuantas).size());
+}
+
 }  // namespace sorvenia

@@ -16,4 +16,8 @@ std::size_t contarLetras(std::string_view utf8);
 // clusters, ending on a cluster boundary.
 std::string_view primerasLetras(std::string_view utf8, std::size_t cuantas);
 
+// The shortest suffix of the text that holds the last `cuantas` grapheme
+// clusters (the whole text when it has fewer).
+std::string_view ultimasLetras(std::string_view utf8, std::size_t cuantas);
+
 }  // namespace sorvenia

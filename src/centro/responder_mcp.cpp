@@ -73,7 +73,7 @@ void responder(MotorMCP& motor, std::shared_ptr<ConexionMCP> conexion, PeticionC
         try {
             auto decision = decidir(peticion.cabecera, peticion.cuerpo, motor.token, motor.instrucciones);
             std::visit(Casos{
-                           [&](RespuestaHTTP& r) { conexion->enviar(r); },
+                           [&](RespuestaEndpoint& r) { conexion->enviar(r); },
                            [&](Inicializar& i) { inicializar(motor, conexion, std::move(i)); },
                            [&](LlamarHerramienta& l) { llamar(motor, conexion, std::move(l)); },
                        },

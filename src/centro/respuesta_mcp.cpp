@@ -10,7 +10,7 @@ namespace {
 using Json = nlohmann::json;
 using JsonOrdenado = nlohmann::ordered_json;
 
-RespuestaHTTP sinCuerpo(std::string_view estado) { return {std::string(estado), ""}; }
+RespuestaEndpoint sinCuerpo(std::string_view estado) { return {std::string(estado), ""}; }
 
 bool claveValida(std::string_view clave) {
     if (clave.size() < 8 || clave.size() > 40) return false;
@@ -93,7 +93,7 @@ DecisionMCP inicializar(const Json& id, const Json& params, const std::optional<
         {"serverInfo", {{"name", "sorvenia-tarvel"}, {"version", "1.0"}}},
         {"instructions", std::string(instrucciones)},
     };
-    RespuestaHTTP respuesta = contestarJSON(resultado(id, std::move(r)));
+    RespuestaEndpoint respuesta = contestarJSON(resultado(id, std::move(r)));
     // The application's own agents (with a key) are not outside clients.
     if (clave) return respuesta;
     return Inicializar{textoDe(miembro(miembro(params, "clientInfo"), "name")), std::move(respuesta)};
@@ -150,7 +150,7 @@ DecisionMCP decidir(std::string_view cabecera, std::string_view cuerpo, std::str
     return contestar(*mensaje, std::move(ruta.clave), instrucciones);
 }
 
-RespuestaHTTP contestarJSON(const nlohmann::ordered_json& mensaje) {
+RespuestaEndpoint contestarJSON(const nlohmann::ordered_json& mensaje) {
     try {
         return {"200 OK", mensaje.dump()};
     } catch (const nlohmann::json::exception&) {

@@ -35,10 +35,10 @@ inline constexpr std::size_t letrasConservadas = 43'400;
 inline constexpr std::size_t profundidadMaximaJSON = 256;
 
 // A response of the endpoint; its content type is always application/json.
-struct RespuestaHTTP {
+struct RespuestaEndpoint {
     std::string estado;  // status code and reason phrase, "200 OK"
     std::string cuerpo;  // empty or JSON
-    bool operator==(const RespuestaHTTP&) const = default;
+    bool operator==(const RespuestaEndpoint&) const = default;
 };
 
 // One "tools/call", as the tool handler receives it.
@@ -75,7 +75,7 @@ RutaMCP claveDeRuta(std::string_view ruta, std::string_view token);
 // `cliente`, then send `respuesta`.
 struct Inicializar {
     std::string cliente;
-    RespuestaHTTP respuesta;
+    RespuestaEndpoint respuesta;
 };
 
 // A "tools/call": run the handler, then answer with respuestaDeHerramienta.
@@ -84,7 +84,7 @@ struct LlamarHerramienta {
     PeticionHerramienta peticion;
 };
 
-using DecisionMCP = std::variant<RespuestaHTTP, Inicializar, LlamarHerramienta>;
+using DecisionMCP = std::variant<RespuestaEndpoint, Inicializar, LlamarHerramienta>;
 
 // What to do with a complete request.
 DecisionMCP decidir(std::string_view cabecera, std::string_view cuerpo, std::string_view token,
@@ -93,7 +93,7 @@ DecisionMCP decidir(std::string_view cabecera, std::string_view cuerpo, std::str
 // The answer to a "tools/call" with the id it came with, once the handler
 // has given its items: "isError" from the first item's "error", that key
 // removed from every item, long text items cut.
-RespuestaHTTP respuestaDeHerramienta(const nlohmann::json& id, nlohmann::json items);
+RespuestaEndpoint respuestaDeHerramienta(const nlohmann::json& id, nlohmann::json items);
 
 // A text item whose text is longer than `limiteLetras` letters, cut and
 // followed by a notice; any other item unchanged.
@@ -108,6 +108,6 @@ nlohmann::json itemsDeError(std::string_view texto);
 
 // "200 OK" with the answer serialised compactly; with an empty body when it
 // cannot be serialised (text that is not UTF-8 from a handler).
-RespuestaHTTP contestarJSON(const nlohmann::ordered_json& mensaje);
+RespuestaEndpoint contestarJSON(const nlohmann::ordered_json& mensaje);
 
 }  // namespace sorvenia

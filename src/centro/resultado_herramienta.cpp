@@ -39,7 +39,7 @@ Json acotar(Json item) {
     return item;
 }
 
-RespuestaHTTP respuestaDeHerramienta(const Json& id, Json items) {
+RespuestaEndpoint respuestaDeHerramienta(const Json& id, Json items) {
     const bool esError = primeroEsError(items);
     Json contenido = Json::array();
     if (items.is_array()) {

@@ -56,6 +56,13 @@ TEST(Letras, CortarNoParteNingunaLetra) {
         "a" + familia + eAcentuada + espana + "\r\n", "a" + familia + eAcentuada + espana + "\r\n" + jamo, texto};
     for (std::size_t n = 0; n < prefijos.size(); ++n) EXPECT_EQ(primerasLetras(texto, n), prefijos[n]) << n;
     EXPECT_EQ(primerasLetras(texto, 100), texto);
+
+    // The same cuts from the end.
+    for (std::size_t n = 0; n < prefijos.size(); ++n) {
+        const std::size_t quitar = prefijos[prefijos.size() - 1 - n].size();
+        EXPECT_EQ(ultimasLetras(texto, n), texto.substr(quitar)) << n;
+    }
+    EXPECT_EQ(ultimasLetras(texto, 100), texto);
 }
 
 std::string repetir(const std::string& pieza, std::size_t veces) {

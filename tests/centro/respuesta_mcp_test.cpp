@@ -36,8 +36,8 @@ DecisionMCP decidirCon(const Peticion& p, std::string_view instrucciones = instr
 }
 
 // The HTTP response of a decision that needs no handler.
-RespuestaHTTP respuestaDe(const DecisionMCP& d) {
-    if (const auto* r = std::get_if<RespuestaHTTP>(&d)) return *r;
+RespuestaEndpoint respuestaDe(const DecisionMCP& d) {
+    if (const auto* r = std::get_if<RespuestaEndpoint>(&d)) return *r;
     if (const auto* i = std::get_if<Inicializar>(&d)) return i->respuesta;
     return {"(tool call)", ""};
 }
@@ -212,7 +212,7 @@ TEST(RespuestaMCP, Inicializar) {
     p.ruta = "/mcp/" + token + "/" + clave;
     p.cuerpo = R"({"id":1,"method":"initialize","params":{"clientInfo":{"name":"claude-code"}}})";
     const auto agente = decidirCon(p);
-    EXPECT_TRUE(std::holds_alternative<RespuestaHTTP>(agente));
+    EXPECT_TRUE(std::holds_alternative<RespuestaEndpoint>(agente));
     EXPECT_EQ(jsonDe(agente)["result"]["serverInfo"]["name"], "sorvenia-tarvel");
 }
 
@@ -333,7 +333,7 @@ TEST(RespuestaMCP, ResultadoDeHerramienta) {
 
     // Text that cannot be written as JSON: still "200 OK", with nothing in it.
     const auto roto = respuestaDeHerramienta(Json(1), Json::array({{{"type", "text"}, {"text", "\xFF"}}}));
-    EXPECT_EQ(roto, (RespuestaHTTP{"200 OK", ""}));
+    EXPECT_EQ(roto, (RespuestaEndpoint{"200 OK", ""}));
 }
 
 }  // namespace

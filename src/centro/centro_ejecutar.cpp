@@ -1,0 +1,51 @@
+// Where each tool call goes.
+#include "centro/centro.h"
+#include "centro/items_centro.h"
+#include "centro/trabajos.h"
+#include "editor/editor_modelo.h"
+
+namespace sorvenia {
+namespace {
+
+using Json = nlohmann::json;
+
+std::string temaDe(const Json& argumentos) {
+    if (argumentos.is_object()) {
+        const auto tema = argumentos.find("tema");
+        if (tema != argumentos.end() && tema->is_string()) return tema->get<std::string>();
+    }
+    return "encargo";
+}
+
+}  // namespace
+
+Tarea<Json> Centro::ejecutar(std::string nombre, Json argumentos, std::optional<std::string> clave) {
+    // The names are compared exactly: any other name, even one no tool of
+    // the catalogue bears, is the editor's to answer.
+    if (nombre == "guia") co_return unTexto(guia(temaDe(argumentos)));
+    if (nombre == "disenos") co_return co_await disenos(std::move(argumentos), std::move(clave));
+    // The photo search and the saving of proposed connections belong to
+    // the integrations, which this build does not carry yet.
+    if (nombre == "buscar_fotos")
+        co_return unError("La búsqueda de fotos todavía no está disponible en Sorvenia Code.");
+    if (nombre == "proponer_conexion")
+        co_return unError("Guardar conexiones y claves todavía no está disponible en Sorvenia Code.");
+
+    if (clave) {
+        // An agent of one editor always reaches that editor, parked or not.
+        const auto modelo = Trabajos::compartido().modelo(*clave);
+        if (!modelo)
+            co_return unError(
+                "El diseño en el que trabajabas ya se ha cerrado en Sorvenia Code. Para aquí y dile al usuario que "
+                "vuelva a abrirlo y te lo pida otra vez.");
+        co_return co_await modelo->herramienta(std::move(nombre), std::move(argumentos), std::nullopt);
+    }
+    const auto abierto = editor.lock();
+    if (!abierto)
+        co_return unError(
+            "No hay ningún diseño abierto en Sorvenia Code. Usa la herramienta disenos para abrir uno (abrir=id) o "
+            "crear uno (nuevo=nombre).");
+    co_return co_await abierto->herramienta(std::move(nombre), std::move(argumentos), clienteExterno_);
+}
+
+}  // namespace sorvenia

@@ -1,0 +1,59 @@
+#pragma once
+// A stand-in for the model of an open design: the state the hub and the job
+// registry read is set by the test, and every call is recorded.
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "editor/editor_modelo.h"
+
+namespace sorvenia::prueba {
+
+class EditorDoble final : public EditorModelo {
+public:
+    struct Llamada {
+        std::string nombre;
+        nlohmann::json argumentos;
+        std::optional<std::string> externo;
+    };
+
+    explicit EditorDoble(std::string clave, std::optional<std::string> id = std::nullopt,
+                         std::string nombre = "Sin título")
+        : clave_(std::move(clave)), id_(std::move(id)), nombre_(std::move(nombre)) {}
+
+    const std::string& clave() const override { return clave_; }
+    const std::optional<std::string>& id() const override { return id_; }
+    const std::string& nombre() const override { return nombre_; }
+    bool listo() const override { return listo_; }
+    bool aparcado() const override { return aparcado_; }
+
+    Tarea<nlohmann::json> herramienta(std::string nombre, nlohmann::json argumentos,
+                                      std::optional<std::string> externo) override {
+        llamadas.push_back({std::move(nombre), std::move(argumentos), std::move(externo)});
+        co_return respuesta;
+    }
+    void renombrar(std::string nombre) override { renombres.push_back(std::move(nombre)); }
+    void js(std::string funcion, nlohmann::json argumento) override {
+        paginas.emplace_back(std::move(funcion), std::move(argumento));
+    }
+    void cerrar() override { ++cierres; }
+
+    std::string clave_;
+    std::optional<std::string> id_;
+    std::string nombre_;
+    bool listo_ = false;
+    bool aparcado_ = false;
+
+    // What herramienta answers, and what was asked of the model.
+    nlohmann::json respuesta = nlohmann::json::array({{{"type", "text"}, {"text", "hecho"}}});
+    std::vector<Llamada> llamadas;
+    std::vector<std::string> renombres;
+    std::vector<std::pair<std::string, nlohmann::json>> paginas;
+    int cierres = 0;
+};
+
+}  // namespace sorvenia::prueba
