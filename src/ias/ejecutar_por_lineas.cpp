@@ -113,12 +113,9 @@ Tarea<Resultado<SalidaEjecucion>> correr(Pedido pedido, std::string entrada,
     std::stop_callback alCancelar(token, [caja] { matar(caja->valor()); });
     auto corrida = std::make_shared<Corrida>();
     // Off the main thread: the environment may compute the login-shell PATH
-    // first. The awaiter is built in a statement of its own: GCC 12 destroys
-    // a lambda written inside a co_await expression twice. (The optional only
-    // gives the worker's result a default state.)
-    auto datos = std::make_shared<const Pedido>(std::move(pedido));
-    auto trabajo = enSegundoPlano([datos, corrida] { return std::optional(arrancar(*datos, corrida)); });
-    auto arranque = *co_await trabajo;
+    // first.
+    auto arranque = co_await enSegundoPlano(
+        [pedido = std::move(pedido), corrida] { return arrancar(pedido, corrida); });
     if (!arranque) co_return arranque.fallo();
     const auto proceso = arranque->proceso;
     caja->fijar(proceso);

@@ -12,6 +12,10 @@
 //
 // Lifetimes: take coroutine parameters by value, and hold no reference
 // across a co_await to something that may be gone when it resumes.
+//
+// GCC 12 destroys some temporaries of a co_await expression twice (aggregate
+// awaiters, lambdas written as arguments), so the project builds with clang.
+// The awaiters here also keep a user-declared constructor, which GCC handles.
 
 #include <atomic>
 #include <coroutine>
@@ -58,6 +62,7 @@ std::stop_token tokenDe(std::coroutine_handle<Promesa> h) {
 }
 
 struct FinalAwaiter {
+    FinalAwaiter() noexcept {}
     bool await_ready() const noexcept { return false; }
     template <class Promesa>
     std::coroutine_handle<> await_suspend(std::coroutine_handle<Promesa> h) const noexcept {
@@ -114,6 +119,7 @@ public:
     }
 
     struct Awaiter {
+        explicit Awaiter(std::coroutine_handle<promise_type> asa) : h(asa) {}
         std::coroutine_handle<promise_type> h;
         bool await_ready() const noexcept { return false; }
         template <class Padre>
@@ -124,7 +130,7 @@ public:
         }
         T await_resume() { return h.promise().tomar(); }
     };
-    Awaiter operator co_await() && noexcept { return Awaiter{h_}; }
+    Awaiter operator co_await() && noexcept { return Awaiter(h_); }
 
     // For the launcher: start with a token and a continuation of its own.
     std::coroutine_handle<promise_type> asa() const noexcept { return h_; }
@@ -137,6 +143,7 @@ private:
 // Hops to the main context: code after `co_await alPrincipal()` runs there
 // at its next iteration.
 struct AlPrincipal {
+    AlPrincipal() noexcept {}
     bool await_ready() const noexcept { return false; }
     void await_suspend(std::coroutine_handle<> h) const {
         enPrincipal([h] { h.resume(); });
@@ -179,11 +186,12 @@ struct Desatada {
 
 // Gives the coroutine that awaits it the token of the launch.
 struct ConToken {
-    std::stop_token token;
+    explicit ConToken(const std::stop_source& f) : fuente(&f) {}
+    const std::stop_source* fuente;
     bool await_ready() const noexcept { return false; }
     template <class Promesa>
     bool await_suspend(std::coroutine_handle<Promesa> h) noexcept {
-        h.promise().token = token;
+        h.promise().token = fuente->get_token();
         return false;
     }
     void await_resume() const noexcept {}
@@ -193,8 +201,8 @@ void informarExcepcionPerdida(std::exception_ptr error) noexcept;
 
 template <class T>
 Desatada correrDesatada(Tarea<T> tarea, std::shared_ptr<TareaLanzada::Estado> estado) {
-    co_await ConToken{estado->fuente.get_token()};
-    co_await AlPrincipal{};
+    co_await ConToken(estado->fuente);
+    co_await AlPrincipal();
     try {
         co_await std::move(tarea);
     } catch (const TareaCancelada&) {
@@ -218,14 +226,16 @@ TareaLanzada lanzar(Tarea<T> tarea) {
 
 // The stop token of the running task.
 struct TokenActual {
-    std::stop_token token;
+    TokenActual() noexcept {}
+    const std::stop_token* token = nullptr;
     bool await_ready() const noexcept { return false; }
     template <class Promesa>
     bool await_suspend(std::coroutine_handle<Promesa> h) noexcept {
-        token = detalle::tokenDe(h);
+        static_assert(std::is_base_of_v<detalle::PromesaBase, Promesa>, "co_await only inside a Tarea");
+        token = &h.promise().token;
         return false;
     }
-    std::stop_token await_resume() const noexcept { return token; }
+    std::stop_token await_resume() const noexcept { return *token; }
 };
 inline TokenActual tokenActual() { return {}; }
 
@@ -249,7 +259,10 @@ struct Espera {
             if (hecho) return false;
             hecho = true;
             error = e;
-            if (!e) valor.emplace(std::forward<A>(v)...);
+            // Failures pass no value, so T need not be default-constructible.
+            if constexpr (sizeof...(A) > 0) {
+                if (!e) valor.emplace(std::forward<A>(v)...);
+            }
         }
         auto hh = h;
         enPrincipal([hh] { hh.resume(); });
@@ -295,6 +308,7 @@ namespace detalle {
 
 template <class F, class R>
 struct SegundoPlano {
+    explicit SegundoPlano(F f) : fn(std::move(f)) {}
     F fn;
     std::shared_ptr<Espera<R>> espera = std::make_shared<Espera<R>>();
     bool await_ready() const noexcept { return false; }
@@ -325,7 +339,7 @@ struct SegundoPlano {
 template <class F>
 auto enSegundoPlano(F fn) {
     using R = decltype(detalle::llamarConToken(fn, std::declval<const std::stop_token&>()));
-    return detalle::SegundoPlano<F, R>{std::move(fn)};
+    return detalle::SegundoPlano<F, R>(std::move(fn));
 }
 
 // Waits on the main context; a cancellation ends the wait at once with
@@ -353,6 +367,7 @@ inline Dormir dormir(double segundos) { return Dormir(segundos); }
 // a later call of the function is then ignored.
 template <class T>
 struct Retrollamada {
+    explicit Retrollamada(std::function<void(std::function<void(T)>)> i) : iniciar(std::move(i)) {}
     std::function<void(std::function<void(T)>)> iniciar;
     std::shared_ptr<detalle::Espera<T>> espera = std::make_shared<detalle::Espera<T>>();
     std::shared_ptr<void> vigilancia;
@@ -379,9 +394,7 @@ struct Retrollamada {
 
 template <class T>
 Retrollamada<T> conRetrollamada(std::function<void(std::function<void(T)>)> iniciar) {
-    Retrollamada<T> r;
-    r.iniciar = std::move(iniciar);
-    return r;
+    return Retrollamada<T>(std::move(iniciar));
 }
 
 // Runs the main context until the task ends and gives its result. Only for

@@ -179,7 +179,7 @@ TEST(EjecutarPorLineas, UnaRetrollamadaQueLanzaParaAlHijoYLlegaAlLlamador) {
     auto tarea = ejecutarPorLineas(
         "/bin/sh", {"-c", "echo uno; exec sleep 30"}, "", "/", 60, [&](std::shared_ptr<Proceso> p) { pid = p->pid(); },
         {}, [](std::string) { throw std::runtime_error("no me gusta"); });
-    EXPECT_THROW(esperarEnBucle(std::move(tarea)), std::runtime_error);
+    EXPECT_THROW((void)esperarEnBucle(std::move(tarea)), std::runtime_error);
     EXPECT_FALSE(prueba::vivo(pid));
 }
 
