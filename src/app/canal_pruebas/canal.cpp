@@ -20,6 +20,8 @@ gboolean tic(gpointer) {
     return G_SOURCE_CONTINUE;
 }
 
+}  // namespace
+
 void arrancar() {
     static guint temporizador = 0;
     if (temporizador != 0) return;
@@ -27,8 +29,6 @@ void arrancar() {
     std::filesystem::create_directories(carpeta(), ec);
     temporizador = g_timeout_add(intervaloMs, &tic, nullptr);
 }
-
-}  // namespace
 
 void activar() { instalar(&registrarEnCanal); }
 

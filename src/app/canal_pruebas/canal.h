@@ -19,9 +19,12 @@ namespace sorvenia::CanalPruebas {
 // test build's main.
 void activar();
 
-// Stores the view and starts the channel (the folder, the 0.25 s timer)
-// the first time.
+// Stores the view and starts the channel.
 void registrarEnCanal(const std::string& nombre, WebKitWebView* web);
+
+// Starts the channel once: makes its folder and the 0.25 s timer on the
+// main context. Later calls do nothing.
+void arrancar();
 
 // One tick: the screenshot, then the script order (unless the window was
 // photographed: that order waits for the next tick), the file chooser and
