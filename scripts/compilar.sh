@@ -2,5 +2,5 @@
 # Configures and builds into build/ (warnings are errors).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build -G Ninja -DSORVENIA_WERROR=ON
+CC=clang CXX=clang++ cmake -S . -B build -G Ninja -DSORVENIA_WERROR=ON
 cmake --build build

@@ -17,7 +17,8 @@ export HOME="$aislado/home" XDG_CONFIG_HOME="$aislado/config" XDG_DATA_HOME="$ai
 export XDG_CACHE_HOME="$aislado/cache" XDG_RUNTIME_DIR="$aislado/runtime"
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY || true
 
-ctest --test-dir build --output-on-failure -j "$(nproc)"
+# With a virtual display and a private bus holding a throwaway keyring.
+scripts/entorno-pruebas.sh ctest --test-dir build --output-on-failure -j "$(nproc)"
 
 # The parsers of outside bytes under libFuzzer with ASan and UBSan.
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DSORVENIA_FUZZ=ON -DSORVENIA_WERROR=ON >/dev/null

@@ -13,9 +13,9 @@
 // Lifetimes: take coroutine parameters by value, and hold no reference
 // across a co_await to something that may be gone when it resumes.
 //
-// Every awaiter type here has a user-declared constructor: GCC 12 destroys
-// an aggregate awaiter temporary twice in some co_await forms, which
-// corrupts any reference count it holds.
+// GCC 12 destroys some temporaries of a co_await expression twice (aggregate
+// awaiters, lambdas written as arguments), so the project builds with clang.
+// The awaiters here also keep a user-declared constructor, which GCC handles.
 
 #include <atomic>
 #include <coroutine>

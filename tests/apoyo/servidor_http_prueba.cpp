@@ -122,8 +122,22 @@ void ServidorHTTPPrueba::atender(int conexion) {
         std::lock_guard bloqueo(mutex_);
         peticiones_.push_back(peticion);
     }
+    if (!esperarRetraso(conexion)) return;
     enviarTodo(conexion, respondedor_(peticion));
     shutdown(conexion, SHUT_WR);
+}
+
+bool ServidorHTTPPrueba::esperarRetraso(int conexion) const {
+    const auto inicio = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() < inicio + retraso_.load()) {
+        if (parar_) return false;
+        pollfd espera{conexion, POLLIN, 0};
+        if (poll(&espera, 1, 10) > 0) {
+            char byte;
+            if (recv(conexion, &byte, 1, MSG_PEEK) <= 0) return false;  // the client hung up
+        }
+    }
+    return true;
 }
 
 }  // namespace sorvenia::prueba

@@ -3,6 +3,7 @@
 // connection, answered by a function the test sets, every request recorded.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -33,6 +34,11 @@ public:
     std::uint16_t puerto() const { return puerto_; }
     std::vector<PeticionHTTP> peticiones() const;
 
+    // Answers wait this long after their request was read (a change applies
+    // to a wait under way too); the wait ends early when the client hangs up
+    // (nothing is sent then) or the server is destroyed.
+    void retrasar(std::chrono::milliseconds retraso) { retraso_ = retraso; }
+
     // A well-formed answer with the given status and body.
     static std::string respuesta(int status, const std::string& cuerpo = "",
                                  const std::string& tipo = "application/json");
@@ -40,11 +46,13 @@ public:
 private:
     void servir();
     void atender(int conexion);
+    bool esperarRetraso(int conexion) const;
 
     Respondedor respondedor_;
     int escucha_ = -1;
     std::uint16_t puerto_ = 0;
     std::atomic<bool> parar_{false};
+    std::atomic<std::chrono::milliseconds> retraso_{std::chrono::milliseconds(0)};
     mutable std::mutex mutex_;
     std::vector<PeticionHTTP> peticiones_;
     std::thread hilo_;
