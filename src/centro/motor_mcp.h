@@ -1,0 +1,60 @@
+#pragma once
+// Inside ServidorMCP: the state that its listener, its connections and its
+// workers share. The server, its I/O thread and its worker pool keep it
+// alive; a tool handler's pending answer only refers to it weakly.
+
+#include <asio/executor_work_guard.hpp>
+#include <asio/io_context.hpp>
+#include <asio/ip/tcp.hpp>
+#include <asio/steady_timer.hpp>
+#include <asio/thread_pool.hpp>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+#include "centro/marco_http.h"
+#include "centro/respuesta_mcp.h"
+#include "centro/servidor_mcp.h"
+
+namespace sorvenia::detalle {
+
+class ConexionMCP;
+
+struct MotorMCP : std::enable_shared_from_this<MotorMCP> {
+    MotorMCP(LimitesServidorMCP l, std::string t);
+
+    // Declared first so that it goes last: every socket and timer below
+    // belongs to it.
+    asio::io_context contexto;  // run by the one I/O thread
+    asio::executor_work_guard<asio::io_context::executor_type> trabajo;
+    asio::thread_pool piscina;  // answers complete requests
+
+    const LimitesServidorMCP limites;
+    const std::string token;
+    std::string instrucciones{instruccionesIniciales};
+    ManejadorHerramienta ejecutar;
+    ManejadorCliente alInicializar;
+    std::atomic<std::uint16_t> puerto{0};
+
+    // Used on the I/O thread only.
+    std::optional<asio::ip::tcp::acceptor> escucha;
+    std::uint64_t generacion = 0;  // changes whenever the listener is replaced or closed
+    asio::steady_timer pausa;      // before accepting again after a failed accept
+    std::unordered_map<const ConexionMCP*, std::shared_ptr<ConexionMCP>> conexiones;
+
+    void instalar(asio::ip::tcp::acceptor nueva, std::uint16_t puertoNuevo);
+    void cerrarTodo();
+    void aceptar();
+    void aceptarLuego();
+    void adoptar(int descriptor);
+};
+
+// Answers one complete request: runs on the worker pool, ends in exactly one
+// response on the connection or in closing it.
+void responder(MotorMCP& motor, std::shared_ptr<ConexionMCP> conexion, PeticionCompleta peticion);
+
+}  // namespace sorvenia::detalle

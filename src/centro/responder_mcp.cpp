@@ -1,0 +1,87 @@
+// Answering a complete request on the worker pool: the decision is pure
+// (respuesta_mcp.h); here the handlers are called and the answer is sent.
+#include <asio/post.hpp>
+
+#include <atomic>
+#include <exception>
+#include <variant>
+
+#include "centro/conexion_mcp.h"
+#include "centro/motor_mcp.h"
+
+namespace sorvenia::detalle {
+namespace {
+
+template <class... F>
+struct Casos : F... {
+    using F::operator()...;
+};
+template <class... F>
+Casos(F...) -> Casos<F...>;
+
+// What the tool handler calls when it is done, from any thread. The shaping
+// (counting letters of long texts) goes back to the pool. Once the server or
+// the connection is gone, or on a second call, it does nothing.
+AlTerminarHerramienta alTerminar(MotorMCP& motor, const std::shared_ptr<ConexionMCP>& conexion, nlohmann::json id) {
+    auto llamada = std::make_shared<std::atomic<bool>>(false);
+    return [debilMotor = motor.weak_from_this(), debil = std::weak_ptr<ConexionMCP>(conexion), id = std::move(id),
+            llamada](nlohmann::json items) {
+        if (llamada->exchange(true)) return;
+        // The motor first: while it is held the connection's socket cannot
+        // outlive its I/O context.
+        const auto m = debilMotor.lock();
+        if (!m) return;
+        auto c = debil.lock();
+        if (!c) return;
+        asio::post(m->piscina, [c, id, items = std::move(items)]() mutable {
+            try {
+                c->enviar(respuestaDeHerramienta(id, std::move(items)));
+            } catch (...) {
+                c->abandonar();
+            }
+        });
+    };
+}
+
+void llamar(MotorMCP& motor, const std::shared_ptr<ConexionMCP>& conexion, LlamarHerramienta llamada) {
+    if (!motor.ejecutar) return conexion->enviar(respuestaDeHerramienta(llamada.id, itemsSinManejador()));
+    auto terminar = alTerminar(motor, conexion, std::move(llamada.id));
+    try {
+        motor.ejecutar(std::move(llamada.peticion), terminar);
+    } catch (const std::exception& e) {
+        terminar(itemsDeError(e.what()));
+    } catch (...) {
+        terminar(itemsDeError(""));
+    }
+}
+
+void inicializar(MotorMCP& motor, const std::shared_ptr<ConexionMCP>& conexion, Inicializar inicio) {
+    if (motor.alInicializar) {
+        try {
+            motor.alInicializar(std::move(inicio.cliente));
+        } catch (...) {
+            // Only a display name is lost; the client still gets its answer.
+        }
+    }
+    conexion->enviar(inicio.respuesta);
+}
+
+}  // namespace
+
+void responder(MotorMCP& motor, std::shared_ptr<ConexionMCP> conexion, PeticionCompleta peticion) {
+    asio::post(motor.piscina, [&motor, conexion, peticion = std::move(peticion)] {
+        try {
+            auto decision = decidir(peticion.cabecera, peticion.cuerpo, motor.token, motor.instrucciones);
+            std::visit(Casos{
+                           [&](RespuestaHTTP& r) { conexion->enviar(r); },
+                           [&](Inicializar& i) { inicializar(motor, conexion, std::move(i)); },
+                           [&](LlamarHerramienta& l) { llamar(motor, conexion, std::move(l)); },
+                       },
+                       decision);
+        } catch (...) {
+            conexion->abandonar();
+        }
+    });
+}
+
+}  // namespace sorvenia::detalle
