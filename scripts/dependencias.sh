@@ -7,6 +7,7 @@ set -euo pipefail
 paquetes=(
   cmake ninja-build g++ pkg-config
   nlohmann-json3-dev libcurl4-openssl-dev libssl-dev libasio-dev
+  libcpp-httplib-dev
   libglib2.0-dev libgtk-4-dev libwebkitgtk-6.0-dev libsecret-1-dev
   gnome-keyring dbus dbus-x11 xvfb xauth
   libgtest-dev

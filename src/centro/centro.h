@@ -1,0 +1,57 @@
+#pragma once
+// Centro: the application's hub for AI agents. One object for the whole run,
+// on the main thread. It owns the local MCP server, starts it, leaves the
+// connection file and the installed bridge for outside AI clients, and holds
+// what tool calls need: the account, the navigation, the open design and the
+// outside client's display name.
+
+#include <memory>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "centro/respuesta_mcp.h"
+#include "centro/servidor_mcp.h"
+#include "plataforma/tarea.h"
+
+namespace sorvenia {
+
+class Cuenta;
+class Navegacion;
+class EditorModelo;
+
+class Centro {
+public:
+    static Centro& compartido();
+
+    // First call: installs the handlers and instructions on the server,
+    // starts it in the background (port 39847, else any free one), then
+    // writes the connection file; installs the bridge at once. Every call
+    // refreshes the two references; later calls start nothing.
+    void arrancar(std::weak_ptr<Cuenta> cuenta, std::weak_ptr<Navegacion> nav);
+
+    // The tool-call dispatcher, on the main thread.
+    Tarea<nlohmann::json> ejecutar(std::string nombre, nlohmann::json argumentos, std::optional<std::string> clave);
+
+    // When the application ends: the open editors are closed and the
+    // listener with them.
+    void alTerminar();
+
+    ServidorMCP& mcp() { return mcp_; }
+    const std::string& clienteExterno() const { return clienteExterno_; }
+    bool arrancado() const { return arrancado_; }
+    std::weak_ptr<Cuenta> cuenta;
+    std::weak_ptr<Navegacion> nav;
+    std::weak_ptr<EditorModelo> editor;
+
+private:
+    Centro() = default;
+    void guardarConexion();
+    void instalarPuente();
+
+    ServidorMCP mcp_;
+    std::string clienteExterno_ = "Agente";
+    bool arrancado_ = false;
+};
+
+}  // namespace sorvenia

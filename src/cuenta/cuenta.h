@@ -1,0 +1,172 @@
+#pragma once
+// The hosting account as the application sees it: who is signed in, the
+// account's cloud designs, the state of the sign-in and of the last refresh;
+// and the only client of the account API.
+//
+// One object for the whole run, bound to the main thread: every member is
+// read and written there. Screens observe it (observar) and hear of every
+// change of its published state. Its calls are coroutines: the network
+// exchange and the keychain run off the main thread, and each call keeps
+// the object alive until it ends.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "cuenta/error_api.h"
+#include "cuenta/marco_cuenta.h"
+#include "cuenta/registros.h"
+#include "cuenta/respuestas.h"
+#include "plataforma/observadores.h"
+#include "plataforma/resultado.h"
+#include "plataforma/tarea.h"
+
+namespace sorvenia {
+
+class Preferencias;
+
+class Cuenta : public RegistrosCuenta, public std::enable_shared_from_this<Cuenta> {
+public:
+    // What the object reads its settings from.
+    struct Entorno {
+        Preferencias* preferencias = nullptr;  // nullptr: Preferencias::estandar()
+        std::string servidorIncorporado;       // empty: the address this build was made with
+    };
+
+    // The published members, as observers hear of them.
+    enum class Cambio { cliente, disenos, conectando, cargando, error, enlaceConexion };
+    using Suscripcion = Observadores<Cambio>::Suscripcion;
+
+    using EstadoAgencia = RespuestaAgencia;  // {datos: nulo when none, version: 0 when none}
+    using ErrorAgencia = sorvenia::ErrorAgencia;
+    using FuenteAzar = std::function<Resultado<std::vector<std::uint8_t>>(std::size_t)>;
+
+    // Makes the account object and restores the signed-in customer: signed
+    // in only when both the stored customer record and the key exist for
+    // the current host (the key is read off the main thread). Makes it the
+    // current object (actual()). No network request.
+    static Tarea<std::shared_ptr<Cuenta>> crear();
+    static Tarea<std::shared_ptr<Cuenta>> crear(Entorno entorno);
+
+    // The object made last, while it lives.
+    static std::shared_ptr<Cuenta> actual();
+
+    // Published state.
+    const std::optional<Cliente>& cliente() const { return cliente_; }
+    const std::vector<DisenoResumen>& disenos() const { return disenos_; }
+    bool conectando() const { return conectando_; }
+    bool cargando() const { return cargando_; }
+    const std::optional<std::string>& error() const { return error_; }
+    const std::optional<std::string>& enlaceConexion() const { return enlaceConexion_; }
+    [[nodiscard]] Suscripcion observar(std::function<void(Cambio)> observador);
+
+    // The account site's base address: the "servidor" preference when it is
+    // an absolute URL, otherwise the built-in address. Read anew each time.
+    std::string servidor() const;
+    // The API endpoint on `base` with the query (no "?" when it is empty).
+    static std::optional<std::string> url(const std::string& base, const ConsultaCuenta& consulta);
+
+    // The keychain account of the key and the preference of the customer
+    // record, both for the current host.
+    std::string cuentaClave() const;
+    std::string claveCliente() const;
+
+    // Reloads the customer and the design list. Never throws: a refused or
+    // missing key signs out (without revoking) and says so in error(); any
+    // other failure only sets error().
+    Tarea<void> refrescar();
+    // One design with its preview (if any) and publishing targets.
+    Tarea<std::tuple<DisenoCompleto, std::optional<Previa>, Destinos>> abrir(std::string id);
+    Tarea<EstadoAgencia> agencia();
+    // Saves the agency data (a JSON object) over `version`; the new version.
+    // Throws ErrorAgencia when another computer saved first.
+    Tarea<std::int64_t> guardarAgencia(nlohmann::json datos, std::int64_t version);
+
+    Tarea<std::pair<std::vector<DominioPack>, Pack>> buscarDominios(std::string q);
+    // The store catalogue ("tienda" of the answer; nulo when absent).
+    Tarea<JSONValor> tienda();
+    // A signed-in link to a page of the account panel, on the account
+    // site's own host.
+    Tarea<std::string> enlaceSesion(std::string ir);
+    // Resource path → lowercase hexadecimal SHA-256 of the stored scene files.
+    Tarea<std::map<std::string, std::string>> escenasSubidas(std::string id);
+    Tarea<void> subirEscena(std::string id, std::string ruta, std::string datos);
+    Tarea<std::vector<VPS>> listarVPS();
+    Tarea<Publicada> publicarHosting(std::string id, std::int64_t servicio, std::string carpeta,
+                                     std::map<std::string, std::string> archivos);
+
+    // Redeems a browser sign-in's code. On success keeps the key in the
+    // keychain and the customer in the preferences, then refreshes. Never
+    // throws: a failure goes to error() and signs nobody in; so does a key
+    // the keychain would not store.
+    Tarea<void> canjear(std::string code, std::string verificador);
+    // Publishes the customer and stores its record for the current host.
+    void fijarCliente(Cliente c);
+    // Signs out: the key and the customer record go, cliente() and
+    // disenos() empty. With `revocar` the account site is asked, in the
+    // background, to revoke the key.
+    Tarea<void> desconectar(bool revocar);
+
+    static ErrorAPI errorDe(std::string_view cuerpo, int status) { return sorvenia::errorDe(cuerpo, status); }
+    static bool reintentable(const std::exception& e) noexcept { return sorvenia::reintentable(e); }
+    static bool reintentable(const std::exception_ptr& e) noexcept { return sorvenia::reintentable(e); }
+
+    // `n` secure random bytes as unpadded base64url. Nothing when the random
+    // source fails: a sign-in must not go on with predictable values.
+    static std::optional<std::string> aleatorio(std::size_t n);
+    static std::optional<std::string> aleatorio(std::size_t n, const FuenteAzar& fuente);
+
+    // The file name of a design's local copy: the id (even an empty one),
+    // else "nuevo-" + ref, else "nuevo"; only ASCII letters, digits, "_" and
+    // "-", at most 80 of them, "nuevo" when none is left, then ".json".
+    static std::string nombreCopia(const std::optional<std::string>& id, const std::optional<std::string>& ref);
+
+    ~Cuenta();
+    Cuenta(const Cuenta&) = delete;
+    Cuenta& operator=(const Cuenta&) = delete;
+
+private:
+    struct Clave {};  // only crear() makes objects
+public:
+    Cuenta(Clave, Entorno entorno);
+
+private:
+    Tarea<void> restaurar();
+    Preferencias& preferencias() const;
+    std::string hostOIncorporado() const;
+
+    // The frame: the key (unless the call has none), the request, the
+    // answer. intercambiar() gives any answer; enviar() the body of one
+    // below 300 and errorDe() for the others.
+    Tarea<RespuestaHTTP> intercambiar(LlamadaCuenta llamada);
+    Tarea<std::string> enviar(LlamadaCuenta llamada);
+    template <class R>
+    Tarea<R> llamar(LlamadaCuenta llamada);
+
+    void ponerCliente(std::optional<Cliente> c);
+    void ponerDisenos(std::vector<DisenoResumen> d);
+    void ponerCargando(bool c);
+    void ponerError(std::optional<std::string> e);
+
+    Entorno entorno_;
+    std::optional<Cliente> cliente_;
+    std::vector<DisenoResumen> disenos_;
+    bool conectando_ = false;
+    bool cargando_ = false;
+    std::optional<std::string> error_;
+    std::optional<std::string> enlaceConexion_;
+    Observadores<Cambio> observadores_;
+};
+
+// The user-facing sentence of any failure.
+std::string descripcionDe(const std::exception_ptr& error);
+
+}  // namespace sorvenia
