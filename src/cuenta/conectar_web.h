@@ -22,6 +22,7 @@ public:
     // Fills the window.
     GtkWidget* widget() const { return web_.widget(); }
     ConectarModelo& modelo() { return modelo_; }
+    WebVista& vista() { return web_.vista(); }
 
 private:
     void enviarEstado();

@@ -103,6 +103,22 @@ public:
     Tarea<Publicada> publicarHosting(std::string id, std::int64_t servicio, std::string carpeta,
                                      std::map<std::string, std::string> archivos);
 
+    // The browser sign-in. conectar() starts an attempt: a one-time state
+    // and a verifier, and the account site's sign-in link with the
+    // verifier's challenge, opened in the default browser (the test build
+    // writes it to "enlace-conectar.txt" in the test channel's folder
+    // instead). The site sends the browser back to a "sorvenia-tarvel:"
+    // address, which the desktop hands to recibir(): it must carry the
+    // attempt's state; then its code is redeemed with the verifier. Every
+    // outcome shows in conectando(), error() and enlaceConexion().
+    void conectar();
+    void reabrirNavegador();
+    void copiarEnlace();
+    // There is no Safari on Linux: does nothing.
+    void abrirEnSafari();
+    void cancelarConexion();
+    void recibir(const std::string& url);
+
     // Redeems a browser sign-in's code. On success keeps the key in the
     // keychain and the customer in the preferences, then refreshes. Never
     // throws: a failure goes to error() and signs nobody in; so does a key
@@ -155,6 +171,14 @@ private:
     void ponerDisenos(std::vector<DisenoResumen> d);
     void ponerCargando(bool c);
     void ponerError(std::optional<std::string> e);
+    void ponerConectando(bool c);
+    void ponerEnlace(std::optional<std::string> e);
+
+    // The sign-in attempt the next callback must match.
+    struct Pendiente {
+        std::string state;
+        std::string verificador;
+    };
 
     Entorno entorno_;
     std::optional<Cliente> cliente_;
@@ -163,6 +187,7 @@ private:
     bool cargando_ = false;
     std::optional<std::string> error_;
     std::optional<std::string> enlaceConexion_;
+    std::optional<Pendiente> pendiente_;
     Observadores<Cambio> observadores_;
 };
 

@@ -72,7 +72,7 @@ protected:
     void TearDown() override {
         app_.reset();
         cuentaLocal_.reset();
-        borrarSecreto(idPruebas, cuentaClave);
+        (void)borrarSecreto(idPruebas, cuentaClave);
         fs::remove_all(raiz_);
     }
 
