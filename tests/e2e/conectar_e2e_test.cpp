@@ -136,6 +136,8 @@ protected:
 
     // Asks the channel for a screenshot and keeps it in build/capturas/.
     bool capturar(const std::string& peticion, const std::string& nombre) {
+        // Two animation frames: what the page shows has been painted.
+        orden("await new Promise(r => requestAnimationFrame(() => requestAnimationFrame(r))); return 1;");
         fs::create_directories(canal_);
         std::ofstream(canal_ / "captura.pedir") << peticion;
         if (!esperarQue([&] { return fs::exists(canal_ / "captura.png") && !fs::exists(canal_ / "captura.pedir"); }))
@@ -221,6 +223,7 @@ TEST_F(ConectarE2E, ConectaConElNavegadorYCambiaDePantalla) {
     EXPECT_TRUE(std::regex_match(primero, std::regex(".*\\?app=tarvel&state=[A-Za-z0-9_-]{32}&challenge=[A-Za-z0-9_-]{43}&equipo=[^&]+")))
         << primero;
     EXPECT_TRUE(capturar("conectar", "conectar-espera.png"));
+    EXPECT_TRUE(capturar("ventana", "ventana-espera.png"));
 
     // Not ours, or broken: ignored. Another sign-in's state: refused, and the
     // attempt goes on.
