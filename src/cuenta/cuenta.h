@@ -36,6 +36,8 @@ class Preferencias;
 class Cuenta : public RegistrosCuenta, public std::enable_shared_from_this<Cuenta> {
 public:
     // What the object reads its settings from.
+    using FuenteAzar = std::function<Resultado<std::vector<std::uint8_t>>(std::size_t)>;
+
     struct Entorno {
         Preferencias* preferencias = nullptr;  // nullptr: Preferencias::estandar()
         std::string servidorIncorporado;       // empty: the address this build was made with
@@ -47,7 +49,6 @@ public:
 
     using EstadoAgencia = RespuestaAgencia;  // {datos: nulo when none, version: 0 when none}
     using ErrorAgencia = sorvenia::ErrorAgencia;
-    using FuenteAzar = std::function<Resultado<std::vector<std::uint8_t>>(std::size_t)>;
 
     // Makes the account object and restores the signed-in customer: signed
     // in only when both the stored customer record and the key exist for
@@ -118,6 +119,9 @@ public:
     void abrirEnSafari();
     void cancelarConexion();
     void recibir(const std::string& url);
+    // Where the sign-in draws its verifier and state; by default the
+    // system's secure random source (tests put a failing one in place).
+    void usarAzar(FuenteAzar fuente) { azar_ = std::move(fuente); }
 
     // Redeems a browser sign-in's code. On success keeps the key in the
     // keychain and the customer in the preferences, then refreshes. Never
@@ -188,6 +192,7 @@ private:
     std::optional<std::string> error_;
     std::optional<std::string> enlaceConexion_;
     std::optional<Pendiente> pendiente_;
+    FuenteAzar azar_;
     Observadores<Cambio> observadores_;
 };
 

@@ -44,8 +44,9 @@ void activarAplicacion() {
 void Cuenta::conectar() {
     ponerError(std::nullopt);
     ponerConectando(true);
-    const auto verificador = aleatorio(48);
-    const auto state = aleatorio(24);
+    const auto azar = [this](std::size_t n) { return azar_ ? aleatorio(n, azar_) : aleatorio(n); };
+    const auto verificador = azar(48);
+    const auto state = azar(24);
     if (!verificador || !state) {
         // Predictable values would let another program finish this sign-in.
         pendiente_.reset();

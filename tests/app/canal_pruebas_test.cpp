@@ -15,6 +15,7 @@
 #include "app/canal_pruebas.h"
 #include "app/canal_pruebas/dialogos_canal.h"
 #include "app/canal_pruebas/registro_webs.h"
+#include "cache_propia.h"
 #include "esperar_bucle.h"
 #include "plataforma/identidad.h"
 #include "plataforma/iniciar_gtk.h"
@@ -59,6 +60,7 @@ struct VistaEnVentana {
 class CanalPruebasTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
+        prueba::usarCachePropia();
         ASSERT_TRUE(iniciarGtk()) << "Hace falta una pantalla (xvfb-run).";
         fijarIdAplicacion("es.sorvenia.tarvel.pruebas");
         CanalPruebas::activar();

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "cache_propia.h"
 #include "cuenta/conectar_web.h"
 #include "cuenta_prueba.h"
 #include "esperar_bucle.h"
@@ -21,7 +22,10 @@ using prueba::esperarTarea;
 
 class ConectarWebTest : public prueba::CuentaPrueba {
 protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(iniciarGtk()) << "Hace falta una pantalla (xvfb-run)."; }
+    static void SetUpTestSuite() {
+        prueba::usarCachePropia();
+        ASSERT_TRUE(iniciarGtk()) << "Hace falta una pantalla (xvfb-run).";
+    }
 
     void SetUp() override {
         CuentaPrueba::SetUp();

@@ -8,6 +8,7 @@
 #include <iterator>
 #include <regex>
 
+#include "cache_propia.h"
 #include "cuenta_prueba.h"
 #include "plataforma/carpetas.h"
 #include "plataforma/http.h"
@@ -26,6 +27,7 @@ std::string item(const std::string& url, const std::string& nombre) {
 
 class CuentaNavegador : public prueba::CuentaPrueba {
 protected:
+    static void SetUpTestSuite() { prueba::usarCachePropia(); }
     void SetUp() override {
         CuentaPrueba::SetUp();
         fijarIdAplicacion("es.sorvenia.tarvel.pruebas");
@@ -150,6 +152,18 @@ TEST_F(CuentaNavegador, ConexionCompletaConElCodigoYElVerificador) {
     EXPECT_EQ(cuenta->cliente()->nombre, "Ana Pérez");
     EXPECT_TRUE(claveGuardada());
     EXPECT_EQ(servicio.registroDe("canjear").size(), 1U);
+}
+
+TEST_F(CuentaNavegador, SinAzarNoHayConexion) {
+    const auto sinAzar = cuenta;
+    sinAzar->usarAzar([](std::size_t) -> Resultado<std::vector<std::uint8_t>> { return Fallo{"Sin azar.", "azar"}; });
+    sinAzar->conectar();
+    EXPECT_EQ(sinAzar->error(), "No se ha podido iniciar la conexión.");
+    EXPECT_FALSE(sinAzar->conectando());
+    EXPECT_FALSE(sinAzar->enlaceConexion());
+    EXPECT_FALSE(fs::exists(archivoEnlace()));
+    sinAzar->recibir("sorvenia-tarvel://c?state=&code=x");
+    EXPECT_EQ(sinAzar->error(), "Ese enlace de conexión ya no vale: pulsa «Conectar» otra vez.");
 }
 
 TEST_F(CuentaNavegador, NavegadorQueNoAbreYCancelar) {
