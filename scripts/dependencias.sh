@@ -24,6 +24,11 @@ faltan=()
 for p in "${paquetes[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || faltan+=("$p")
 done
+# Node.js and npm run the MCP SDK of the interoperability test. Asked for by
+# command, not by package: a Node.js from elsewhere may bring npm inside its
+# own package, which conflicts with Debian's npm.
+command -v node >/dev/null || faltan+=(nodejs)
+command -v npm >/dev/null || faltan+=(npm)
 
 como_root=()
 [ "$(id -u)" -eq 0 ] || como_root=(sudo)

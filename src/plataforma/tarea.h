@@ -397,6 +397,34 @@ Retrollamada<T> conRetrollamada(std::function<void(std::function<void(T)>)> inic
     return Retrollamada<T>(std::move(iniciar));
 }
 
+// Waits for `tarea` at most `segundos`: its result, or nothing when the time
+// ran out first (or the task threw). The task is not stopped by the time
+// limit (it runs on, detached, and its late result is dropped): the caller
+// ends whatever it was waiting on, for example a web process that never
+// answers.
+template <class T>
+Tarea<std::optional<T>> conTiempoLimite(Tarea<T> tarea, double segundos) {
+    using Listo = std::function<void(std::optional<T>)>;
+    auto tarde = [](Tarea<T> t, Listo listo) -> Tarea<void> {
+        std::optional<T> valor;
+        try {
+            valor.emplace(co_await std::move(t));
+        } catch (...) {
+        }
+        listo(std::move(valor));
+    };
+    auto reloj = [](double s, Listo listo) -> Tarea<void> {
+        co_await dormir(s);
+        listo(std::nullopt);
+    };
+    std::optional<Tarea<T>> pendiente(std::move(tarea));
+    auto iniciar = [&](Listo listo) {
+        (void)lanzar(tarde(std::move(*pendiente), listo));
+        (void)lanzar(reloj(segundos, listo));
+    };
+    co_return co_await conRetrollamada<std::optional<T>>(std::move(iniciar));
+}
+
 // Runs the main context until the task ends and gives its result. Only for
 // main() of command-line tools and for tests: the application's main thread
 // never waits like this.

@@ -188,3 +188,22 @@ TEST(Tarea, RetrollamadaCanceladaIgnoraLaRespuestaTardia) {
 
 }  // namespace
 }  // namespace sorvenia
+
+namespace sorvenia {
+namespace {
+
+Tarea<int> tardaSegundos(double s, int valor) {
+    co_await dormir(s);
+    co_return valor;
+}
+
+TEST(Tarea, TiempoLimite) {
+    EXPECT_EQ(esperarEnBucle(conTiempoLimite(tardaSegundos(0.01, 5), 2.0)), std::optional<int>(5));
+    const auto inicio = std::chrono::steady_clock::now();
+    EXPECT_EQ(esperarEnBucle(conTiempoLimite(tardaSegundos(30, 5), 0.05)), std::nullopt);
+    EXPECT_LT(std::chrono::steady_clock::now() - inicio, std::chrono::seconds(5));
+    EXPECT_EQ(esperarEnBucle(conTiempoLimite(fallaEnSegundoPlano(), 2.0)), std::nullopt);
+}
+
+}  // namespace
+}  // namespace sorvenia

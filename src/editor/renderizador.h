@@ -1,0 +1,59 @@
+#pragma once
+// Renderizador: design HTML turned into a PNG or JPEG picture without
+// showing anything. It serves the agents' screenshots, the thumbnails saved
+// with each design and the picture exports. Renders run one after another in
+// the order they were asked for; each runs in a fresh web view hosted in a
+// window that is never presented.
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "plataforma/tarea.h"
+
+namespace sorvenia {
+
+// Every step of a render is bounded, so a page that never finishes loading
+// (or a script that never returns) cannot hold up the renders queued behind
+// it, nor the saves that wait for their thumbnails.
+struct LimitesRender {
+    double carga = 15;        // seconds for the page load
+    double evaluacion = 10;   // each readiness check, and the snapshot
+    double total = 30;        // the whole render
+};
+
+class Renderizador {
+public:
+    static Renderizador& compartido();
+    explicit Renderizador(LimitesRender limites = {});
+    Renderizador(const Renderizador&) = delete;
+    Renderizador& operator=(const Renderizador&) = delete;
+
+    using Imagen = std::optional<std::vector<std::uint8_t>>;
+
+    // `html` laid out in an `ancho` x `alto` viewport, pictured `anchoSalida`
+    // pixels wide (the height keeps the proportion). Nothing when a size is
+    // outside 1 to 16384 or any step fails or runs out of time. `doc` names
+    // the design whose scenes the HTML may show.
+    Tarea<Imagen> png(std::string html, double ancho, double alto, int anchoSalida, bool jpeg,
+                      std::optional<std::string> doc = std::nullopt);
+
+    // The complete HTML document around a piece of design HTML, as the
+    // renderer and the HTML and website exports write it.
+    static std::string documento(const std::string& html, const std::string& titulo, bool fuentesWeb);
+
+private:
+    struct Turno;
+    Tarea<Imagen> pintar(std::string html, int ancho, int alto, int anchoSalida, bool jpeg);
+    void liberarTurno();
+
+    LimitesRender limites_;
+    std::weak_ptr<class WebVista> actual_;  // the view of the render under way
+    bool ocupado_ = false;
+    std::deque<std::coroutine_handle<>> esperando_;
+};
+
+}  // namespace sorvenia

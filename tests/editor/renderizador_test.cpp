@@ -1,0 +1,123 @@
+#include "editor/renderizador.h"
+
+#include <gtest/gtest.h>
+#include <gdk-pixbuf/gdk-pixbuf.h>
+
+#include <chrono>
+#include <vector>
+
+#include "../plataforma/esperar_bucle.h"
+#include "plataforma/iniciar_gtk.h"
+#include "plataforma/objeto_g.h"
+
+namespace sorvenia {
+namespace {
+
+using namespace std::chrono_literals;
+using Imagen = Renderizador::Imagen;
+
+class RenderizadorTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_TRUE(iniciarGtk()); }
+};
+
+struct Decodificada {
+    Ref<GdkPixbuf> pixbuf;
+    int ancho() const { return gdk_pixbuf_get_width(pixbuf.get()); }
+    int alto() const { return gdk_pixbuf_get_height(pixbuf.get()); }
+    // Red, green and blue of the pixel at (x, y).
+    std::vector<int> color(int x, int y) const {
+        const guchar* p = gdk_pixbuf_read_pixels(pixbuf.get()) + y * gdk_pixbuf_get_rowstride(pixbuf.get()) +
+                          x * gdk_pixbuf_get_n_channels(pixbuf.get());
+        return {p[0], p[1], p[2]};
+    }
+};
+
+Decodificada decodificar(const std::vector<std::uint8_t>& bytes) {
+    Ref<GdkPixbufLoader> cargador = Ref<GdkPixbufLoader>::adoptar(gdk_pixbuf_loader_new());
+    gdk_pixbuf_loader_write(cargador.get(), bytes.data(), bytes.size(), nullptr);
+    gdk_pixbuf_loader_close(cargador.get(), nullptr);
+    return {Ref<GdkPixbuf>::compartir(gdk_pixbuf_loader_get_pixbuf(cargador.get()))};
+}
+
+bool cerca(const std::vector<int>& a, const std::vector<int>& b) {
+    for (std::size_t i = 0; i < 3; ++i)
+        if (std::abs(a[i] - b[i]) > 24) return false;
+    return true;
+}
+
+const std::string bandas =
+    R"(<div style="height:150px;background:#f00"></div><div style="height:150px;background:#00f"></div>)";
+
+TEST_F(RenderizadorTest, PngYJpegAlAnchoPedido) {
+    Renderizador r;
+    const auto png = prueba::esperarTarea(r.png(bandas, 400, 300, 200, false), 40s);
+    ASSERT_TRUE(png.has_value() && png->has_value());
+    const std::vector<std::uint8_t> firmaPng{0x89, 'P', 'N', 'G'};
+    ASSERT_TRUE(std::equal(firmaPng.begin(), firmaPng.end(), (*png)->begin()));
+    const auto imagen = decodificar(**png);
+    ASSERT_TRUE(imagen.pixbuf);
+    EXPECT_EQ(imagen.ancho(), 200);
+    EXPECT_EQ(imagen.alto(), 150);
+    EXPECT_TRUE(cerca(imagen.color(100, 30), {255, 0, 0}));
+    EXPECT_TRUE(cerca(imagen.color(100, 120), {0, 0, 255}));
+
+    const auto jpeg = prueba::esperarTarea(r.png(bandas, 400, 300, 100, true), 40s);
+    ASSERT_TRUE(jpeg.has_value() && jpeg->has_value());
+    EXPECT_EQ((**jpeg)[0], 0xFF);
+    EXPECT_EQ((**jpeg)[1], 0xD8);
+    EXPECT_EQ(decodificar(**jpeg).ancho(), 100);
+}
+
+TEST_F(RenderizadorTest, TamanosFueraDeRangoNoSePintan) {
+    Renderizador r;
+    const struct {
+        double ancho, alto;
+        int salida;
+    } casos[] = {{0, 300, 100}, {-5, 300, 100}, {100000, 300, 100}, {400, 0, 100}, {400, 300, 0}, {400, 300, 20000}};
+    for (const auto& c : casos) {
+        const auto resultado = prueba::esperarTarea(r.png(bandas, c.ancho, c.alto, c.salida, false), 5s);
+        ASSERT_TRUE(resultado.has_value());
+        EXPECT_FALSE(resultado->has_value()) << c.ancho << "x" << c.alto << " -> " << c.salida;
+    }
+}
+
+// Renders asked for together finish in the order they were asked for, and
+// a page that never lets go is given up without holding up the next one.
+TEST_F(RenderizadorTest, EnOrdenYSinQuedarseColgado) {
+    Renderizador r(LimitesRender{2, 1, 4});
+    std::vector<int> orden;
+    auto pintarYAnotar = [&](std::string html, int marca) -> Tarea<Imagen> {
+        auto imagen = co_await r.png(std::move(html), 300, 200, 100, false);
+        orden.push_back(marca);
+        co_return imagen;
+    };
+    prueba::Pendiente<Imagen> colgada(pintarYAnotar("<script>for(;;){}</script>", 1));
+    prueba::Pendiente<Imagen> primera(pintarYAnotar(bandas, 2));
+    prueba::Pendiente<Imagen> segunda(pintarYAnotar(bandas, 3));
+    const auto inicio = std::chrono::steady_clock::now();
+    const auto a = colgada.esperar(40s), b = primera.esperar(40s), c = segunda.esperar(40s);
+    ASSERT_TRUE(a && b && c);
+    EXPECT_FALSE(a->has_value());
+    EXPECT_TRUE(b->has_value());
+    EXPECT_TRUE(c->has_value());
+    EXPECT_EQ(orden, (std::vector<int>{1, 2, 3}));
+    EXPECT_LT(std::chrono::steady_clock::now() - inicio, 25s);
+}
+
+TEST(Documento, EnvolturaDelHtml) {
+    const std::string d = Renderizador::documento("<p>hola</p>", "a<b<c", false);
+    EXPECT_EQ(d.rfind("<!doctype html><html lang=\"es\"><head><meta charset=\"utf-8\">", 0), 0u);
+    EXPECT_NE(d.find("<title>abc</title>"), std::string::npos);
+    EXPECT_NE(d.find("url(fuentes/inter.woff2)"), std::string::npos);
+    EXPECT_NE(d.find("</head><body><p>hola</p></body></html>"), std::string::npos);
+    EXPECT_EQ(d.find("<script"), std::string::npos);
+    EXPECT_NE(Renderizador::documento("", "", false).find("<title></title>"), std::string::npos);
+    const std::string web = Renderizador::documento("x", "", true);
+    EXPECT_NE(web.find("family=Inter:wght@100..900&family=JetBrains+Mono:wght@100..800&display=swap"),
+              std::string::npos);
+    EXPECT_EQ(web.find("@font-face"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace sorvenia
