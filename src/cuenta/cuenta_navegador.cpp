@@ -13,8 +13,8 @@
 namespace sorvenia {
 namespace {
 
-// The name the user gave this computer ("Portátil de Ana"), else its host
-// name; "Mac" when the system gives neither, as the site expects a name.
+// This computer's name as the site shows it to the customer ("equipo"):
+// its host name, or "Mac" when the system gives none.
 std::string nombreEquipo() {
     const char* nombre = g_get_host_name();
     return nombre != nullptr && *nombre != '\0' ? nombre : "Mac";
