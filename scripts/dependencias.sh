@@ -13,8 +13,12 @@ paquetes=(
   libgtest-dev
   libicu-dev
   clang libclang-rt-14-dev
+  libfontconfig-dev desktop-file-utils xdg-utils
   locales
 )
+# npm fetches the front-end files the resources ship (the fonts); any
+# Node.js that brings npm will do, else Debian's.
+command -v npm >/dev/null 2>&1 || paquetes+=(npm)
 
 faltan=()
 for p in "${paquetes[@]}"; do

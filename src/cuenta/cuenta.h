@@ -36,6 +36,8 @@ class Preferencias;
 class Cuenta : public RegistrosCuenta, public std::enable_shared_from_this<Cuenta> {
 public:
     // What the object reads its settings from.
+    using FuenteAzar = std::function<Resultado<std::vector<std::uint8_t>>(std::size_t)>;
+
     struct Entorno {
         Preferencias* preferencias = nullptr;  // nullptr: Preferencias::estandar()
         std::string servidorIncorporado;       // empty: the address this build was made with
@@ -47,7 +49,6 @@ public:
 
     using EstadoAgencia = RespuestaAgencia;  // {datos: nulo when none, version: 0 when none}
     using ErrorAgencia = sorvenia::ErrorAgencia;
-    using FuenteAzar = std::function<Resultado<std::vector<std::uint8_t>>(std::size_t)>;
 
     // Makes the account object and restores the signed-in customer: signed
     // in only when both the stored customer record and the key exist for
@@ -103,6 +104,25 @@ public:
     Tarea<Publicada> publicarHosting(std::string id, std::int64_t servicio, std::string carpeta,
                                      std::map<std::string, std::string> archivos);
 
+    // The browser sign-in. conectar() starts an attempt: a one-time state
+    // and a verifier, and the account site's sign-in link with the
+    // verifier's challenge, opened in the default browser (the test build
+    // writes it to "enlace-conectar.txt" in the test channel's folder
+    // instead). The site sends the browser back to a "sorvenia-tarvel:"
+    // address, which the desktop hands to recibir(): it must carry the
+    // attempt's state; then its code is redeemed with the verifier. Every
+    // outcome shows in conectando(), error() and enlaceConexion().
+    void conectar();
+    void reabrirNavegador();
+    void copiarEnlace();
+    // There is no Safari on Linux: does nothing.
+    void abrirEnSafari();
+    void cancelarConexion();
+    void recibir(const std::string& url);
+    // Where the sign-in draws its verifier and state; by default the
+    // system's secure random source (tests put a failing one in place).
+    void usarAzar(FuenteAzar fuente) { azar_ = std::move(fuente); }
+
     // Redeems a browser sign-in's code. On success keeps the key in the
     // keychain and the customer in the preferences, then refreshes. Never
     // throws: a failure goes to error() and signs nobody in; so does a key
@@ -155,6 +175,14 @@ private:
     void ponerDisenos(std::vector<DisenoResumen> d);
     void ponerCargando(bool c);
     void ponerError(std::optional<std::string> e);
+    void ponerConectando(bool c);
+    void ponerEnlace(std::optional<std::string> e);
+
+    // The sign-in attempt the next callback must match.
+    struct Pendiente {
+        std::string state;
+        std::string verificador;
+    };
 
     Entorno entorno_;
     std::optional<Cliente> cliente_;
@@ -163,6 +191,8 @@ private:
     bool cargando_ = false;
     std::optional<std::string> error_;
     std::optional<std::string> enlaceConexion_;
+    std::optional<Pendiente> pendiente_;
+    FuenteAzar azar_;
     Observadores<Cambio> observadores_;
 };
 

@@ -60,6 +60,12 @@ const fs::path& videos() {
     return valor;
 }
 
+const fs::path& canalPruebas() {
+    static const fs::path valor =
+        detalle::baseXdg(std::getenv("XDG_CACHE_HOME"), ConexionTarvel::casa() / ".cache") / "SorveniaTarvelPruebas";
+    return valor;
+}
+
 const fs::path& sitios() {
     static const fs::path valor = ConexionTarvel::casa() / "Sites";
     return valor;

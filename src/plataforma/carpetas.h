@@ -33,6 +33,10 @@ const std::filesystem::path& videos();
 // every language the user's desktop may be set to.
 const std::filesystem::path& sitios();
 
+// $XDG_CACHE_HOME/SorveniaTarvelPruebas, else ~/.cache/SorveniaTarvelPruebas:
+// the test build's file channel (requests in, answers out).
+const std::filesystem::path& canalPruebas();
+
 // Makes a new, empty folder "<prefijo>XXXXXX" with mode 0700 under
 // $XDG_RUNTIME_DIR when that is a usable private folder, else under the
 // system's temporary folder ($TMPDIR or /tmp). Linux's /tmp is shared between

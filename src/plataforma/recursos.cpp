@@ -9,13 +9,15 @@ namespace fs = std::filesystem;
 
 namespace detalle {
 
-std::vector<fs::path> candidatas(const char* variable, const fs::path& fuente, const fs::path& ejecutable) {
+std::vector<fs::path> candidatas(const char* variable, const fs::path& compilados, const fs::path& fuente,
+                                 const fs::path& ejecutable) {
     std::vector<fs::path> lista;
     std::error_code ec;
     if (variable != nullptr && *variable != '\0') {
         fs::path absoluta = fs::absolute(variable, ec);  // the working folder may change later
         lista.push_back(ec ? fs::path(variable) : absoluta);
     }
+    if (!compilados.empty()) lista.push_back(compilados);
     if (!fuente.empty()) lista.push_back(fuente / "resources");
     if (!ejecutable.empty())
         lista.push_back((ejecutable.parent_path() / ".." / "share" / "sorvenia-tarvel" / "resources").lexically_normal());
@@ -52,9 +54,15 @@ std::optional<fs::path> carpeta() {
 #else
         const fs::path fuente;
 #endif
+#ifdef SORVENIA_RECURSOS_COMPILADOS
+        const fs::path compilados = SORVENIA_RECURSOS_COMPILADOS;
+#else
+        const fs::path compilados;
+#endif
         std::error_code ec;
         fs::path ejecutable = fs::read_symlink("/proc/self/exe", ec);
-        return detalle::primera(detalle::candidatas(std::getenv("SORVENIA_RECURSOS"), fuente, ec ? fs::path() : ejecutable));
+        return detalle::primera(detalle::candidatas(std::getenv("SORVENIA_RECURSOS"), compilados, fuente,
+                                                   ec ? fs::path() : ejecutable));
     }();
     return valor;
 }

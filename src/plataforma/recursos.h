@@ -10,8 +10,10 @@
 namespace sorvenia::Recursos {
 
 // The resources folder, looked for once, in this order: $SORVENIA_RECURSOS
-// (tests point it at a tree of their own), the source tree the program was
-// built from (SORVENIA_FUENTE + "/resources", for a build that was not
+// (tests point it at a tree of their own), the build tree's copy
+// (SORVENIA_RECURSOS_COMPILADOS: the sources' resources plus the files the
+// build fetches, such as the fonts), the source tree the program was built
+// from (SORVENIA_FUENTE + "/resources", for a build that was not
 // installed), and the installed tree
 // "<folder of the executable>/../share/sorvenia-tarvel/resources". The first
 // that is a folder wins; nothing when none is.
@@ -23,9 +25,10 @@ std::optional<std::filesystem::path> ruta(std::string_view relativa);
 
 namespace detalle {
 // The candidates of carpeta(), in order, from the variable's value (null
-// when unset), the source root and the running executable's path; empty
-// inputs give no candidate.
-std::vector<std::filesystem::path> candidatas(const char* variable, const std::filesystem::path& fuente,
+// when unset), the build tree's copy, the source root and the running
+// executable's path; empty inputs give no candidate.
+std::vector<std::filesystem::path> candidatas(const char* variable, const std::filesystem::path& compilados,
+                                              const std::filesystem::path& fuente,
                                               const std::filesystem::path& ejecutable);
 // The first candidate that is a folder, in canonical form.
 std::optional<std::filesystem::path> primera(const std::vector<std::filesystem::path>& candidatas);

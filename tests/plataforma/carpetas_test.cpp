@@ -49,6 +49,8 @@ TEST(Carpetas, DelUsuario) {
     EXPECT_EQ(Carpetas::configuracion(), base("XDG_CONFIG_HOME", ".config"));
     EXPECT_EQ(Carpetas::cache(), base("XDG_CACHE_HOME", ".cache"));
     EXPECT_EQ(Carpetas::sitios(), casa / "Sites");
+    // The test channel sits beside the cache, not inside it.
+    EXPECT_EQ(Carpetas::canalPruebas(), Carpetas::cache().parent_path() / "SorveniaTarvelPruebas");
     EXPECT_TRUE(Carpetas::videos().is_absolute());
 }
 

@@ -16,19 +16,21 @@ using Lista = std::vector<fs::path>;
 TEST(Recursos, CandidatasEnOrden) {
     const struct {
         const char* variable;
-        fs::path fuente, ejecutable;
+        fs::path compilados, fuente, ejecutable;
         Lista esperado;
     } casos[] = {
-        {nullptr, "/src/st", "/opt/st/bin/sorvenia-tarvel",
+        {nullptr, "", "/src/st", "/opt/st/bin/sorvenia-tarvel",
          {"/src/st/resources", "/opt/st/share/sorvenia-tarvel/resources"}},
-        {"/mis/recursos", "/src/st", "/usr/bin/sorvenia-tarvel",
+        {"/mis/recursos", "", "/src/st", "/usr/bin/sorvenia-tarvel",
          {"/mis/recursos", "/src/st/resources", "/usr/share/sorvenia-tarvel/resources"}},
-        {"relativos", "", "", {fs::current_path() / "relativos"}},
-        {"", "", "/usr/bin/sorvenia-tarvel", {"/usr/share/sorvenia-tarvel/resources"}},
-        {nullptr, "", "", {}},
+        {nullptr, "/src/st/build/resources", "/src/st", "/src/st/build/sorvenia-tarvel",
+         {"/src/st/build/resources", "/src/st/resources", "/src/st/share/sorvenia-tarvel/resources"}},
+        {"relativos", "", "", "", {fs::current_path() / "relativos"}},
+        {"", "", "", "/usr/bin/sorvenia-tarvel", {"/usr/share/sorvenia-tarvel/resources"}},
+        {nullptr, "", "", "", {}},
     };
     for (const auto& caso : casos)
-        EXPECT_EQ(detalle::candidatas(caso.variable, caso.fuente, caso.ejecutable), caso.esperado)
+        EXPECT_EQ(detalle::candidatas(caso.variable, caso.compilados, caso.fuente, caso.ejecutable), caso.esperado)
             << (caso.variable ? caso.variable : "(null)");
 }
 

@@ -1,0 +1,63 @@
+#include "app/sorvenia_tarvel_app.h"
+
+#include "plataforma/identidad.h"
+
+namespace sorvenia {
+
+SorveniaTarvelApp::SorveniaTarvelApp()
+    : app_(Ref<GtkApplication>::adoptar(gtk_application_new(idAplicacion().c_str(), G_APPLICATION_HANDLES_OPEN))) {
+    conectarSenal(app_.get(), "startup", &SorveniaTarvelApp::alArrancar, this);
+    conectarSenal(app_.get(), "activate", &SorveniaTarvelApp::alActivar, this);
+    conectarSenal(app_.get(), "open", &SorveniaTarvelApp::alAbrir, this);
+}
+
+SorveniaTarvelApp::~SorveniaTarvelApp() = default;
+
+int SorveniaTarvelApp::correr(int argc, char** argv) {
+    return g_application_run(comoG<GApplication>(app_.get()), argc, argv);
+}
+
+void SorveniaTarvelApp::alArrancar(GApplication* app, gpointer datos) {
+    auto& self = *static_cast<SorveniaTarvelApp*>(datos);
+    self.delegado_.alTerminarArranque();
+    // Kept running while the account reads its key off the main thread.
+    g_application_hold(app);
+    lanzar(self.crearCuenta());
+}
+
+Tarea<void> SorveniaTarvelApp::crearCuenta() {
+    cuenta_ = co_await Cuenta::crear();
+    entregarEnlaces();
+    if (ventanaPedida_) mostrarVentana();
+    g_application_release(comoG<GApplication>(app_.get()));
+}
+
+void SorveniaTarvelApp::alActivar(GApplication*, gpointer datos) {
+    auto& self = *static_cast<SorveniaTarvelApp*>(datos);
+    self.ventanaPedida_ = true;
+    if (self.cuenta_) self.mostrarVentana();
+}
+
+void SorveniaTarvelApp::alAbrir(GApplication*, gpointer archivos, gint n, gchar*, gpointer datos) {
+    auto& self = *static_cast<SorveniaTarvelApp*>(datos);
+    auto* lista = static_cast<GFile**>(archivos);
+    for (gint i = 0; i < n; ++i) {
+        const TextoG uri(g_file_get_uri(lista[i]));
+        if (uri) self.enlacesPendientes_.emplace_back(uri.get());
+    }
+    self.ventanaPedida_ = true;
+    if (!self.cuenta_) return;  // delivered once the account exists
+    self.mostrarVentana();
+    self.entregarEnlaces();
+}
+
+void SorveniaTarvelApp::entregarEnlaces() {
+    for (const std::string& enlace : std::exchange(enlacesPendientes_, {})) Delegado::enlace(enlace);
+}
+
+void SorveniaTarvelApp::mostrarVentana() {
+    if (!ventana_) ventana_ = std::make_unique<Ventana>(app_.get(), cuenta_);
+    ventana_->presentar();
+}
+
+}  // namespace sorvenia

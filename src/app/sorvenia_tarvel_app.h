@@ -1,0 +1,49 @@
+#pragma once
+// The application structure: the GTK application with its id (one running
+// instance per id: a second start hands its URL to the first and ends), the
+// account for the whole run, the delegate and the one window.
+
+#include <gtk/gtk.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/delegado.h"
+#include "app/ventana.h"
+#include "cuenta/cuenta.h"
+#include "plataforma/objeto_g.h"
+#include "plataforma/tarea.h"
+
+namespace sorvenia {
+
+class SorveniaTarvelApp {
+public:
+    // The id comes from idAplicacion(): set it first.
+    SorveniaTarvelApp();
+    ~SorveniaTarvelApp();
+    SorveniaTarvelApp(const SorveniaTarvelApp&) = delete;
+    SorveniaTarvelApp& operator=(const SorveniaTarvelApp&) = delete;
+
+    // Runs until the window closes; the process's exit status.
+    int correr(int argc, char** argv);
+
+private:
+    static void alArrancar(GApplication* app, gpointer datos);
+    static void alActivar(GApplication* app, gpointer datos);
+    static void alAbrir(GApplication* app, gpointer archivos, gint n, gchar* pista, gpointer datos);
+
+    Tarea<void> crearCuenta();
+    void mostrarVentana();
+    void entregarEnlaces();
+
+    Ref<GtkApplication> app_;
+    Delegado delegado_;
+    std::shared_ptr<Cuenta> cuenta_;
+    std::unique_ptr<Ventana> ventana_;
+    // URLs and window requests that came before the account was ready.
+    std::vector<std::string> enlacesPendientes_;
+    bool ventanaPedida_ = false;
+};
+
+}  // namespace sorvenia

@@ -1,0 +1,45 @@
+#include "app/ventana.h"
+
+namespace sorvenia {
+namespace {
+
+constexpr int anchoInicial = 1440, altoInicial = 900;
+constexpr int anchoMinimo = 1000, altoMinimo = 640;
+
+// A flat black title bar with no title: the window reads as one dark surface.
+GtkWidget* barraTitulo() {
+    GtkWidget* barra = gtk_header_bar_new();
+    gtk_header_bar_set_title_widget(comoG<GtkHeaderBar>(barra), gtk_label_new(nullptr));
+    gtk_widget_add_css_class(barra, "sorvenia-barra");
+    return barra;
+}
+
+void aplicarEstilo(GtkWidget* widget) {
+    static constexpr const char* css =
+        ".sorvenia-barra { background: #000; box-shadow: none; border: none; min-height: 30px; }\n"
+        "window.sorvenia { background: #000; }\n";
+    const auto proveedor = Ref<GtkCssProvider>::adoptar(gtk_css_provider_new());
+    gtk_css_provider_load_from_data(proveedor.get(), css, -1);
+    gtk_style_context_add_provider_for_display(gtk_widget_get_display(widget),
+                                               comoG<GtkStyleProvider>(proveedor.get()),
+                                               GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+}
+
+}  // namespace
+
+Ventana::Ventana(GtkApplication* app, std::shared_ptr<Cuenta> cuenta)
+    : raiz_(std::move(cuenta)),
+      ventana_(Ref<GtkWindow>::compartir(comoG<GtkWindow>(gtk_application_window_new(app)))) {
+    GtkWidget* widget = comoG<GtkWidget>(ventana_.get());
+    aplicarEstilo(widget);
+    gtk_widget_add_css_class(widget, "sorvenia");
+    gtk_window_set_title(ventana_.get(), "Sorvenia Code");
+    gtk_window_set_titlebar(ventana_.get(), barraTitulo());
+    gtk_window_set_default_size(ventana_.get(), anchoInicial, altoInicial);
+    gtk_widget_set_size_request(raiz_.widget(), anchoMinimo, altoMinimo);
+    gtk_window_set_child(ventana_.get(), raiz_.widget());
+}
+
+void Ventana::presentar() { gtk_window_present(ventana_.get()); }
+
+}  // namespace sorvenia

@@ -1,0 +1,30 @@
+#pragma once
+// The application's one window: "Sorvenia Code", 1440 × 900 at first, never
+// smaller than 1000 × 640, always dark, showing the root view. Closing it
+// quits the application (GTK ends the run when its last window goes).
+
+#include <gtk/gtk.h>
+
+#include <memory>
+
+#include "app/raiz.h"
+#include "plataforma/objeto_g.h"
+
+namespace sorvenia {
+
+class Ventana {
+public:
+    Ventana(GtkApplication* app, std::shared_ptr<Cuenta> cuenta);
+    Ventana(const Ventana&) = delete;
+    Ventana& operator=(const Ventana&) = delete;
+
+    void presentar();
+    GtkWindow* ventana() const { return ventana_.get(); }
+    const Raiz& raiz() const { return raiz_; }
+
+private:
+    Raiz raiz_;
+    Ref<GtkWindow> ventana_;
+};
+
+}  // namespace sorvenia

@@ -1,0 +1,126 @@
+// The browser sign-in: the link with its one-time state and challenge, and
+// the check of the callback that the desktop hands back.
+#include <gio/gio.h>
+
+
+#include "cuenta/cuenta.h"
+#include "cuenta/enlace_conexion.h"
+#include "plataforma/carpetas.h"
+#include "plataforma/cripto.h"
+#include "plataforma/identidad.h"
+#include "plataforma/navegador.h"
+
+namespace sorvenia {
+namespace {
+
+// This computer's name as the site shows it to the customer ("equipo"):
+// its host name, or "Mac" when the system gives none.
+std::string nombreEquipo() {
+    const char* nombre = g_get_host_name();
+    return nombre != nullptr && *nombre != '\0' ? nombre : "Mac";
+}
+
+std::string retoDe(const std::string& verificador) {
+    const auto resumen = sha256(verificador);
+    return base64url(resumen);
+}
+
+// In the test build the link goes to the test channel's folder, where the
+// harness plays the browser.
+void dejarEnlaceParaPruebas(const std::string& enlace) {
+    std::error_code ec;
+    std::filesystem::create_directories(Carpetas::canalPruebas(), ec);
+    const auto archivo = Carpetas::canalPruebas() / "enlace-conectar.txt";
+    g_file_set_contents(archivo.c_str(), enlace.data(), static_cast<gssize>(enlace.size()), nullptr);
+}
+
+// Brings the window to the front, even over the browser that sent us here.
+void activarAplicacion() {
+    if (GApplication* app = g_application_get_default()) g_application_activate(app);
+}
+
+}  // namespace
+
+void Cuenta::conectar() {
+    ponerError(std::nullopt);
+    ponerConectando(true);
+    const auto azar = [this](std::size_t n) { return azar_ ? aleatorio(n, azar_) : aleatorio(n); };
+    const auto verificador = azar(48);
+    const auto state = azar(24);
+    if (!verificador || !state) {
+        // Predictable values would let another program finish this sign-in.
+        pendiente_.reset();
+        ponerConectando(false);
+        ponerError("No se ha podido iniciar la conexión.");
+        return;
+    }
+    const std::string enlace = enlaceConectar(servidor(), *state, retoDe(*verificador), nombreEquipo());
+    pendiente_ = Pendiente{*state, *verificador};
+    ponerEnlace(enlace);
+    if (esCompilacionDePrueba()) {
+        dejarEnlaceParaPruebas(enlace);
+        return;
+    }
+    if (!Navegador::abrir(enlace)) {
+        ponerConectando(false);
+        pendiente_.reset();
+        ponerError("No se ha podido abrir el navegador.");
+    }
+}
+
+void Cuenta::reabrirNavegador() {
+    if (enlaceConexion_) Navegador::abrir(*enlaceConexion_);
+}
+
+// There is no Safari on Linux: nothing to open it in.
+void Cuenta::abrirEnSafari() {}
+
+void Cuenta::cancelarConexion() {
+    pendiente_.reset();
+    ponerEnlace(std::nullopt);
+    ponerConectando(false);
+}
+
+void Cuenta::recibir(const std::string& url) {
+    const auto llamada = leerLlamadaConexion(url);
+    if (!llamada) return;
+    if (!pendiente_) {
+        ponerError("Ese enlace de conexión ya no vale: pulsa «Conectar» otra vez.");
+        return;
+    }
+    if (llamada->state != pendiente_->state) {
+        ponerError("La respuesta no corresponde a esta conexión.");
+        return;
+    }
+    std::string verificador = std::move(pendiente_->verificador);
+    pendiente_.reset();
+    ponerEnlace(std::nullopt);
+    activarAplicacion();
+    if (llamada->error == "denegado") {
+        ponerConectando(false);
+        ponerError("Has cancelado la conexión.");
+        return;
+    }
+    if (!llamada->code) {
+        ponerConectando(false);
+        ponerError("Falta el código de conexión.");
+        return;
+    }
+    auto canjearYTerminar = [](std::shared_ptr<Cuenta> yo, std::string code, std::string v) -> Tarea<void> {
+        co_await yo->canjear(std::move(code), std::move(v));
+        yo->ponerConectando(false);
+    };
+    lanzar(canjearYTerminar(shared_from_this(), *llamada->code, std::move(verificador)));
+}
+
+void Cuenta::ponerConectando(bool c) {
+    conectando_ = c;
+    observadores_.avisar(Cambio::conectando);
+}
+
+void Cuenta::ponerEnlace(std::optional<std::string> e) {
+    enlaceConexion_ = std::move(e);
+    observadores_.avisar(Cambio::enlaceConexion);
+}
+
+}  // namespace sorvenia

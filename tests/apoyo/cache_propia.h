@@ -1,0 +1,33 @@
+#pragma once
+// Caches of the test process's own. ctest runs each case of a test program
+// as a process of its own, side by side, and the test channel's folder
+// lives under $XDG_CACHE_HOME: without this they would take each other's
+// request files. Call before anything reads the folders (they are worked
+// out once); the folder goes when the process ends.
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+namespace sorvenia::prueba {
+
+inline void usarCachePropia() {
+    struct Cache {
+        Cache() {
+            std::string plantilla = (std::filesystem::temp_directory_path() / "cache-prueba-XXXXXX").string();
+            if (mkdtemp(plantilla.data()) == nullptr) return;
+            ruta = plantilla;
+            setenv("XDG_CACHE_HOME", plantilla.c_str(), 1);
+        }
+        ~Cache() {
+            std::error_code ec;
+            if (!ruta.empty()) std::filesystem::remove_all(ruta, ec);
+        }
+        std::filesystem::path ruta;
+    };
+    static const Cache cache;
+}
+
+}  // namespace sorvenia::prueba

@@ -1,0 +1,312 @@
+// The whole browser sign-in, end to end: the test build under the test's
+// display and bus, with a fresh home, against the local account service.
+// The test drives the sign-in page through the test channel, plays the
+// browser (opens the link, answers the site's page) and hands the callback
+// back as the desktop would: by starting the program a second time with the
+// address. Screenshots land in build/capturas/ for a person to look at.
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <iterator>
+#include <map>
+#include <optional>
+#include <regex>
+#include <string>
+#include <thread>
+
+#include "plataforma/http.h"
+#include "plataforma/secretos.h"
+#include "proceso.h"
+
+namespace sorvenia {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using namespace std::chrono_literals;
+
+const fs::path capturas = SORVENIA_CAPTURAS;
+constexpr const char* idPruebas = "es.sorvenia.tarvel.pruebas";
+constexpr const char* cuentaClave = "clave@127.0.0.1";
+
+std::optional<std::string> leer(const fs::path& archivo) {
+    std::ifstream entrada(archivo, std::ios::binary);
+    if (!entrada) return std::nullopt;
+    return std::string((std::istreambuf_iterator<char>(entrada)), std::istreambuf_iterator<char>());
+}
+
+template <class F>
+bool esperarQue(F condicion, std::chrono::milliseconds limite = 20s) {
+    const auto fin = std::chrono::steady_clock::now() + limite;
+    while (!condicion()) {
+        if (std::chrono::steady_clock::now() >= fin) return false;
+        std::this_thread::sleep_for(50ms);
+    }
+    return true;
+}
+
+// A query item of a URL, still percent-encoded.
+std::string item(const std::string& url, const std::string& nombre) {
+    const std::regex patron("[?&]" + nombre + "=([^&#]*)");
+    std::smatch m;
+    return std::regex_search(url, m, patron) ? m[1].str() : "";
+}
+
+class ConectarE2E : public ::testing::Test {
+protected:
+    void SetUp() override {
+        raiz_ = fs::temp_directory_path() / ("conectar-e2e-" + std::to_string(::getpid()));
+        fs::remove_all(raiz_);
+        for (const char* d : {"home", "config", "data", "cache", "cuenta-local"}) fs::create_directories(raiz_ / d);
+        entorno_ = prueba::entornoCon({{"HOME", (raiz_ / "home").string()},
+                                       {"XDG_CONFIG_HOME", (raiz_ / "config").string()},
+                                       {"XDG_DATA_HOME", (raiz_ / "data").string()},
+                                       {"XDG_CACHE_HOME", (raiz_ / "cache").string()}});
+        canal_ = raiz_ / "cache/SorveniaTarvelPruebas";
+    }
+
+    void TearDown() override {
+        app_.reset();
+        cuentaLocal_.reset();
+        std::async(std::launch::async, [] { (void)borrarSecreto(idPruebas, cuentaClave); }).get();
+        fs::remove_all(raiz_);
+    }
+
+    // The local account service on a free port; `opciones` as its command
+    // line takes them ("--fallar", "canjear=500"...).
+    void arrancarCuentaLocal(const std::vector<std::string>& opciones = {}) {
+        std::vector<std::string> argumentos{"--datos", (raiz_ / "cuenta-local").string(), "--puerto", "0"};
+        argumentos.insert(argumentos.end(), opciones.begin(), opciones.end());
+        const fs::path salida = raiz_ / "cuenta-local.txt";
+        cuentaLocal_ = std::make_unique<prueba::Proceso>(CUENTA_LOCAL, argumentos, entorno_, salida.string());
+        ASSERT_TRUE(esperarQue([&] {
+            const auto texto = leer(salida).value_or("");
+            const auto p = texto.find("http://");
+            if (p == std::string::npos || texto.find('\n', p) == std::string::npos) return false;
+            servidor_ = texto.substr(p, texto.find('\n', p) - p);
+            return true;
+        })) << "cuenta-local no ha arrancado";
+        fs::create_directories(raiz_ / "config/SorveniaTarvel");
+        std::ofstream(raiz_ / "config/SorveniaTarvel/preferencias-pruebas.json") << json({{"servidor", servidor_}});
+    }
+
+    // The test build, optionally started by a URL.
+    void arrancarAplicacion(const std::vector<std::string>& argumentos = {}) {
+        app_ = std::make_unique<prueba::Proceso>(APLICACION_PRUEBAS, argumentos, entorno_);
+        ASSERT_TRUE(app_->iniciado());
+    }
+
+    // Runs a script in a web view of the application; its answer.
+    std::optional<json> orden(const std::string& cuerpo, const std::string& web = "conectar") {
+        fs::create_directories(canal_);
+        fs::remove(canal_ / "respuesta.json");
+        std::ofstream(canal_ / "orden.js.tmp") << "// web: " << web << "\n" << cuerpo;
+        fs::rename(canal_ / "orden.js.tmp", canal_ / "orden.js");
+        std::optional<json> respuesta;
+        esperarQue([&] {
+            const auto texto = leer(canal_ / "respuesta.json");
+            if (!texto) return false;
+            respuesta = json::parse(*texto, nullptr, false);
+            return !respuesta->is_discarded();
+        });
+        return respuesta;
+    }
+
+    // What the sign-in page shows: {"estado": "reposo" | "espera", "error": text}.
+    json pagina() {
+        const auto r = orden(
+            "return {estado: document.body.dataset.estado || '', "
+            "error: document.getElementById('error').hidden ? '' : document.getElementById('error').textContent};");
+        return r && r->value("ok", false) ? r->at("valor") : json();
+    }
+
+    bool paginaEs(const std::string& estado, const std::string& error) {
+        return esperarQue([&] { return pagina() == json({{"estado", estado}, {"error", error}}); });
+    }
+
+    void pulsar(const std::string& id) {
+        const auto r = orden("document.getElementById('" + id + "').click(); return true;");
+        ASSERT_TRUE(r && r->value("ok", false)) << (r ? r->dump() : "sin respuesta");
+    }
+
+    // Asks the channel for a screenshot and keeps it in build/capturas/.
+    bool capturar(const std::string& peticion, const std::string& nombre) {
+        // Two animation frames: what the page shows has been painted.
+        orden("await new Promise(r => requestAnimationFrame(() => requestAnimationFrame(r))); return 1;");
+        fs::create_directories(canal_);
+        std::ofstream(canal_ / "captura.pedir") << peticion;
+        if (!esperarQue([&] { return fs::exists(canal_ / "captura.png") && !fs::exists(canal_ / "captura.pedir"); }))
+            return false;
+        std::this_thread::sleep_for(100ms);  // written atomically; just let it land
+        fs::create_directories(capturas);
+        fs::copy_file(canal_ / "captura.png", capturas / nombre, fs::copy_options::overwrite_existing);
+        fs::remove(canal_ / "captura.png");
+        return true;
+    }
+
+    // The sign-in link the test build wrote instead of opening a browser.
+    std::string enlace() {
+        std::string texto;
+        esperarQue([&] {
+            texto = leer(canal_ / "enlace-conectar.txt").value_or("");
+            return !texto.empty();
+        });
+        fs::remove(canal_ / "enlace-conectar.txt");
+        return texto;
+    }
+
+    // Plays the browser: opens the link, answers the site's page, and gives
+    // the address the site sends the browser back to.
+    std::string navegar(const std::string& enlace, const std::string& decision) {
+        PeticionHTTP abrir;
+        abrir.url = enlace;
+        const auto pagina = pedir(abrir);
+        EXPECT_TRUE(pagina && pagina->status == 200) << enlace;
+        if (!pagina) return {};
+        std::smatch m;
+        std::regex_search(pagina->cuerpo, m, std::regex("name=\"cliente\" value=\"([0-9]+)\""));
+        PeticionHTTP decidir;
+        decidir.metodo = "POST";
+        decidir.url = servidor_ + "/conectar-app/";
+        decidir.cabeceras = {{"Content-Type", "application/x-www-form-urlencoded"}};
+        decidir.cuerpo = "state=" + item(enlace, "state") + "&challenge=" + item(enlace, "challenge") +
+                         "&cliente=" + m[1].str() + "&decision=" + decision;
+        const auto vuelta = pedir(decidir);
+        EXPECT_TRUE(vuelta && vuelta->status / 100 == 3);
+        return vuelta ? vuelta->cabecera("Location").value_or("") : "";
+    }
+
+    // Hands a URL over as the desktop would: a second start of the program,
+    // which passes it to the running one and ends.
+    void entregar(const std::string& url) {
+        prueba::Proceso segundo(APLICACION_PRUEBAS, {url}, entorno_);
+        EXPECT_EQ(segundo.esperar(20s), 0) << url;
+    }
+
+    // The keyring is never read on the main thread (an unlock prompt would
+    // freeze it): the test asks from a thread of its own too.
+    static std::optional<std::string> claveGuardada() {
+        return std::async(std::launch::async, [] {
+                   const auto leida = leerSecreto(idPruebas, cuentaClave);
+                   EXPECT_TRUE(leida) << leida.fallo().mensaje;
+                   return leida ? *leida : std::nullopt;
+               }).get();
+    }
+
+    json preferencias() {
+        const auto texto = leer(raiz_ / "config/SorveniaTarvel/preferencias-pruebas.json");
+        return texto ? json::parse(*texto, nullptr, false) : json();
+    }
+
+    fs::path raiz_, canal_;
+    std::vector<std::string> entorno_;
+    std::string servidor_;
+    std::unique_ptr<prueba::Proceso> cuentaLocal_, app_;
+};
+
+TEST_F(ConectarE2E, ConectaConElNavegadorYCambiaDePantalla) {
+    arrancarCuentaLocal();
+    arrancarAplicacion();
+    ASSERT_TRUE(paginaEs("reposo", "")) << pagina();
+    EXPECT_TRUE(capturar("conectar", "conectar.png"));
+    EXPECT_TRUE(capturar("ventana", "ventana-conectar.png"));
+
+    pulsar("conectar");
+    ASSERT_TRUE(paginaEs("espera", ""));
+    const std::string primero = enlace();
+    EXPECT_TRUE(primero.starts_with(servidor_ + "/conectar-app/?app=tarvel&state=")) << primero;
+    EXPECT_TRUE(std::regex_match(primero, std::regex(".*\\?app=tarvel&state=[A-Za-z0-9_-]{32}&challenge=[A-Za-z0-9_-]{43}&equipo=[^&]+")))
+        << primero;
+    EXPECT_TRUE(capturar("conectar", "conectar-espera.png"));
+    EXPECT_TRUE(capturar("ventana", "ventana-espera.png"));
+
+    // Not ours, or broken: ignored. Another sign-in's state: refused, and the
+    // attempt goes on.
+    entregar("sorvenia-tarvel://conectar?state=%ZZ&code=x");
+    entregar("otro-esquema://conectar?state=" + item(primero, "state") + "&code=x");
+    EXPECT_TRUE(paginaEs("espera", ""));
+    entregar("sorvenia-tarvel://conectar?state=otro&code=x");
+    EXPECT_TRUE(paginaEs("espera", "La respuesta no corresponde a esta conexión."));
+
+    // The user says no on the site.
+    const std::string negativa = navegar(primero, "denegar");
+    EXPECT_NE(negativa.find("error=denegado"), std::string::npos) << negativa;
+    entregar(negativa);
+    ASSERT_TRUE(paginaEs("reposo", "Has cancelado la conexión."));
+    EXPECT_FALSE(claveGuardada());
+
+    // Again, and yes: the key goes to the keychain, the customer to the
+    // preferences, and the window leaves the sign-in page.
+    pulsar("conectar");
+    ASSERT_TRUE(paginaEs("espera", ""));
+    const std::string segundo = enlace();
+    EXPECT_NE(item(segundo, "state"), item(primero, "state"));
+    const std::string vuelta = navegar(segundo, "permitir");
+    ASSERT_NE(vuelta.find("code="), std::string::npos) << vuelta;
+    entregar(vuelta);
+
+    ASSERT_TRUE(esperarQue([&] { return claveGuardada().has_value(); }))
+        << "no hay clave en el llavero; la página: " << pagina() << "; registro: "
+        << leer(raiz_ / "cuenta-local/registro.jsonl").value_or("");
+    const auto cuentas = json::parse(*leer(raiz_ / "cuenta-local/cuentas.json"));
+    const auto claves = cuentas.at("clientes").at(0).at("claves");
+    EXPECT_NE(std::find(claves.begin(), claves.end(), *claveGuardada()), claves.end()) << claves;
+    ASSERT_TRUE(esperarQue([&] { return preferencias().contains("cliente@127.0.0.1"); })) << preferencias();
+
+    std::optional<json> ultima;
+    ASSERT_TRUE(esperarQue([&] {
+        ultima = orden("return 1;");
+        return ultima && ultima->value("error", "") == "no hay web «conectar» visible";
+    })) << (ultima ? ultima->dump() : "sin respuesta");
+    EXPECT_TRUE(capturar("ventana", "ventana-conectado.png"));
+
+    // The same callback again finds nothing pending: the customer stays
+    // signed in with the same key.
+    const auto clave = claveGuardada();
+    entregar(vuelta);
+    std::this_thread::sleep_for(1s);
+    EXPECT_EQ(claveGuardada(), clave);
+    EXPECT_TRUE(preferencias().contains("cliente@127.0.0.1"));
+}
+
+TEST_F(ConectarE2E, UnArranqueEnFrioPorUnEnlaceViejo) {
+    arrancarCuentaLocal();
+    arrancarAplicacion({"sorvenia-tarvel://conectar?state=viejo&code=antiguo"});
+    EXPECT_TRUE(paginaEs("reposo", "Ese enlace de conexión ya no vale: pulsa «Conectar» otra vez."));
+    EXPECT_FALSE(claveGuardada());
+}
+
+// A redeem the site refuses, or one that never answers: the page says why,
+// nothing is stored, and the user can try again.
+TEST_F(ConectarE2E, UnCanjeQueFallaNoGuardaNadaYSePuedeReintentar) {
+    const struct {
+        std::vector<std::string> opciones;
+        std::string mensaje;
+    } casos[] = {
+        {{"--fallar", "canjear=500"}, "Fallo forzado de «canjear»."},  // the site's own message
+        {{"--colgar", "canjear=40"}, "El servidor ha tardado demasiado en contestar."},  // 30 s time-out
+    };
+    for (const auto& caso : casos) {
+        arrancarCuentaLocal(caso.opciones);
+        arrancarAplicacion();
+        ASSERT_TRUE(paginaEs("reposo", ""));
+        pulsar("conectar");
+        entregar(navegar(enlace(), "permitir"));
+        EXPECT_TRUE(esperarQue([&] { return pagina() == json({{"estado", "reposo"}, {"error", caso.mensaje}}); }, 45s))
+            << pagina();
+        EXPECT_FALSE(claveGuardada());
+        EXPECT_FALSE(preferencias().contains("cliente@127.0.0.1"));
+        pulsar("conectar");
+        EXPECT_TRUE(paginaEs("espera", ""));
+        app_.reset();
+        cuentaLocal_.reset();
+    }
+}
+
+}  // namespace
+}  // namespace sorvenia
