@@ -1,5 +1,6 @@
 #include "app/sorvenia_tarvel_app.h"
 
+#include "centro/centro.h"
 #include "plataforma/identidad.h"
 
 namespace sorvenia {
@@ -9,6 +10,7 @@ SorveniaTarvelApp::SorveniaTarvelApp()
     conectarSenal(app_.get(), "startup", &SorveniaTarvelApp::alArrancar, this);
     conectarSenal(app_.get(), "activate", &SorveniaTarvelApp::alActivar, this);
     conectarSenal(app_.get(), "open", &SorveniaTarvelApp::alAbrir, this);
+    conectarSenal(app_.get(), "shutdown", &SorveniaTarvelApp::alApagar, this);
 }
 
 SorveniaTarvelApp::~SorveniaTarvelApp() = default;
@@ -56,8 +58,15 @@ void SorveniaTarvelApp::entregarEnlaces() {
 }
 
 void SorveniaTarvelApp::mostrarVentana() {
-    if (!ventana_) ventana_ = std::make_unique<Ventana>(app_.get(), cuenta_);
+    if (!ventana_) {
+        ventana_ = std::make_unique<Ventana>(app_.get(), cuenta_);
+        // The hub's server starts with the first window, so that outside AI
+        // clients find the application as soon as it is on screen.
+        Centro::compartido().arrancar(cuenta_, nav_);
+    }
     ventana_->presentar();
 }
+
+void SorveniaTarvelApp::alApagar(GApplication*, gpointer) { Centro::compartido().alTerminar(); }
 
 }  // namespace sorvenia

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/delegado.h"
+#include "app/navegacion.h"
 #include "app/ventana.h"
 #include "cuenta/cuenta.h"
 #include "plataforma/objeto_g.h"
@@ -32,6 +33,7 @@ private:
     static void alArrancar(GApplication* app, gpointer datos);
     static void alActivar(GApplication* app, gpointer datos);
     static void alAbrir(GApplication* app, gpointer archivos, gint n, gchar* pista, gpointer datos);
+    static void alApagar(GApplication* app, gpointer datos);
 
     Tarea<void> crearCuenta();
     void mostrarVentana();
@@ -40,6 +42,7 @@ private:
     Ref<GtkApplication> app_;
     Delegado delegado_;
     std::shared_ptr<Cuenta> cuenta_;
+    std::shared_ptr<Navegacion> nav_ = std::make_shared<Navegacion>();
     std::unique_ptr<Ventana> ventana_;
     // URLs and window requests that came before the account was ready.
     std::vector<std::string> enlacesPendientes_;

@@ -310,3 +310,31 @@ TEST_F(ConectarE2E, UnCanjeQueFallaNoGuardaNadaYSePuedeReintentar) {
 
 }  // namespace
 }  // namespace sorvenia
+
+namespace sorvenia {
+namespace {
+
+// With its window on screen the application is reachable by outside AI
+// clients: the hub's server answers through the bridge it installed.
+TEST_F(ConectarE2E, ElCentroArrancaEInstalaElPuente) {
+    arrancarAplicacion();
+    const fs::path conexion = raiz_ / "home/.local/share/SorveniaTarvel/mcp.json";
+    const fs::path puente = raiz_ / "home/.sorvenia-tarvel/bin/tarvel";
+    ASSERT_TRUE(esperarQue([&] { return fs::exists(conexion) && fs::exists(puente); })) << "sin conexión o sin puente";
+    EXPECT_EQ(fs::status(conexion).permissions() & fs::perms::all, fs::perms(0600));
+    EXPECT_EQ(fs::status(puente).permissions() & fs::perms::all, fs::perms(0755));
+    EXPECT_EQ(leer(puente), leer(fs::path(APLICACION_PRUEBAS).parent_path() / "tarvel-mcp"));
+
+    const fs::path entrada = raiz_ / "entrada.jsonl", salida = raiz_ / "salida.jsonl";
+    std::ofstream(entrada) << R"({"jsonrpc":"2.0","id":1,"method":"initialize"})" "\n";
+    const std::string orden = puente.string() + " < " + entrada.string() + " > " + salida.string();
+    prueba::Proceso bridge("/bin/sh", {"-c", orden}, entorno_);
+    ASSERT_EQ(bridge.esperar(20s), std::optional<int>(0));
+    const json respuesta = json::parse(leer(salida).value_or("{}"), nullptr, false);
+    ASSERT_FALSE(respuesta.is_discarded());
+    const std::string instrucciones = respuesta["result"].value("instructions", "");
+    EXPECT_EQ(instrucciones.rfind("MODO AGENTE", 0), 0u) << instrucciones.substr(0, 80);
+}
+
+}  // namespace
+}  // namespace sorvenia
