@@ -13,6 +13,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "comun/texto.h"
+
 namespace sorvenia {
 namespace fs = std::filesystem;
 namespace {
@@ -79,11 +81,9 @@ std::string nombreBonito(const std::string& nombre) {
         {"vscode", "VS Code"},
         {"visual studio", "VS Code"},
     }};
-    std::string minusculas = nombre;
     // ASCII only: the fragments are ASCII, and the locale must not touch
     // the bytes of other letters.
-    std::transform(minusculas.begin(), minusculas.end(), minusculas.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    const std::string minusculas = enMinusculas(nombre);
     for (const auto& [fragmento, bonito] : tabla)
         if (minusculas.find(fragmento) != std::string::npos) return std::string(bonito);
     return nombre.empty() ? "Agente" : nombre;

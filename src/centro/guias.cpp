@@ -4,6 +4,7 @@
 
 #include "centro/centro.h"
 #include "centro/modo_agente.h"
+#include "comun/texto.h"
 #include "ias/sistema.h"
 #include "plataforma/recursos.h"
 #include "plataforma/texto_utf8.h"
@@ -16,15 +17,6 @@ std::string_view sinBlancos(std::string_view t) {
     const auto inicio = t.find_first_not_of(blancos);
     if (inicio == std::string_view::npos) return {};
     return t.substr(inicio, t.find_last_not_of(blancos) - inicio + 1);
-}
-
-std::string minusculas(std::string_view t) {
-    std::string r(t);
-    // ASCII only: a skill's name is ASCII, and other bytes must stay as
-    // they are (they then name no skill).
-    std::transform(r.begin(), r.end(), r.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
-    return r;
 }
 
 bool nombreDeSkill(std::string_view clave) {
@@ -41,7 +33,7 @@ std::optional<std::string> leerSkill(const std::string& clave, const std::option
 }  // namespace
 
 std::string textoGuia(std::string_view tema, const std::optional<std::filesystem::path>& recursos) {
-    const std::string clave = minusculas(sinBlancos(tema));
+    const std::string clave = enMinusculas(sinBlancos(tema));
     if (clave == "agente") return textoModoAgente();
     if (clave == "encargo" || clave.empty()) return IAsLocales::sistema();
     if (auto skill = leerSkill(clave, recursos))

@@ -47,11 +47,5 @@ std::string_view recortarEspacios(std::string_view texto) {
     return texto;
 }
 
-std::string enMinusculas(std::string_view texto) {
-    std::string r(texto);
-    for (char& c : r)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return r;
-}
 
 }  // namespace sorvenia

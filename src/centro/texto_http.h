@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "comun/texto.h"
+
 namespace sorvenia {
 
 // The parts of `texto` between occurrences of `separador`, leaving out
@@ -17,7 +19,5 @@ std::vector<std::string_view> partir(std::string_view texto, std::string_view se
 // are kept.
 std::string_view recortarEspacios(std::string_view texto);
 
-// ASCII letters lowered; every other byte kept.
-std::string enMinusculas(std::string_view texto);
 
 }  // namespace sorvenia

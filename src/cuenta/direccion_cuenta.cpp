@@ -1,5 +1,7 @@
 #include "cuenta/direccion_cuenta.h"
 
+#include "comun/texto.h"
+
 #include <glib.h>
 
 #include <memory>
@@ -14,23 +16,6 @@ using URI = std::unique_ptr<GUri, BorrarURI>;
 
 // Parsed without decoding: the parts keep their percent-encoding.
 URI analizar(const std::string& texto) { return URI(g_uri_parse(texto.c_str(), G_URI_FLAGS_ENCODED, nullptr)); }
-
-std::string codificar(const std::string& texto) {
-    static constexpr char digitos[] = "0123456789ABCDEF";
-    std::string salida;
-    for (const char c : texto) {
-        const auto u = static_cast<unsigned char>(c);
-        if ((u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || (u >= '0' && u <= '9') || c == '-' || c == '.' ||
-            c == '_' || c == '~' || c == '/') {
-            salida.push_back(c);
-        } else {
-            salida.push_back('%');
-            salida.push_back(digitos[u >> 4]);
-            salida.push_back(digitos[u & 0xF]);
-        }
-    }
-    return salida;
-}
 
 }  // namespace
 
@@ -56,7 +41,7 @@ std::optional<std::string> endpoint(const std::string& base, const ConsultaCuent
         query.emplace();
         for (const auto& [nombre, valor] : consulta) {
             if (!query->empty()) query->push_back('&');
-            *query += codificar(nombre) + "=" + codificar(valor);
+            *query += codificarURL(nombre, true) + "=" + codificarURL(valor, true);
         }
     }
     char* texto = g_uri_join(G_URI_FLAGS_ENCODED, g_uri_get_scheme(u.get()), g_uri_get_userinfo(u.get()),

@@ -1,5 +1,6 @@
 #include "cuenta/enlace_conexion.h"
 
+#include "comun/texto.h"
 #include "comun/utf8.h"
 
 namespace sorvenia {
@@ -7,14 +8,6 @@ namespace {
 
 bool esLetra(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 bool esDigito(char c) { return c >= '0' && c <= '9'; }
-bool esNoReservado(char c) { return esLetra(c) || esDigito(c) || c == '-' || c == '.' || c == '_' || c == '~'; }
-
-int valorHex(char c) {
-    if (esDigito(c)) return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
 
 // The scheme before the first ":", when it is one (RFC 3986: a letter,
 // then letters, digits, "+", "-" or ".").
@@ -99,21 +92,7 @@ std::optional<LlamadaConexion> leerLlamadaConexion(std::string_view url) {
     return llamada;
 }
 
-std::string codificarConsulta(std::string_view valor) {
-    static constexpr char hex[] = "0123456789ABCDEF";
-    std::string salida;
-    for (char c : valor) {
-        if (esNoReservado(c)) {
-            salida += c;
-            continue;
-        }
-        const auto b = static_cast<unsigned char>(c);
-        salida += '%';
-        salida += hex[b >> 4];
-        salida += hex[b & 0x0F];
-    }
-    return salida;
-}
+std::string codificarConsulta(std::string_view valor) { return codificarURL(valor); }
 
 std::string anadirRuta(std::string_view base, std::string_view ruta) {
     std::string direccion(base);

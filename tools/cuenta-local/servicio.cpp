@@ -11,18 +11,12 @@
 #include "estado.h"
 #include "paginas.h"
 #include "utiles.h"
+#include "comun/texto.h"
 
 namespace sorvenia::cuenta_local {
 namespace {
 
 constexpr std::size_t cuerpoMaximo = 512u * 1024u * 1024u;
-
-int valorHex(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 std::string decodificar(std::string_view texto) {
     std::string salida;

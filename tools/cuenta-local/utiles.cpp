@@ -125,24 +125,6 @@ bool rutaRelativaSegura(std::string_view ruta, bool vaciaVale) {
     return true;
 }
 
-std::string codificarURL(std::string_view texto, bool dejarBarras) {
-    static constexpr char digitos[] = "0123456789ABCDEF";
-    std::string salida;
-    for (const char c : texto) {
-        const auto u = static_cast<unsigned char>(c);
-        const bool libre = (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || (u >= '0' && u <= '9') || c == '-' ||
-                           c == '.' || c == '_' || c == '~' || (dejarBarras && c == '/');
-        if (libre) {
-            salida.push_back(c);
-        } else {
-            salida.push_back('%');
-            salida.push_back(digitos[u >> 4]);
-            salida.push_back(digitos[u & 0xF]);
-        }
-    }
-    return salida;
-}
-
 std::string escaparHTML(std::string_view texto) {
     std::string salida;
     for (const char c : texto) {

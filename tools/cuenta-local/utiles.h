@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "comun/texto.h"
+
 namespace sorvenia::cuenta_local {
 
 // Lowercase hexadecimal SHA-256.
@@ -31,8 +33,7 @@ bool escribirFichero(const std::filesystem::path& ruta, std::string_view bytes);
 // through (the root of a folder).
 bool rutaRelativaSegura(std::string_view ruta, bool vaciaVale = false);
 
-// Percent-encodes everything but unreserved characters (and "/" when asked).
-std::string codificarURL(std::string_view texto, bool dejarBarras = false);
+using sorvenia::codificarURL;
 // Escapes text for HTML element content and attribute values.
 std::string escaparHTML(std::string_view texto);
 
