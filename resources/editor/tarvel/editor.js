@@ -254,7 +254,9 @@ export class Editor {
         this.mundo.append(capa);
         this.capas.set(pagina.id, capa);
       }
-      capa.hidden = indice !== this.doc.pagina;
+      // Other pages stay laid out (only unseen), so that tools can measure
+      // and photograph their mesas too.
+      capa.classList.toggle("oculta", indice !== this.doc.pagina);
       fijarPortada(pagina);
       this.dibujarRotulos(capa, pagina);
       pagina.mesas.forEach((mesa, orden) => {
@@ -442,6 +444,21 @@ export class Editor {
       if (dentro.length >= limite) break;
     }
     return dentro;
+  }
+
+  // The innermost element that holds the whole zone, for a zone drawn
+  // inside one element.
+  elementoQueContieneZona() {
+    if (!this.zona) return null;
+    const v = this.vista(this.zona.mesa);
+    if (!v) return null;
+    const z = this.zona;
+    let mejor = null;
+    for (const e of v.body.querySelectorAll("[data-lid]")) {
+      const r = v.rect(e);
+      if (r.x <= z.x + 1 && r.y <= z.y + 1 && r.x + r.w >= z.x + z.w - 1 && r.y + r.h >= z.y + z.h - 1) mejor = e;
+    }
+    return mejor;
   }
 
   actualizarMarcas() {

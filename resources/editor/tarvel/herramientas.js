@@ -63,7 +63,8 @@ function nombreMesa(mesa) {
 }
 
 function resumenElemento(e) {
-  const t = recortar(e.textContent, 60);
+  // The text as laid out, so that blocks are apart ("Corte clásico Tijera…").
+  const t = recortar(typeof e.innerText === "string" ? e.innerText : e.textContent, 60);
   return `${e.getAttribute("data-lid")} ${etiqueta(e)}${t ? ` «${t}»` : ""}`;
 }
 
@@ -147,8 +148,11 @@ function verTarvel(editor) {
   if (editor.zona) {
     const z = editor.zona;
     const dentro = editor.elementosEnZona();
+    const contiene = dentro.length ? null : editor.elementoQueContieneZona();
+    const cubre = dentro.length ? `dentro: ${dentro.map(resumenElemento).join("; ")}`
+      : contiene ? `no cubre ningún elemento entero; está dentro de ${resumenElemento(contiene)}` : "no cubre ningún elemento entero";
     lineas.push(`Zona recuadrada por el usuario en ${nombreMesa(editor.mesa(z.mesa))}: x ${Math.round(z.x)}, y ${Math.round(z.y)}, ` +
-      `${Math.round(z.w)} × ${Math.round(z.h)} px; ${dentro.length ? `dentro: ${dentro.map(resumenElemento).join("; ")}` : "no cubre ningún elemento entero"}.`);
+      `${Math.round(z.w)} × ${Math.round(z.h)} px; ${cubre}.`);
   }
   if (doc.variables.length) {
     lineas.push(`Variables (úsalas como var(--nombre)): ${doc.variables.map((v) => `--${v.nombre}: ${v.valor}${v.oscuro ? ` (oscuro: ${v.oscuro})` : ""}`).join("; ")}.`);

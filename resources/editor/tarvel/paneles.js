@@ -425,7 +425,8 @@ export class Paneles {
         control.value = opciones.some(([v]) => v === actual) ? actual : "";
         control.addEventListener("change", () => poner(control.value));
       } else {
-        control = this.entrada(actual, poner, { placeholder: calculado.getPropertyValue(propiedad) });
+        const visto = calculado.getPropertyValue(propiedad).replace(/(\d+\.\d+)px/g, (_, n) => `${Math.round(Number(n))}px`);
+        control = this.entrada(actual, poner, { placeholder: visto });
       }
       return this.campo(etiqueta, control);
     };
