@@ -619,6 +619,31 @@ TEST_F(PaginaEditorTest, LosCambiosSeAgrupanYSeDeshacen) {
     EXPECT_NE(html("m1").find("data-lid=\"reservar\""), std::string::npos);
 }
 
+TEST_F(PaginaEditorTest, ElUsuarioMarcaUnaZonaQueElAgenteVe) {
+    cargar(carga(disenoGuardado()));
+    // Mayús and a drag over the three cards of the services section.
+    llamar(
+        "const marco = document.querySelector('.mesa[data-mesa=\"m1\"] .mesa-marco');\n"
+        "const d = marco.querySelector('iframe').contentDocument;\n"
+        "const r = d.querySelector('[data-lid=\"servicios\"]').getBoundingClientRect();\n"
+        "const m = marco.getBoundingClientRect(), z = m.width / 1440;\n"
+        "const a = [m.left + (r.left + 40) * z, m.top + (r.top + 40) * z];\n"
+        "const b = [m.left + (r.right - 40) * z, m.top + (r.bottom - 40) * z];\n"
+        "const lienzo = document.getElementById('lienzo');\n"
+        "marco.dispatchEvent(new PointerEvent('pointerdown', {clientX: a[0], clientY: a[1], button: 0, pointerId: 1, shiftKey: true, bubbles: true}));\n"
+        "lienzo.dispatchEvent(new PointerEvent('pointermove', {clientX: b[0], clientY: b[1], button: 0, pointerId: 1, bubbles: true}));\n"
+        "lienzo.dispatchEvent(new PointerEvent('pointerup', {clientX: b[0], clientY: b[1], button: 0, pointerId: 1, bubbles: true}));\n"
+        "return 1;");
+    const std::string estado = bien("ver_tarvel");
+    EXPECT_NE(estado.find("Zona recuadrada por el usuario en m1 «Inicio»"), std::string::npos) << estado;
+    EXPECT_NE(estado.find("dentro: t1 <div> «Corte clásico Tijera y navaja, acabado a mano.»; t2 <div>"), std::string::npos)
+        << estado;
+    EXPECT_NE(estado.find("t3 <div>"), std::string::npos) << estado;
+    // Escape takes the zone away.
+    llamar("document.body.dispatchEvent(new KeyboardEvent('keydown', {key: 'Escape', bubbles: true})); return 1;");
+    EXPECT_EQ(bien("ver_tarvel").find("Zona recuadrada"), std::string::npos);
+}
+
 TEST_F(PaginaEditorTest, LaCapturaDaElHtmlYSuTamano) {
     json doc = disenoGuardado();
     doc["paginas"][0]["mesas"][0]["alto"] = 600;
