@@ -378,6 +378,21 @@ TEST_F(PaginaEditorTest, AnimacionesVariablesPaginasMesasYFoco) {
     EXPECT_EQ(doc.at("paginas").at(0).at("mesas").at(0).at("animaciones"),
               json::parse(R"([{"lid":"titulo","tipo":"letras","retraso":200,"duracion":900,"rebote":0,"disparo":"carga"},
                               {"lid":"servicios","tipo":"subir","retraso":0,"duracion":700,"rebote":0,"disparo":"scroll"}])"));
+    // A counter counts up to the number as written, then shows the text.
+    bien("escribir", {{"id", "hero"}, {"modo", "dentro"}, {"html", "<p data-lid=\"cifra\">+1.250 clientes</p>"}});
+    EXPECT_NE(bien("animar", {{"id", "cifra"}, {"tipo", "contador"}, {"duracion", 2000}}).find("cuenta hasta el número"),
+              std::string::npos);
+    const json cuentas = llamar(
+        "const d = document.querySelector('.mesa[data-mesa=\"m1\"] iframe').contentDocument;\n"
+        "const n = d.querySelector('[data-lid=\"cifra\"] [data-tv-num]');\n"
+        "return [0, 1000, 2100].map(t => {\n"
+        "  for (const a of d.getAnimations()) { a.pause(); a.currentTime = t; }\n"
+        "  const tras = getComputedStyle(n, '::after');\n"
+        "  return [tras.content, tras.opacity, getComputedStyle(n.firstChild).opacity];\n"
+        "});");
+    EXPECT_EQ(cuentas, json::parse(R"([["\"0\"","1","0"],["\"1.094\"","1","0"],["\"1.250\"","0","1"]])"));
+    EXPECT_NE(html("m1").find("<p data-lid=\"cifra\">+1.250 clientes</p>"), std::string::npos);
+
     const std::string todo = bien("animar", {{"id", "todo"}, {"tipo", "aparecer"}});
     EXPECT_NE(todo.find("en 2 secciones de la mesa m1 «Inicio»"), std::string::npos) << todo;
     EXPECT_NE(bien("animar", {{"id", "todo"}, {"tipo", "quitar"}}).find("Quitadas"), std::string::npos);

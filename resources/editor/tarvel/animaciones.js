@@ -59,8 +59,6 @@ const FOTOGRAMAS = [
   "@keyframes tv-kenburns{from{scale:1}to{scale:1.12}}",
   "@keyframes tv-flotar{from{translate:0 0}to{translate:0 -12px}}",
   "@keyframes tv-latir{0%,100%{scale:1}50%{scale:1.06}}",
-  '@property --tv-n{syntax:"<integer>";inherits:false;initial-value:0}',
-  "@keyframes tv-cuenta{from{--tv-n:0}to{--tv-n:var(--tv-fin)}}",
   "@keyframes tv-mostrar{from{opacity:0}to{opacity:1}}",
   "@keyframes tv-ocultar{from{opacity:1}to{opacity:0}}",
 ].join("\n");
@@ -69,7 +67,30 @@ function selector(lid) {
   return `[data-lid="${String(lid).replace(/["\\]/g, "\\$&")}"]`;
 }
 
-function regla(a, pasosEscribir) {
+// "1.250" counts 0, 31, 125… up to 1.250, written like the original (with
+// its thousands separator), easing out: one keyframe per step, since a
+// counted number has no CSS of its own.
+function fotogramasCuenta(nombre, cifra) {
+  const fin = valorDeCifra(cifra);
+  const separador = /^\d{1,3}([.,])\d{3}/.exec(cifra.trim());
+  const escribir = (n) => {
+    const t = String(n);
+    return separador ? t.replace(/\B(?=(\d{3})+(?!\d))/g, separador[1]) : t;
+  };
+  const pasos = 40;
+  const marcos = [];
+  for (let i = 0; i <= pasos; i++) {
+    const p = i / pasos;
+    marcos.push(`${(p * 100).toFixed(1)}%{content:"${escribir(Math.round(fin * (1 - (1 - p) ** 3)))}"}`);
+  }
+  return `@keyframes ${nombre}{${marcos.join("")}}`;
+}
+
+function nombreCuenta(lid) {
+  return `tv-cuenta-${String(lid).replace(/[^A-Za-z0-9_-]/g, "_")}`;
+}
+
+function regla(a, pasosEscribir, cifra) {
   const s = selector(a.lid);
   const d = `${a.duracion}ms`;
   const r = `${a.retraso}ms`;
@@ -87,10 +108,11 @@ function regla(a, pasosEscribir) {
     case "latir":
       return `${s}{animation:tv-latir ${d} ease-in-out ${r} infinite both}`;
     case "contador":
-      return `${s} [data-tv-num]{position:relative;display:inline-block}` +
+      return fotogramasCuenta(nombreCuenta(a.lid), cifra || "0") +
+        `${s} [data-tv-num]{position:relative;display:inline-block}` +
         `${s} [data-tv-num-texto]{animation:tv-mostrar ${d} steps(1,end) ${r} both}` +
-        `${s} [data-tv-num]::after{content:counter(tv-n);counter-reset:tv-n var(--tv-n);position:absolute;left:0;top:0;` +
-        `white-space:nowrap;animation:tv-cuenta ${d} cubic-bezier(.2,.7,.2,1) ${r} both,tv-ocultar ${d} steps(1,end) ${r} both}`;
+        `${s} [data-tv-num]::after{content:"";position:absolute;left:0;top:0;white-space:nowrap;` +
+        `animation:${nombreCuenta(a.lid)} ${d} linear ${r} both,tv-ocultar ${d} steps(1,end) ${r} both}`;
     default:
       return `${s}{animation:tv-${a.tipo} ${d} ${e} ${r} both}`;
   }
@@ -107,11 +129,14 @@ export function cssAnimaciones(animaciones, modo, raiz = null) {
   if (!animaciones || !animaciones.length) return "";
   const reglas = animaciones.map((a) => {
     let pasos = 30;
-    if (a.tipo === "escribir" && raiz) {
-      const elemento = raiz.querySelector(selector(a.lid));
-      if (elemento) pasos = Math.max(8, Math.min(120, (elemento.textContent || "").trim().length || 30));
+    let cifra = "";
+    const elemento = raiz ? raiz.querySelector(selector(a.lid)) : null;
+    if (a.tipo === "escribir" && elemento) pasos = Math.max(8, Math.min(120, (elemento.textContent || "").trim().length || 30));
+    if (a.tipo === "contador" && elemento) {
+      const numero = elemento.querySelector("[data-tv-num]");
+      cifra = numero ? numero.textContent : (/\d(?:[\d.,]*\d)?/.exec(elemento.textContent) || ["0"])[0];
     }
-    return regla(a, pasos);
+    return regla(a, pasos, cifra);
   });
   let fin = "";
   if (modo === "web") {
@@ -214,7 +239,6 @@ function envolverCifra(elemento, lid) {
     const caja = doc.createElement("span");
     caja.setAttribute("data-tv-envoltura", lid);
     caja.setAttribute("data-tv-num", "");
-    caja.style.setProperty("--tv-fin", String(valorDeCifra(m[0])));
     const cifra = doc.createElement("span");
     cifra.setAttribute("data-tv-envoltura", lid);
     cifra.setAttribute("data-tv-num-texto", "");
