@@ -659,6 +659,46 @@ TEST_F(PaginaEditorTest, ElUsuarioMarcaUnaZonaQueElAgenteVe) {
     EXPECT_EQ(bien("ver_tarvel").find("Zona recuadrada"), std::string::npos);
 }
 
+TEST_F(PaginaEditorTest, PublicarYSalirEntreganAntesLoPendiente) {
+    cargar(carga(disenoGuardado()));
+    const auto indice = [&](const std::string& tipo) {
+        for (std::size_t i = buzon_->mensajes.size(); i-- > 0;)
+            if (buzon_->mensajes[i].value("tipo", "") == tipo) return static_cast<long>(i);
+        return -1L;
+    };
+
+    // A change just made travels right before the publication, which takes
+    // the open page's mesas, the cover first.
+    llamar("await window.tarvel.herramienta('texto', {id: 'titulo', texto: 'Recién cambiado'});\n"
+           "document.getElementById('publicar-boton').click();\n"
+           "document.querySelector('#publicar-menu .opcion').click(); return 1;");
+    const json* publicar = buzon_->ultimo("publicar");
+    ASSERT_NE(publicar, nullptr);
+    EXPECT_EQ(indice("cambio") + 1, indice("publicar"));
+    EXPECT_NE(buzon_->ultimo("cambio")->dump().find("Recién cambiado"), std::string::npos);
+    EXPECT_EQ(publicar->at("destino"), "previa");
+    const json& paginas = publicar->at("paginas");
+    ASSERT_EQ(paginas.size(), 2u);
+    EXPECT_EQ(paginas[0].at("nombre"), "Inicio");
+    EXPECT_EQ(paginas[0].at("inicio"), true);
+    EXPECT_EQ(paginas[1].at("inicio"), false);
+    const std::string portada = paginas[0].at("html");
+    EXPECT_EQ(portada.rfind("<style>", 0), 0u) << portada;
+    EXPECT_NE(portada.find("Recién cambiado"), std::string::npos);
+    // A second publication waits for the answer to the first.
+    llamar("document.getElementById('publicar-boton').click(); return 1;");
+    EXPECT_EQ(llamar("return document.getElementById('publicar-boton').disabled;"), true);
+    llamar("window.tarvel.publicado({url: 'https://previa.example/abc', caduca: '2025-03-08', paginas: 2, nueva: true}); "
+           "return 1;");
+    EXPECT_EQ(llamar("return document.getElementById('publicar-boton').disabled;"), false);
+
+    llamar("await window.tarvel.herramienta('texto', {id: 'titulo', texto: 'Antes de salir'});\n"
+           "document.getElementById('volver').click(); return 1;");
+    ASSERT_NE(buzon_->ultimo("salir"), nullptr);
+    EXPECT_EQ(indice("cambio") + 1, indice("salir"));
+    EXPECT_NE(buzon_->ultimo("cambio")->dump().find("Antes de salir"), std::string::npos);
+}
+
 TEST_F(PaginaEditorTest, LaCapturaDaElHtmlYSuTamano) {
     json doc = disenoGuardado();
     doc["paginas"][0]["mesas"][0]["alto"] = 600;

@@ -240,6 +240,11 @@ export class PanelChat {
     this.temporizador = setTimeout(() => this.guardarAhora(), 300);
   }
 
+  // What is waiting to be saved goes now (before leaving the editor).
+  vaciarGuardado() {
+    if (this.temporizador) this.guardarAhora();
+  }
+
   guardarAhora() {
     clearTimeout(this.temporizador);
     this.temporizador = 0;

@@ -95,7 +95,7 @@ export class Paneles {
   salir() {
     this.lienzo.terminarEdicion();
     this.editor.vaciarCambio();
-    this.chat.guardarAhora();
+    this.chat.vaciarGuardado();
     enviar({ tipo: "salir" });
   }
 
