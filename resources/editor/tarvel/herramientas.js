@@ -406,6 +406,17 @@ function terminar(editor) {
     : "Hecho: no había indicador de «agente trabajando» que quitar.");
 }
 
+// Gives every element under `raiz` a new data-lid; answers old id → new id.
+function renovarLids(editor, raiz) {
+  const elementos = [...(raiz.nodeType === Node.ELEMENT_NODE ? [raiz] : []), ...raiz.querySelectorAll("[data-lid]")];
+  const antes = new Map(elementos.map((e) => [e, e.getAttribute("data-lid")]));
+  for (const e of elementos) e.removeAttribute("data-lid");
+  editor.asignarLids(raiz, editor.lidsEnUso());
+  const mapa = new Map();
+  for (const [e, viejo] of antes) mapa.set(viejo, e.getAttribute("data-lid"));
+  return mapa;
+}
+
 function duplicar(editor, args) {
   const id = texto(args, "id", FALTA_ID);
   const { mesa, vista, elemento } = encontrar(editor, id);
@@ -413,11 +424,8 @@ function duplicar(editor, args) {
     return editor.cambiar(() => {
       const copia = elemento.cloneNode(true);
       limpiarCopia(copia);
-      const antiguos = [copia, ...copia.querySelectorAll("[data-lid]")].map((e) => e.getAttribute("data-lid"));
-      for (const e of [copia, ...copia.querySelectorAll("[data-lid]")]) e.removeAttribute("data-lid");
-      editor.asignarLids(copia, editor.lidsEnUso());
+      const mapa = renovarLids(editor, copia);
       const nuevos = [copia, ...copia.querySelectorAll("[data-lid]")].map((e) => e.getAttribute("data-lid"));
-      const mapa = new Map(antiguos.map((a, i) => [a, nuevos[i]]));
       for (const a of [...mesa.animaciones]) if (mapa.has(a.lid)) mesa.animaciones.push({ ...a, lid: mapa.get(a.lid) });
       elemento.after(copia);
       editor.tocar(mesa.id);
@@ -433,12 +441,7 @@ function duplicar(editor, args) {
     nueva.nombre = `${mesa.nombre} (copia)`;
     // Fresh data-lids for the copy, parsed in the original's document.
     const fragmento = vista.fragmento(mesa.html);
-    const antiguos = [...fragmento.querySelectorAll("[data-lid]")].map((e) => e.getAttribute("data-lid"));
-    for (const e of fragmento.querySelectorAll("[data-lid]")) e.removeAttribute("data-lid");
-    const usados = editor.lidsEnUso();
-    editor.asignarLids(fragmento, usados);
-    const nuevos = [...fragmento.querySelectorAll("[data-lid]")].map((e) => e.getAttribute("data-lid"));
-    const mapa = new Map(antiguos.map((a, i) => [a, nuevos[i]]));
+    const mapa = renovarLids(editor, fragmento);
     const caja = vista.doc.createElement("div");
     caja.append(fragmento);
     nueva.html = caja.innerHTML;
