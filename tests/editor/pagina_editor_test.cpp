@@ -473,7 +473,8 @@ TEST_F(PaginaEditorTest, AnimacionesVariablesPaginasMesasYFoco) {
 TEST_F(PaginaEditorTest, NombrarRespetaElNombrePuestoAMano) {
     cargar(carga(disenoGuardado()));
     EXPECT_EQ(bien("nombrar", {{"nombre", "Barbería Ercilla Centro"}}), "Diseño renombrado: «Barbería Ercilla Centro».");
-    EXPECT_EQ(ultimoDoc().is_object(), true);
+    // The new name travels in a "cambio" with the document.
+    ASSERT_TRUE(ultimoDoc().is_object());
     EXPECT_EQ(buzon_->ultimo("cambio")->at("nombre"), "Barbería Ercilla Centro");
 
     json aMano = disenoGuardado();
@@ -570,7 +571,10 @@ TEST_F(PaginaEditorTest, LosErroresDicenQueMandar) {
     // A refused call changes nothing.
     pausa(400);
     EXPECT_EQ(buzon_->de("cambio").size(), cambiosAntes);
-    llamar("window.tarvel.herramienta('escribir', null); return 1;");
+    // Arguments that are not an object read as none.
+    const json sinArgumentos = llamar("return await window.tarvel.herramienta('escribir', null);");
+    EXPECT_EQ(sinArgumentos.value("error", false), true);
+    EXPECT_NE(sinArgumentos.value("texto", "").find("Falta «id»"), std::string::npos) << sinArgumentos;
 }
 
 TEST_F(PaginaEditorTest, LosCambiosSeAgrupanYSeDeshacen) {
