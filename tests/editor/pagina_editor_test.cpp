@@ -1,0 +1,884 @@
+// The editor page (resources/editor/index.html) in a real WebKitGTK view
+// under a display (Xvfb), never shown: loading a design, the canvas tools
+// an agent calls through window.tarvel.herramienta, the "cambio" messages,
+// undo and redo, the chat, and a picture of the whole editor.
+
+#include <gdk-pixbuf/gdk-pixbuf.h>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "../plataforma/esperar_bucle.h"
+#include "plataforma/iniciar_gtk.h"
+#include "plataforma/web_vista.h"
+
+namespace sorvenia {
+namespace {
+
+using nlohmann::json;
+using prueba::esperarHasta;
+using prueba::esperarTarea;
+
+const std::filesystem::path carpetaEditor = std::filesystem::path(SORVENIA_FUENTE) / "resources/editor";
+
+void pausa(int ms) {
+    esperarHasta([] { return false; }, std::chrono::milliseconds(ms));
+}
+
+// Every message the page posted, in order.
+struct Buzon {
+    std::vector<json> mensajes;
+
+    explicit Buzon(WebVista& vista) {
+        vista.alMensaje([this](const json& m) { mensajes.push_back(m); });
+    }
+    std::vector<json> de(const std::string& tipo) const {
+        std::vector<json> r;
+        for (const json& m : mensajes)
+            if (m.value("tipo", "") == tipo) r.push_back(m);
+        return r;
+    }
+    const json* ultimo(const std::string& tipo) const {
+        for (auto it = mensajes.rbegin(); it != mensajes.rend(); ++it)
+            if (it->value("tipo", "") == tipo) return &*it;
+        return nullptr;
+    }
+    const json* esperar(const std::string& tipo, std::size_t cuantos = 1) {
+        esperarHasta([&] { return de(tipo).size() >= cuantos; });
+        return de(tipo).size() >= cuantos ? ultimo(tipo) : nullptr;
+    }
+};
+
+// A stored design with two mesas: a web page with two sections and a
+// phone-sized contact page.
+json disenoGuardado() {
+    return {
+        {"formato", 1},
+        {"pagina", 0},
+        {"siguiente", 100},
+        {"nombreAMano", false},
+        {"variables", json::array({{{"nombre", "marca"}, {"valor", "#e4572e"}, {"oscuro", "#ff8a65"}}})},
+        {"recursos", json::array()},
+        {"deOtraVersion", {{"se", "conserva"}}},
+        {"paginas",
+         json::array({{{"id", "p1"},
+                       {"nombre", "Web"},
+                       {"portada", "m1"},
+                       {"mesas",
+                        json::array(
+                            {{{"id", "m1"},
+                              {"nombre", "Inicio"},
+                              {"x", 0},
+                              {"y", 0},
+                              {"ancho", 1440},
+                              {"alto", 900},
+                              {"auto", true},
+                              {"css",
+                               ".hero{padding:120px 96px;background:linear-gradient(135deg,#1b1f3b,#3a2a5d);color:#fff}"
+                               ".hero h1{font-size:72px;line-height:1.05;letter-spacing:-0.02em;max-width:900px}"
+                               ".hero p{font-size:22px;opacity:.8;margin-top:24px;max-width:640px}"
+                               ".boton{display:inline-block;margin-top:40px;padding:18px 34px;border-radius:999px;"
+                               "background:var(--marca);color:#fff;font-weight:600;text-decoration:none}"
+                               ".servicios{padding:96px;display:grid;grid-template-columns:repeat(3,1fr);gap:32px;"
+                               "background:#faf7f2}.tarjeta{padding:32px;border-radius:20px;background:#fff;"
+                               "box-shadow:0 10px 30px rgba(0,0,0,.06)}.tarjeta h3{font-size:24px;margin-bottom:12px}"
+                               ".tarjeta p{color:#555;line-height:1.6}"},
+                              {"html",
+                               "<section class=\"hero\" data-lid=\"hero\"><h1 data-lid=\"titulo\">Cortes con oficio en "
+                               "el centro de Bilbao</h1><p data-lid=\"entradilla\">Barbería de barrio desde 1987. "
+                               "Reserva en un minuto y sal como nuevo.</p><a class=\"boton\" href=\"#reserva\" "
+                               "data-lid=\"reservar\">Reservar cita</a></section><section class=\"servicios\" "
+                               "data-lid=\"servicios\"><div class=\"tarjeta\" data-lid=\"t1\"><h3>Corte clásico</h3>"
+                               "<p>Tijera y navaja, acabado a mano.</p></div><div class=\"tarjeta\" data-lid=\"t2\">"
+                               "<h3>Barba</h3><p>Toalla caliente y aceites.</p></div><div class=\"tarjeta\" "
+                               "data-lid=\"t3\"><h3>Color</h3><p>Cobertura de canas natural.</p></div></section>"},
+                              {"animaciones", json::array()}},
+                             {{"id", "m2"},
+                              {"nombre", "Contacto"},
+                              {"x", 1560},
+                              {"y", 0},
+                              {"ancho", 390},
+                              {"alto", 844},
+                              {"auto", false},
+                              {"css",
+                               "body{background:#faf7f2}.c{padding:48px 28px}.c h2{font-size:34px;color:#1b1f3b}"
+                               ".c p{margin-top:12px;color:#555}.dato{margin-top:28px;padding:18px;border-radius:14px;"
+                               "background:#fff;font-weight:600}"},
+                              // "titulo" is already used by the first mesa: this one must get another.
+                              {"html",
+                               "<div class=\"c\" data-lid=\"c\"><h2 data-lid=\"titulo\">Ven a vernos</h2><p>Calle "
+                               "Ercilla 12, Bilbao</p><div class=\"dato\">944 123 456</div><div class=\"dato\">Lunes "
+                               "a sábado · 10–20 h</div></div>"},
+                              {"animaciones", json::array()}}})}}})}};
+}
+
+json herramientasIA() {
+    return json::array({{{"id", "claude"},
+                         {"nombre", "Claude Code"},
+                         {"detalle", ""},
+                         {"sesion", true},
+                         {"icono", ""},
+                         {"modelo", ""},
+                         {"modelos", json::array({{{"id", ""}, {"nombre", "Por defecto"}, {"det", ""}}})}},
+                        {{"id", "codex"},
+                         {"nombre", "Codex"},
+                         {"detalle", ""},
+                         {"sesion", false},
+                         {"icono", ""},
+                         {"modelo", ""},
+                         {"modelos", json::array()}}});
+}
+
+json carga(json doc, json extra = json::object()) {
+    json c = {{"doc", std::move(doc)},
+              {"nombre", "Barbería Ercilla"},
+              {"ias", herramientasIA()},
+              {"chats", json::array()},
+              {"fuentes", json::array()},
+              {"tarjetaAgentes", false},
+              {"integraciones", json::array()},
+              {"agentesConectados", json::array()}};
+    c.update(extra);
+    return c;
+}
+
+int cuenta(const std::string& texto, const std::string& trozo) {
+    int n = 0;
+    for (std::size_t p = texto.find(trozo); p != std::string::npos; p = texto.find(trozo, p + trozo.size())) ++n;
+    return n;
+}
+
+// Every start tag in `html` carries a data-lid.
+void todosConLid(const std::string& html) {
+    const std::regex etiqueta("<([a-zA-Z][a-zA-Z0-9]*)([^>]*)>");
+    int etiquetas = 0;
+    for (auto it = std::sregex_iterator(html.begin(), html.end(), etiqueta); it != std::sregex_iterator(); ++it) {
+        ++etiquetas;
+        EXPECT_NE((*it)[2].str().find("data-lid=\""), std::string::npos) << "sin data-lid: " << (*it)[0].str();
+    }
+    EXPECT_GT(etiquetas, 0) << html;
+}
+
+class PaginaEditorTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_TRUE(iniciarGtk()) << "Hace falta una pantalla (xvfb-run)."; }
+
+    void SetUp() override {
+        OpcionesWebVista opciones;
+        opciones.inspeccionable = true;
+        vista_ = std::make_unique<WebVista>("tarvel", opciones);
+        buzon_ = std::make_unique<Buzon>(*vista_);
+        vista_->cargarPagina(carpetaEditor / "index.html", carpetaEditor);
+        ASSERT_NE(buzon_->esperar("listo"), nullptr) << "La página no ha dicho «listo».";
+    }
+
+    json llamar(const std::string& cuerpo, json argumentos = json::object()) {
+        auto r = esperarTarea(vista_->llamar(cuerpo, std::move(argumentos)));
+        if (!r) {
+            ADD_FAILURE() << "Sin respuesta: " << cuerpo;
+            return nullptr;
+        }
+        if (!r->ok()) {
+            ADD_FAILURE() << "Fallo en la página: " << r->fallo().mensaje << "\n" << cuerpo;
+            return nullptr;
+        }
+        return **r;
+    }
+
+    json herramienta(const std::string& nombre, json args = json::object()) {
+        return llamar("return await window.tarvel.herramienta(nombre, args);",
+                      {{"nombre", nombre}, {"args", std::move(args)}});
+    }
+
+    // A tool that must succeed; gives its text.
+    std::string bien(const std::string& nombre, json args = json::object()) {
+        const json r = herramienta(nombre, args);
+        EXPECT_TRUE(r.is_object() && r.value("error", true) == false) << nombre << " " << args.dump() << " → " << r.dump();
+        return r.is_object() ? r.value("texto", "") : "";
+    }
+
+    void cargar(const json& payload) { llamar("window.tarvel.cargar(dato); return true;", {{"dato", payload}}); }
+
+    // The design as the page last handed it over, after waiting for the
+    // coalesced message.
+    json ultimoDoc() {
+        pausa(400);
+        const json* c = buzon_->ultimo("cambio");
+        return c ? c->at("doc") : json();
+    }
+
+    std::string html(const std::string& mesa) {
+        const std::string t = bien("leer", {{"id", mesa}});
+        const auto p = t.find("\nHTML:\n");
+        return p == std::string::npos ? "" : t.substr(p + 7);
+    }
+
+    std::unique_ptr<WebVista> vista_;
+    std::unique_ptr<Buzon> buzon_;
+};
+
+TEST_F(PaginaEditorTest, UnDisenoNuevoNaceDeSuPlantilla) {
+    struct Caso {
+        std::string nombre;
+        json extra;
+        std::string mesa;
+    };
+    const std::vector<Caso> casos = {
+        {"móvil", {{"plantilla", {{"id", "movil"}, {"nombre", "Móvil"}, {"w", 390}, {"h", 844}, {"auto", false}}}},
+         "«Móvil» · 390 × 844"},
+        {"web", {{"plantilla", {{"id", "web"}, {"nombre", "Web"}, {"w", 1440}, {"h", 900}, {"auto", true}}}},
+         "«Web» · 1440 × alto automático"},
+        {"sin plantilla", json::object(), "«Inicio» · 1440 × alto automático"},
+    };
+    for (const Caso& caso : casos) {
+        SCOPED_TRACE(caso.nombre);
+        const std::size_t antes = buzon_->de("cambio").size();
+        cargar(carga(nullptr, caso.extra));
+        const std::string estado = bien("ver_tarvel");
+        EXPECT_NE(estado.find(caso.mesa), std::string::npos) << estado;
+        EXPECT_NE(estado.find("Página abierta: 1 de 1"), std::string::npos) << estado;
+        EXPECT_NE(estado.find("El usuario no tiene nada seleccionado."), std::string::npos) << estado;
+        EXPECT_NE(bien("mesas", {{"accion", "listar"}}).find("index.html · portada"), std::string::npos);
+        // Opening a design is no change: nothing is handed over to be saved.
+        pausa(400);
+        EXPECT_EQ(buzon_->de("cambio").size(), antes);
+    }
+}
+
+TEST_F(PaginaEditorTest, UnDisenoGuardadoSeAbreConSusMesasIdsYSesiones) {
+    const json chats = json::array({{{"id", "c1"},
+                                     {"titulo", "Landing"},
+                                     {"sesiones", {{"claude", "sesion-antigua"}}},
+                                     {"mensajes", json::array({{{"rol", "usuario"}, {"texto", "Hazme una web"}}})}},
+                                    {{"id", "c2"},
+                                     {"titulo", "Cambios"},
+                                     {"sesiones", {{"claude", "sesion-nueva"}, {"codex", "sesion-codex"}}},
+                                     {"mensajes", json::array()}}});
+    cargar(carga(disenoGuardado(), {{"chats", chats}}));
+
+    // The tools resume the conversations kept in the chats; the last wins.
+    const json* usar = buzon_->esperar("usarSesion");
+    ASSERT_NE(usar, nullptr);
+    EXPECT_EQ(usar->at("sesiones"), json({{"claude", "sesion-nueva"}, {"codex", "sesion-codex"}}));
+
+    const std::string estado = bien("ver_tarvel");
+    EXPECT_NE(estado.find("m1 «Inicio» · 1440 × alto automático"), std::string::npos) << estado;
+    EXPECT_NE(estado.find("m2 «Contacto» · 390 × 844"), std::string::npos) << estado;
+    EXPECT_NE(estado.find("--marca: #e4572e (oscuro: #ff8a65)"), std::string::npos) << estado;
+
+    // The stored ids stay; elements without one, and the repeated "titulo"
+    // of the second mesa, get new ones.
+    const std::string inicio = html("m1");
+    const std::string contacto = html("m2");
+    todosConLid(inicio);
+    todosConLid(contacto);
+    EXPECT_NE(inicio.find("<h1 data-lid=\"titulo\">"), std::string::npos) << inicio;
+    EXPECT_EQ(contacto.find("data-lid=\"titulo\""), std::string::npos) << contacto;
+    EXPECT_NE(contacto.find("<div class=\"c\" data-lid=\"c\">"), std::string::npos) << contacto;
+    const std::string leido = bien("leer", {{"id", "m2"}});
+    EXPECT_NE(leido.find(".c h2{font-size:34px;color:#1b1f3b}"), std::string::npos) << leido;
+
+    // What the page does not know travels back untouched.
+    bien("texto", {{"id", "entradilla"}, {"texto", "Desde 1987."}});
+    const json doc = ultimoDoc();
+    ASSERT_TRUE(doc.is_object());
+    EXPECT_EQ(doc.at("deOtraVersion"), json({{"se", "conserva"}}));
+    EXPECT_EQ(doc.at("paginas").at(0).at("mesas").size(), 2u);
+}
+
+TEST_F(PaginaEditorTest, UnAgenteConstruyeUnaPaginaDeDosSecciones) {
+    cargar(carga(nullptr));
+    const std::string creada = bien("crear_mesa", {{"nombre", "Peluquería"}, {"ancho", 1280}, {"web", true}});
+    EXPECT_NE(creada.find("Mesa creada: m3 «Peluquería», 1280 × alto automático"), std::string::npos) << creada;
+
+    EXPECT_NE(bien("css", {{"mesa", "m3"}, {"css", "@import url(\"https://fonts.googleapis.com/css2?family=Lora\");"
+                                                  ".portada{padding:80px;background:#1d2b2a;color:#fff}"}})
+                  .find("2 reglas nuevas"),
+              std::string::npos);
+    const std::string escrito =
+        bien("escribir", {{"id", "m3"},
+                          {"modo", "dentro"},
+                          {"html", "<style>.portada h1{font-size:64px}</style><section class=\"portada\" "
+                                   "data-lid=\"portada\"><h1 data-lid=\"titular\">Tu pelo, a tu manera</h1><p>Pide "
+                                   "cita hoy</p></section>"}});
+    EXPECT_NE(escrito.find("1 elemento de primer nivel (portada <section>), 3 en total"), std::string::npos) << escrito;
+    EXPECT_NE(escrito.find("CSS sumado a la hoja de la mesa: 1 regla."), std::string::npos) << escrito;
+    bien("escribir", {{"id", "portada"},
+                      {"modo", "despues"},
+                      {"html", "<section class=\"precios\" data-lid=\"precios\"><h2 data-lid=\"precios-t\">Precios"
+                               "</h2><ul data-lid=\"lista\"><li data-lid=\"corte\">Corte 18 €</li><li data-lid=\"tinte\">"
+                               "Tinte 40 €</li></ul></section>"}});
+
+    std::string leido = bien("leer", {{"id", "m3"}});
+    todosConLid(html("m3"));
+    EXPECT_NE(leido.find("@import url(\"https://fonts.googleapis.com/css2?family=Lora\");"), std::string::npos) << leido;
+    EXPECT_NE(leido.find(".portada h1{font-size:64px}"), std::string::npos) << leido;
+    EXPECT_LT(leido.find("data-lid=\"portada\""), leido.find("data-lid=\"precios\"")) << leido;
+
+    EXPECT_NE(bien("estilo", {{"id", "titular"}, {"css", "color: #f4c95d; letter-spacing: -0.02em"}})
+                  .find("Estilos de titular <h1> cambiados"),
+              std::string::npos);
+    bien("texto", {{"id", "precios-t"}, {"texto", "Precios 2025"}});
+    bien("mover", {{"id", "tinte"}, {"destino", "corte"}, {"como", "antes"}});
+    const std::string duplicado = bien("duplicar", {{"id", "corte"}});
+    const std::smatch m = [&] {
+        std::smatch r;
+        std::regex_search(duplicado, r, std::regex("Duplicado: (e\\d+) \\(copia de corte <li>, justo detrás\\)"));
+        return r;
+    }();
+    ASSERT_FALSE(m.empty()) << duplicado;
+    const std::string copia = m[1];
+    bien("borrar", {{"id", "corte"}});
+
+    const std::string final = html("m3");
+    EXPECT_NE(final.find("style=\"color: rgb(244, 201, 93); letter-spacing: -0.02em;\""), std::string::npos) << final;
+    EXPECT_NE(final.find(">Precios 2025</h2>"), std::string::npos) << final;
+    EXPECT_EQ(final.find("data-lid=\"corte\""), std::string::npos) << final;
+    const auto tinte = final.find("data-lid=\"tinte\"");
+    const auto laCopia = final.find("data-lid=\"" + copia + "\"");
+    ASSERT_NE(laCopia, std::string::npos) << final;
+    EXPECT_LT(tinte, laCopia) << final;
+    EXPECT_EQ(cuenta(final, "Corte 18 €"), 1) << final;
+
+    // The same document reaches native code, with the cover as "primera".
+    const json doc = ultimoDoc();
+    ASSERT_TRUE(doc.is_object());
+    const json& mesa = doc.at("paginas").at(0).at("mesas").at(1);
+    EXPECT_EQ(mesa.at("id"), "m3");
+    EXPECT_EQ(mesa.at("html").get<std::string>(), final);
+    const json* cambio = buzon_->ultimo("cambio");
+    EXPECT_EQ(cambio->at("nombre"), "Barbería Ercilla");
+    EXPECT_EQ(cambio->at("primera").at("w"), 1440);
+    EXPECT_GE(cambio->at("primera").at("h").get<int>(), 900);
+}
+
+TEST_F(PaginaEditorTest, AnimacionesVariablesPaginasMesasYFoco) {
+    cargar(carga(disenoGuardado()));
+
+    // Effects: stored as entries, shown through classes the mesa never keeps.
+    EXPECT_NE(bien("animar", {{"id", "titulo"}, {"tipo", "letras"}, {"retraso", 200}}).find("«letras»"),
+              std::string::npos);
+    const std::string alScroll = bien("animar", {{"id", "servicios"}, {"tipo", "subir"}, {"disparo", "scroll"}});
+    EXPECT_NE(alScroll.find("al llegar con el scroll"), std::string::npos) << alScroll;
+    const json vivo = llamar(
+        "const d = document.querySelector('.mesa[data-mesa=\"m1\"] iframe').contentDocument;\n"
+        "return {scroll: d.querySelector('[data-lid=\"servicios\"]').classList.contains('tv-scroll'),\n"
+        "        letras: d.querySelectorAll('[data-lid=\"titulo\"] [data-tv-trozo]').length,\n"
+        "        hoja: d.querySelector('style[data-tv=\"animaciones\"]').textContent.includes('@keyframes tv-subir')};");
+    EXPECT_EQ(vivo, json({{"scroll", true}, {"letras", 33}, {"hoja", true}}));
+    EXPECT_EQ(html("m1").find("tv-"), std::string::npos);
+    json doc = ultimoDoc();
+    EXPECT_EQ(doc.at("paginas").at(0).at("mesas").at(0).at("animaciones"),
+              json::parse(R"([{"lid":"titulo","tipo":"letras","retraso":200,"duracion":900,"rebote":0,"disparo":"carga"},
+                              {"lid":"servicios","tipo":"subir","retraso":0,"duracion":700,"rebote":0,"disparo":"scroll"}])"));
+    // A counter counts up to the number as written, then shows the text.
+    bien("escribir", {{"id", "hero"}, {"modo", "dentro"}, {"html", "<p data-lid=\"cifra\">+1.250 clientes</p>"}});
+    EXPECT_NE(bien("animar", {{"id", "cifra"}, {"tipo", "contador"}, {"duracion", 2000}}).find("cuenta hasta el número"),
+              std::string::npos);
+    const json cuentas = llamar(
+        "const d = document.querySelector('.mesa[data-mesa=\"m1\"] iframe').contentDocument;\n"
+        "const n = d.querySelector('[data-lid=\"cifra\"] [data-tv-num]');\n"
+        "return [0, 1000, 2100].map(t => {\n"
+        "  for (const a of d.getAnimations()) { a.pause(); a.currentTime = t; }\n"
+        "  const tras = getComputedStyle(n, '::after');\n"
+        "  return [tras.content, tras.opacity, getComputedStyle(n.firstChild).opacity];\n"
+        "});");
+    EXPECT_EQ(cuentas, json::parse(R"([["\"0\"","1","0"],["\"1.094\"","1","0"],["\"1.250\"","0","1"]])"));
+    EXPECT_NE(html("m1").find("<p data-lid=\"cifra\">+1.250 clientes</p>"), std::string::npos);
+
+    const std::string todo = bien("animar", {{"id", "todo"}, {"tipo", "aparecer"}});
+    EXPECT_NE(todo.find("en 2 secciones de la mesa m1 «Inicio»"), std::string::npos) << todo;
+    EXPECT_NE(bien("animar", {{"id", "todo"}, {"tipo", "quitar"}}).find("Quitadas"), std::string::npos);
+    EXPECT_EQ(bien("leer", {{"id", "m1"}}).find("Animaciones:"), std::string::npos);
+
+    // Variables: set, read, change the dark value, delete.
+    bien("variables", {{"variables", json::array({{{"nombre", "--fondo"}, {"valor", "#faf7f2"}, {"oscuro", "#111"}}})}});
+    const std::string leidas = bien("variables");
+    EXPECT_NE(leidas.find("--marca: #e4572e (oscuro: #ff8a65)"), std::string::npos) << leidas;
+    EXPECT_NE(leidas.find("--fondo: #faf7f2 (oscuro: #111)"), std::string::npos) << leidas;
+    bien("variables", {{"variables", json::array({{{"nombre", "marca"}, {"valor", ""}}})}});
+    EXPECT_EQ(bien("variables").find("--marca"), std::string::npos);
+    const json raiz = llamar(
+        "const d = document.querySelector('.mesa[data-mesa=\"m1\"] iframe').contentDocument;\n"
+        "return getComputedStyle(d.documentElement).getPropertyValue('--fondo').trim();");
+    EXPECT_EQ(raiz, "#faf7f2");
+
+    // Pages of the file.
+    EXPECT_NE(bien("paginas", {{"crear", "Blog"}}).find("Página creada y abierta: 1 «Blog»"), std::string::npos);
+    EXPECT_NE(bien("ver_tarvel").find("Página abierta: 2 de 2, «Blog»"), std::string::npos);
+    const std::string lista = bien("paginas");
+    EXPECT_NE(lista.find("0. «Web» (2 mesas)"), std::string::npos) << lista;
+    EXPECT_NE(lista.find("1. «Blog» (0 mesas) ← abierta"), std::string::npos) << lista;
+    EXPECT_NE(bien("paginas", {{"abrir", 0}}).find("Página abierta: 0 «Web»"), std::string::npos);
+
+    // Mesas: rename, move, resize, cover, order, delete.
+    bien("mesas", {{"accion", "renombrar"}, {"id", "Contacto"}, {"nombre", "Reservas"}});
+    EXPECT_NE(bien("mesas", {{"accion", "mover"}, {"id", "m2"}, {"x", 2000}, {"y", 40}}).find("(2000, 40)"),
+              std::string::npos);
+    EXPECT_NE(bien("mesas", {{"accion", "tamano"}, {"id", "m2"}, {"ancho", 414}, {"alto", "auto"}})
+                  .find("414 × alto automático"),
+              std::string::npos);
+    bien("mesas", {{"accion", "portada"}, {"id", "m2"}});
+    std::string mesas = bien("mesas", {{"accion", "listar"}});
+    EXPECT_NE(mesas.find("1. m2 «Reservas»"), std::string::npos) << mesas;
+    EXPECT_NE(mesas.find("index.html · portada"), std::string::npos) << mesas;
+    EXPECT_NE(mesas.find("2. m1 «Inicio»"), std::string::npos) << mesas;
+    EXPECT_NE(mesas.find("inicio.html"), std::string::npos) << mesas;
+    const std::string ordenado =
+        bien("mesas", {{"accion", "ordenar"}, {"orden", json::array({"m1", "m2"})}, {"separacion", 200}});
+    EXPECT_NE(ordenado.find("la portada es m1 «Inicio»"), std::string::npos) << ordenado;
+    doc = ultimoDoc();
+    const json& enOrden = doc.at("paginas").at(0).at("mesas");
+    EXPECT_EQ(enOrden.at(0).at("id"), "m1");
+    EXPECT_EQ(enOrden.at(1).at("x"), 1440 + 200);
+    EXPECT_EQ(doc.at("paginas").at(0).at("portada"), "m1");
+    EXPECT_NE(bien("mesas", {{"accion", "borrar"}, {"id", "m2"}}).find("Ctrl+Z"), std::string::npos);
+    EXPECT_EQ(bien("ver_tarvel").find("m2"), std::string::npos);
+
+    // A duplicated mesa stands beside its original with ids of its own.
+    const std::string copia = bien("duplicar", {{"id", "m1"}});
+    std::smatch id;
+    ASSERT_TRUE(std::regex_search(copia, id, std::regex("Mesa duplicada: (m\\d+) «Inicio \\(copia\\)», al lado de m1"))) << copia;
+    const std::string original = html("m1");
+    const std::string duplicada = html(id[1]);
+    todosConLid(duplicada);
+    EXPECT_EQ(duplicada.find("data-lid=\"titulo\""), std::string::npos) << duplicada;
+    EXPECT_NE(duplicada.find("Cortes con oficio"), std::string::npos) << duplicada;
+    EXPECT_EQ(cuenta(duplicada, "data-lid="), cuenta(original, "data-lid="));
+    doc = ultimoDoc();
+    const json& dos = doc.at("paginas").at(0).at("mesas");
+    ASSERT_EQ(dos.size(), 2u);
+    EXPECT_EQ(dos.at(1).at("x"), 1440 + 120);
+
+    // The agent's focus is drawn with its name and cleared by terminar.
+    llamar("window.tarvel.agenteExterno({nombre: 'Cursor', herramienta: 'enfocar', terminar: false}); return 1;");
+    EXPECT_NE(bien("enfocar", {{"id", "reservar"}, {"nota", "el botón"}}).find("Señalado reservar <a>"),
+              std::string::npos);
+    const auto foco = [&] {
+        return llamar("const r = document.querySelector('.mesa[data-mesa=\"m1\"] .marca-foco .marca-rotulo');\n"
+                      "return r ? r.textContent : null;");
+    };
+    EXPECT_EQ(foco(), "Cursor · el botón");
+    EXPECT_NE(bien("terminar").find("he quitado el indicador"), std::string::npos);
+    EXPECT_EQ(foco(), nullptr);
+}
+
+TEST_F(PaginaEditorTest, NombrarRespetaElNombrePuestoAMano) {
+    cargar(carga(disenoGuardado()));
+    EXPECT_EQ(bien("nombrar", {{"nombre", "Barbería Ercilla Centro"}}), "Diseño renombrado: «Barbería Ercilla Centro».");
+    // The new name travels in a "cambio" with the document.
+    ASSERT_TRUE(ultimoDoc().is_object());
+    EXPECT_EQ(buzon_->ultimo("cambio")->at("nombre"), "Barbería Ercilla Centro");
+
+    json aMano = disenoGuardado();
+    aMano["nombreAMano"] = true;
+    cargar(carga(aMano, {{"nombre", "Mi barbería"}}));
+    EXPECT_EQ(bien("nombrar", {{"nombre", "Otra cosa"}}),
+              "El usuario le puso nombre a mano («Mi barbería»): se queda así.");
+}
+
+TEST_F(PaginaEditorTest, ElCodigoSaleEnHtmlReactYTailwind) {
+    json doc = disenoGuardado();
+    json& inicio = doc["paginas"][0]["mesas"][0];
+    inicio["css"] = inicio["css"].get<std::string>() +
+                    ".boton:hover{background:#000}@media (min-width: 768px){.tarjeta h3{font-size:30px}}";
+    inicio["html"] = inicio["html"].get<std::string>() +
+                     "<footer data-lid=\"pie\" style=\"padding: 24px; mask-type: alpha\">Bilbao<br><img "
+                     "src=\"recurso:logo\" alt=\"Logo\"><label for=\"correo\">Correo</label></footer>";
+    cargar(carga(doc));
+
+    const std::string enHtml = bien("codigo", {{"id", "m1"}});
+    EXPECT_EQ(enHtml.find("data-lid"), std::string::npos) << enHtml;
+    EXPECT_NE(enHtml.find(":root{--marca:#e4572e;}"), std::string::npos) << enHtml;
+    EXPECT_NE(enHtml.find(".hero{padding:120px 96px;"), std::string::npos) << enHtml;
+    EXPECT_NE(enHtml.find("<a class=\"boton\" href=\"#reserva\">Reservar cita</a>"), std::string::npos) << enHtml;
+
+    const std::string react = bien("codigo", {{"id", "pie"}, {"formato", "react"}});
+    for (const char* esperado : {"export default function Footer()", "style={{ padding: \"24px\", maskType: \"alpha\" }}",
+                                 "<br />", "<img src=\"recurso:logo\" alt=\"Logo\" />", "<label htmlFor=\"correo\">"}) {
+        EXPECT_NE(react.find(esperado), std::string::npos) << esperado << "\n" << react;
+    }
+    EXPECT_EQ(react.find("class="), std::string::npos) << react;
+
+    const std::string tailwind = bien("codigo", {{"id", "m1"}, {"formato", "tailwind"}});
+    for (const char* esperado :
+         {"<section class=\"py-[120px] px-24 bg-[linear-gradient(135deg,rgb(27,31,59),rgb(58,42,93))] text-white\">",
+          "text-7xl leading-[1.05] tracking-[-0.02em] max-w-[900px]", "rounded-[999px] bg-[var(--marca)]",
+          "hover:bg-black", "grid grid-cols-3 gap-8 bg-[#faf7f2]", "text-2xl mb-3 md:text-3xl", "p-6 [mask-type:alpha]"}) {
+        EXPECT_NE(tailwind.find(esperado), std::string::npos) << esperado << "\n" << tailwind;
+    }
+    EXPECT_EQ(tailwind.find("class=\"hero\""), std::string::npos) << tailwind;
+}
+
+TEST_F(PaginaEditorTest, LosErroresDicenQueMandar) {
+    cargar(carga(disenoGuardado()));
+    struct Caso {
+        std::string herramienta;
+        json args;
+        std::string texto;
+    };
+    const std::vector<Caso> casos = {
+        {"volar", json::object(), "Herramienta desconocida: volar"},
+        {"escribir", {{"modo", "dentro"}, {"html", "<p>x</p>"}}, "Falta «id»: manda el data-lid del elemento o el id de la mesa"},
+        {"escribir", {{"id", "m1"}, {"html", "<p>x</p>"}}, "Falta «modo»: manda reemplazar, dentro, despues o antes."},
+        {"escribir", {{"id", "m1"}, {"modo", "encima"}, {"html", "<p>x</p>"}}, "has mandado «encima»"},
+        {"escribir", {{"id", "m1"}, {"modo", "dentro"}}, "Falta «html»"},
+        {"escribir", {{"id", "nada"}, {"modo", "dentro"}, {"html", "<p>x</p>"}},
+         "No encuentro «nada»: no es el data-lid de ningún elemento ni el id de una mesa."},
+        {"estilo", {{"id", "titulo"}}, "Falta «css»: manda declaraciones como «font-size: 64px; color: #111»."},
+        {"estilo", {{"id", "titulo"}, {"css", "colr: red"}}, "Ninguna declaración es válida (colr: red)"},
+        {"estilo", {{"id", "m1"}, {"css", "color: red"}}, "«m1» es una mesa, no un elemento: estilo cambia un elemento."},
+        {"texto", {{"id", "titulo"}}, "Falta «texto»: manda el texto nuevo del elemento."},
+        {"borrar", json::object(), "Falta «id»: manda el data-lid del elemento"},
+        {"borrar", {{"id", "m2"}}, "para borrar una mesa usa mesas con accion «borrar»."},
+        {"css", {{"css", "p{}"}}, "Falta «mesa»: manda el id de la mesa"},
+        {"css", {{"mesa", "m9"}, {"css", "p{}"}}, "No hay ninguna mesa «m9»."},
+        {"crear_mesa", {{"nombre", "X"}}, "Falta «ancho»: manda el ancho en px"},
+        {"crear_mesa", {{"nombre", "X"}, {"ancho", "ancho"}}, "«ancho» tiene que ser un número"},
+        {"crear_mesa", {{"nombre", "X"}, {"ancho", 20000}}, "«ancho» tiene que estar entre 80 y 6000 px"},
+        {"crear_mesa", {{"ancho", 1440}}, "Falta «nombre»"},
+        {"mover", {{"id", "titulo"}, {"destino", "hero"}, {"como", "encima"}}, "«como» tiene que ser dentro, antes o despues"},
+        {"mover", {{"id", "hero"}, {"destino", "titulo"}, {"como", "dentro"}}, "titulo está dentro de hero"},
+        {"mover", {{"id", "titulo"}, {"como", "antes"}}, "Falta «destino»"},
+        {"codigo", {{"id", "hero"}, {"formato", "vue"}}, "«formato» tiene que ser html, react o tailwind"},
+        {"nombrar", json::object(), "Falta «nombre»: manda el nombre del diseño"},
+        {"variables", {{"variables", "marca=rojo"}}, "«variables» tiene que ser una lista de {nombre, valor, oscuro?}"},
+        {"variables", {{"variables", json::array({{{"nombre", "nueva"}}})}}, "Falta «valor» para --nueva"},
+        {"paginas", {{"abrir", 7}}, "«abrir» tiene que ser el índice de una página, de 0 a 0"},
+        {"animar", {{"id", "titulo"}, {"tipo", "explotar"}}, "«tipo» tiene que ser uno de: subir, muelle"},
+        {"animar", {{"id", "titulo"}, {"disparo", "clic"}}, "«disparo» tiene que ser carga o scroll"},
+        {"animar", {{"id", "titulo"}, {"tipo", "contador"}}, "titulo no tiene ningún número en su texto"},
+        {"mesas", json::object(), "Falta «accion»: manda listar, ordenar, renombrar, mover, tamano, portada o borrar."},
+        {"mesas", {{"accion", "tamano"}, {"id", "m1"}, {"alto", "alto"}}, "«alto» tiene que ser un número en px o la palabra \"auto\""},
+        {"mesas", {{"accion", "ordenar"}, {"orden", json::array({"m7"})}}, "No hay ninguna mesa «m7» en la página abierta"},
+        {"enfocar", json::object(), "Falta «id»"},
+    };
+    const std::size_t cambiosAntes = buzon_->de("cambio").size();
+    for (const Caso& caso : casos) {
+        const json r = herramienta(caso.herramienta, caso.args);
+        ASSERT_TRUE(r.is_object()) << caso.herramienta;
+        EXPECT_EQ(r.value("error", false), true) << caso.herramienta << " " << caso.args.dump() << " → " << r.dump();
+        EXPECT_NE(r.value("texto", "").find(caso.texto), std::string::npos)
+            << caso.herramienta << " " << caso.args.dump() << " → " << r.value("texto", "");
+    }
+    // A refused call changes nothing.
+    pausa(400);
+    EXPECT_EQ(buzon_->de("cambio").size(), cambiosAntes);
+    // Arguments that are not an object read as none.
+    const json sinArgumentos = llamar("return await window.tarvel.herramienta('escribir', null);");
+    EXPECT_EQ(sinArgumentos.value("error", false), true);
+    EXPECT_NE(sinArgumentos.value("texto", "").find("Falta «id»"), std::string::npos) << sinArgumentos;
+}
+
+TEST_F(PaginaEditorTest, LosCambiosSeAgrupanYSeDeshacen) {
+    cargar(carga(disenoGuardado()));
+    // Three tools in one turn of the page: one "cambio" with all three.
+    llamar(
+        "const h = window.tarvel.herramienta;\n"
+        "await h('texto', {id: 'titulo', texto: 'Uno'});\n"
+        "await h('texto', {id: 'titulo', texto: 'Dos'});\n"
+        "await h('estilo', {id: 'titulo', css: 'color: red'});\n"
+        "return 1;");
+    ASSERT_NE(buzon_->esperar("cambio"), nullptr);
+    pausa(400);
+    ASSERT_EQ(buzon_->de("cambio").size(), 1u);
+    EXPECT_NE(buzon_->ultimo("cambio")->at("doc").dump().find(
+                  "<h1 data-lid=\\\"titulo\\\" style=\\\"color: red;\\\">Dos</h1>"),
+              std::string::npos);
+
+    // "forzarCambio" hands the document over at once, even unchanged.
+    llamar("window.tarvel.forzarCambio({}); return 1;");
+    EXPECT_EQ(buzon_->de("cambio").size(), 2u);
+
+    const auto tecla = [&](bool mayusculas) {
+        llamar("document.body.dispatchEvent(new KeyboardEvent('keydown', {key: 'z', ctrlKey: true, shiftKey: may, "
+               "bubbles: true})); return 1;",
+               {{"may", mayusculas}});
+    };
+    tecla(false);
+    EXPECT_NE(html("m1").find("<h1 data-lid=\"titulo\">Dos</h1>"), std::string::npos);
+    tecla(false);
+    tecla(false);
+    EXPECT_NE(html("m1").find(">Cortes con oficio en el centro de Bilbao</h1>"), std::string::npos);
+    EXPECT_NE(ultimoDoc().dump().find("Cortes con oficio"), std::string::npos);
+    tecla(true);
+    EXPECT_NE(html("m1").find("<h1 data-lid=\"titulo\">Uno</h1>"), std::string::npos);
+
+    // A deleted mesa comes back with its content.
+    bien("mesas", {{"accion", "borrar"}, {"id", "m2"}});
+    tecla(false);
+    EXPECT_NE(html("m2").find("Ven a vernos"), std::string::npos);
+
+    // The user's own edit: a click selects an element of a mesa, Supr
+    // deletes it, Ctrl+Z brings it back.
+    const json seleccion = llamar(
+        "const marco = document.querySelector('.mesa[data-mesa=\"m1\"] .mesa-marco');\n"
+        "const d = marco.querySelector('iframe').contentDocument;\n"
+        "const r = d.querySelector('[data-lid=\"reservar\"]').getBoundingClientRect();\n"
+        "const m = marco.getBoundingClientRect();\n"
+        "const z = m.width / 1440;\n"
+        "const x = m.left + (r.left + r.width / 2) * z, y = m.top + (r.top + r.height / 2) * z;\n"
+        "for (const tipo of ['pointerdown', 'pointerup'])\n"
+        "  marco.dispatchEvent(new PointerEvent(tipo, {clientX: x, clientY: y, button: 0, pointerId: 1, bubbles: true}));\n"
+        "return 1;");
+    ASSERT_EQ(seleccion, 1);
+    EXPECT_NE(bien("ver_tarvel").find("Selección del usuario: reservar <a> «Reservar cita» en m1 «Inicio»."),
+              std::string::npos);
+    EXPECT_NE(bien("leer").find("Elemento reservar <a>"), std::string::npos);
+    llamar("document.body.dispatchEvent(new KeyboardEvent('keydown', {key: 'Delete', bubbles: true})); return 1;");
+    EXPECT_EQ(html("m1").find("data-lid=\"reservar\""), std::string::npos);
+    tecla(false);
+    EXPECT_NE(html("m1").find("data-lid=\"reservar\""), std::string::npos);
+}
+
+TEST_F(PaginaEditorTest, ElUsuarioMarcaUnaZonaQueElAgenteVe) {
+    cargar(carga(disenoGuardado()));
+    // Mayús and a drag over the three cards of the services section.
+    llamar(
+        "const marco = document.querySelector('.mesa[data-mesa=\"m1\"] .mesa-marco');\n"
+        "const d = marco.querySelector('iframe').contentDocument;\n"
+        "const r = d.querySelector('[data-lid=\"servicios\"]').getBoundingClientRect();\n"
+        "const m = marco.getBoundingClientRect(), z = m.width / 1440;\n"
+        "const a = [m.left + (r.left + 40) * z, m.top + (r.top + 40) * z];\n"
+        "const b = [m.left + (r.right - 40) * z, m.top + (r.bottom - 40) * z];\n"
+        "const lienzo = document.getElementById('lienzo');\n"
+        "marco.dispatchEvent(new PointerEvent('pointerdown', {clientX: a[0], clientY: a[1], button: 0, pointerId: 1, shiftKey: true, bubbles: true}));\n"
+        "lienzo.dispatchEvent(new PointerEvent('pointermove', {clientX: b[0], clientY: b[1], button: 0, pointerId: 1, bubbles: true}));\n"
+        "lienzo.dispatchEvent(new PointerEvent('pointerup', {clientX: b[0], clientY: b[1], button: 0, pointerId: 1, bubbles: true}));\n"
+        "return 1;");
+    const std::string estado = bien("ver_tarvel");
+    EXPECT_NE(estado.find("Zona recuadrada por el usuario en m1 «Inicio»"), std::string::npos) << estado;
+    EXPECT_NE(estado.find("dentro: t1 <div> «Corte clásico Tijera y navaja, acabado a mano.»; t2 <div>"), std::string::npos)
+        << estado;
+    EXPECT_NE(estado.find("t3 <div>"), std::string::npos) << estado;
+    // Escape takes the zone away.
+    llamar("document.body.dispatchEvent(new KeyboardEvent('keydown', {key: 'Escape', bubbles: true})); return 1;");
+    EXPECT_EQ(bien("ver_tarvel").find("Zona recuadrada"), std::string::npos);
+}
+
+TEST_F(PaginaEditorTest, PublicarYSalirEntreganAntesLoPendiente) {
+    cargar(carga(disenoGuardado()));
+    const auto indice = [&](const std::string& tipo) {
+        for (std::size_t i = buzon_->mensajes.size(); i-- > 0;)
+            if (buzon_->mensajes[i].value("tipo", "") == tipo) return static_cast<long>(i);
+        return -1L;
+    };
+
+    // A change just made travels right before the publication, which takes
+    // the open page's mesas, the cover first.
+    llamar("await window.tarvel.herramienta('texto', {id: 'titulo', texto: 'Recién cambiado'});\n"
+           "document.getElementById('publicar-boton').click();\n"
+           "document.querySelector('#publicar-menu .opcion').click(); return 1;");
+    const json* publicar = buzon_->ultimo("publicar");
+    ASSERT_NE(publicar, nullptr);
+    EXPECT_EQ(indice("cambio") + 1, indice("publicar"));
+    EXPECT_NE(buzon_->ultimo("cambio")->dump().find("Recién cambiado"), std::string::npos);
+    EXPECT_EQ(publicar->at("destino"), "previa");
+    const json& paginas = publicar->at("paginas");
+    ASSERT_EQ(paginas.size(), 2u);
+    EXPECT_EQ(paginas[0].at("nombre"), "Inicio");
+    EXPECT_EQ(paginas[0].at("inicio"), true);
+    EXPECT_EQ(paginas[1].at("inicio"), false);
+    const std::string portada = paginas[0].at("html");
+    EXPECT_EQ(portada.rfind("<style>", 0), 0u) << portada;
+    EXPECT_NE(portada.find("Recién cambiado"), std::string::npos);
+    // A second publication waits for the answer to the first.
+    llamar("document.getElementById('publicar-boton').click(); return 1;");
+    EXPECT_EQ(llamar("return document.getElementById('publicar-boton').disabled;"), true);
+    llamar("window.tarvel.publicado({url: 'https://previa.example/abc', caduca: '2025-03-08', paginas: 2, nueva: true}); "
+           "return 1;");
+    EXPECT_EQ(llamar("return document.getElementById('publicar-boton').disabled;"), false);
+
+    llamar("await window.tarvel.herramienta('texto', {id: 'titulo', texto: 'Antes de salir'});\n"
+           "document.getElementById('volver').click(); return 1;");
+    ASSERT_NE(buzon_->ultimo("salir"), nullptr);
+    EXPECT_EQ(indice("cambio") + 1, indice("salir"));
+    EXPECT_NE(buzon_->ultimo("cambio")->dump().find("Antes de salir"), std::string::npos);
+}
+
+TEST_F(PaginaEditorTest, LaCapturaDaElHtmlYSuTamano) {
+    json doc = disenoGuardado();
+    doc["paginas"][0]["mesas"][0]["alto"] = 600;
+    cargar(carga(doc));
+    const json mesa = herramienta("captura", {{"id", "m2"}});
+    ASSERT_TRUE(mesa.is_object());
+    EXPECT_EQ(mesa.at("w"), 390);
+    EXPECT_EQ(mesa.at("h"), 844);
+    const std::string html = mesa.at("html");
+    EXPECT_EQ(html.rfind("<style>", 0), 0u) << html;
+    EXPECT_NE(html.find(":root{--marca:#e4572e;}@media (prefers-color-scheme: dark){:root{--marca:#ff8a65;}}"),
+              std::string::npos)
+        << html;
+    EXPECT_NE(html.find("Ven a vernos"), std::string::npos);
+
+    // The auto-height page is as tall as its content; an element keeps its
+    // surroundings, moved to the picture's corner.
+    const json inicio = herramienta("captura", {{"id", "m1"}});
+    const json contenido = llamar(
+        "const d = document.querySelector('.mesa[data-mesa=\"m1\"] iframe').contentDocument;\n"
+        "return [...d.body.children].reduce((s, c) => s + c.getBoundingClientRect().height, 0);");
+    EXPECT_GT(inicio.at("h").get<int>(), 600);
+    EXPECT_NEAR(inicio.at("h").get<double>(), contenido.get<double>(), 1.0);
+    const json boton = herramienta("captura", {{"id", "reservar"}});
+    EXPECT_GT(boton.at("w").get<int>(), 100);
+    EXPECT_LT(boton.at("w").get<int>(), 400);
+    EXPECT_LT(boton.at("h").get<int>(), 100);
+    EXPECT_NE(boton.at("html").get<std::string>().find("<div style=\"width:1440px;translate:-96px -"), std::string::npos)
+        << boton.at("html");
+}
+
+TEST_F(PaginaEditorTest, ElCodigoDeUnDisenoNoSeEjecuta) {
+    // It would post to native code through our page's document, and leave
+    // a mark on its own window and ours.
+    const std::string ataque =
+        "top.document.dispatchEvent(new CustomEvent('sorvenia-mensaje', {detail: JSON.stringify({tipo: 'desdeDiseno'})}));"
+        "window.tocado = 1; parent.tocado = 1;";
+    json doc = disenoGuardado();
+    doc["paginas"][0]["mesas"][1]["html"] = "<p data-lid=\"x\">guardado</p><script>" + ataque + "</script>";
+    cargar(carga(doc));
+    const std::string escrito = bien(
+        "escribir", {{"id", "m1"},
+                     {"modo", "dentro"},
+                     {"html", "<div data-lid=\"trampa\"><script>" + ataque + "</script><img src=\"no-existe.png\" onerror=\"" +
+                                  ataque + "\"><svg onload=\"" + ataque + "\"></svg></div>"}});
+    EXPECT_NE(escrito.find("He quitado 1 <script>: en el tarvel no se ejecuta código."), std::string::npos) << escrito;
+    pausa(600);
+    EXPECT_TRUE(buzon_->de("desdeDiseno").empty());
+    const json tocado = llamar(
+        "const ventanas = [...document.querySelectorAll('.mesa iframe')].map(f => f.contentWindow);\n"
+        "return [window.tocado ?? null, ...ventanas.map(w => w.tocado ?? null)];");
+    EXPECT_EQ(tocado, json::array({nullptr, nullptr, nullptr}));
+    const std::string guardado = html("m1");
+    EXPECT_EQ(guardado.find("<script"), std::string::npos) << guardado;
+    EXPECT_NE(guardado.find("onerror="), std::string::npos) << guardado;
+}
+
+TEST_F(PaginaEditorTest, ElChatHablaConElAgenteYGuardaLasConversaciones) {
+    cargar(carga(disenoGuardado()));
+    llamar("document.getElementById('chat-texto').value = 'Pon el título más grande';\n"
+           "document.getElementById('chat-enviar').click(); return 1;");
+    const json* agente = buzon_->esperar("agente");
+    ASSERT_NE(agente, nullptr);
+    EXPECT_EQ(*agente, json({{"tipo", "agente"},
+                             {"ia", "claude"},
+                             {"peticion", "Pon el título más grande"},
+                             {"app", false},
+                             {"grande", false},
+                             {"movil", false},
+                             {"paginas", json::array()}}));
+    // A new chat is a new conversation with the tool.
+    ASSERT_NE(buzon_->ultimo("olvidarConversacion"), nullptr);
+    EXPECT_EQ(buzon_->ultimo("olvidarConversacion")->at("ia"), "claude");
+
+    for (const char* m : {R"({"tipo":"empieza","ia":"Claude Code"})",
+                          R"({"tipo":"paso","id":"t1","herramienta":"mcp__tarvel__estilo","agente":"","entrada":{"id":"titulo"}})",
+                          R"({"tipo":"pasoHecho","id":"t1","error":false})",
+                          R"({"tipo":"sesion","ia":"claude","sesion":"s-42"})",
+                          R"({"tipo":"texto","texto":"He subido el título a 88 px."})",
+                          R"({"tipo":"fin","texto":"He subido el título a 88 px."})",
+                          R"({"tipo":"termina","codigo":0})"}) {
+        llamar("window.tarvel.chat(m); return 1;", {{"m", json::parse(m)}});
+    }
+    const json* trabajo = buzon_->ultimo("trabajo");
+    ASSERT_NE(trabajo, nullptr);
+    EXPECT_EQ(trabajo->at("texto"), "He subido el título a 88 px.");
+    pausa(500);
+    const json* guardados = buzon_->ultimo("guardarChats");
+    ASSERT_NE(guardados, nullptr);
+    const json& chat = guardados->at("chats").at(0);
+    EXPECT_EQ(chat.at("sesiones"), json({{"claude", "s-42"}}));
+    std::vector<std::string> roles;
+    for (const json& m : chat.at("mensajes")) roles.push_back(m.at("rol"));
+    EXPECT_EQ(roles, (std::vector<std::string>{"usuario", "aviso", "paso", "ia"}));
+    EXPECT_EQ(chat.at("mensajes").at(2).at("estado"), "hecho");
+
+    // Back in that chat later, the tool resumes the same conversation.
+    cargar(carga(disenoGuardado(), {{"chats", guardados->at("chats")}}));
+    EXPECT_EQ(buzon_->ultimo("usarSesion")->at("sesiones"), json({{"claude", "s-42"}}));
+    llamar("document.getElementById('chat-texto').value = 'Y el botón en verde';\n"
+           "document.getElementById('chat-enviar').click(); return 1;");
+    EXPECT_EQ(buzon_->ultimo("usarSesion")->at("sesiones"), json({{"claude", "s-42"}}));
+    EXPECT_EQ(buzon_->de("agente").size(), 2u);
+}
+
+TEST_F(PaginaEditorTest, MuestraElEstadoLosAvisosYSigueEnSegundoPlano) {
+    cargar(carga(disenoGuardado()));
+    llamar("window.tarvel.segundoPlano({si: true});\n"
+           "window.tarvel.estado({guardado: 'sin conexión: reintento', error: true});\n"
+           "window.tarvel.aviso({texto: 'Web exportada: 2 páginas en Barbería'}); return 1;");
+    const json visto = llamar(
+        "const g = document.getElementById('guardado');\n"
+        "return {texto: g.textContent, error: g.classList.contains('error'),\n"
+        "        aviso: [...document.querySelectorAll('.aviso span')].map(s => s.textContent)};");
+    EXPECT_EQ(visto, json({{"texto", "sin conexión: reintento"},
+                           {"error", true},
+                           {"aviso", json::array({"Web exportada: 2 páginas en Barbería"})}}));
+    // Tools keep working while the editor is parked.
+    bien("texto", {{"id", "titulo"}, {"texto", "En segundo plano"}});
+    EXPECT_NE(ultimoDoc().dump().find("En segundo plano"), std::string::npos);
+    llamar("window.tarvel.estado({guardado: '—', nombre: 'Barbería Ercilla (copia)'}); return 1;");
+    EXPECT_NE(bien("ver_tarvel").find("Diseño «Barbería Ercilla (copia)»"), std::string::npos);
+}
+
+TEST_F(PaginaEditorTest, FotoDelEditorConDosMesas) {
+    cargar(carga(disenoGuardado(), {{"tarjetaAgentes", true}, {"agentesConectados", json::array({"Claude Code"})}}));
+    llamar("window.tarvel.estado({guardado: 'guardado'});\n"
+           "window.tarvel.chat({tipo: 'empieza', ia: 'Claude Code'});\n"
+           "window.tarvel.chat({tipo: 'texto', texto: 'Portada lista: titular, entradilla y botón de reserva.'});\n"
+           "return 1;");
+    bien("enfocar", {{"id", "titulo"}, {"nota", "ajusto el titular"}});
+
+    // The photograph lays the page out 1600 pixels wide; the editor fills a
+    // 1000-pixel-tall window.
+    ASSERT_TRUE(esperarTarea(vista_->instantanea(1600, FormatoImagen::png)).value().ok());
+    llamar("document.documentElement.style.height = '1000px'; window.dispatchEvent(new Event('resize')); return 1;");
+    pausa(300);
+    const auto png = esperarTarea(vista_->instantanea(1600, FormatoImagen::png));
+    ASSERT_TRUE(png.has_value());
+    ASSERT_TRUE(png->ok()) << png->fallo().mensaje;
+
+    const std::filesystem::path carpeta = CARPETA_CAPTURAS;
+    std::filesystem::create_directories(carpeta);
+    std::ofstream(carpeta / "editor.png", std::ios::binary)
+        .write(reinterpret_cast<const char*>((*png)->data()), static_cast<std::streamsize>((*png)->size()));
+
+    const auto cargador = Ref<GdkPixbufLoader>::adoptar(gdk_pixbuf_loader_new());
+    ASSERT_TRUE(gdk_pixbuf_loader_write(cargador.get(), (*png)->data(), (*png)->size(), nullptr));
+    ASSERT_TRUE(gdk_pixbuf_loader_close(cargador.get(), nullptr));
+    GdkPixbuf* imagen = gdk_pixbuf_loader_get_pixbuf(cargador.get());
+    ASSERT_NE(imagen, nullptr);
+    EXPECT_EQ(gdk_pixbuf_get_width(imagen), 1600);
+    EXPECT_EQ(gdk_pixbuf_get_height(imagen), 1000);
+
+    // The dark bar on top, and the mesas drawn where the page says they are.
+    const auto color = [&](int x, int y) {
+        const guchar* p = gdk_pixbuf_read_pixels(imagen) + static_cast<std::ptrdiff_t>(y) * gdk_pixbuf_get_rowstride(imagen) +
+                          x * gdk_pixbuf_get_n_channels(imagen);
+        return std::array<int, 3>{p[0], p[1], p[2]};
+    };
+    const auto barra = color(800, 10);
+    EXPECT_LT(barra[0] + barra[1] + barra[2], 120);
+    const json centros = llamar(
+        "const punto = (sel, fx, fy) => { const r = document.querySelector(sel).getBoundingClientRect();\n"
+        "  return [Math.round(r.left + r.width * fx), Math.round(r.top + r.height * fy)]; };\n"
+        "return {hero: punto('.mesa[data-mesa=\"m1\"] .mesa-marco', 0.02, 0.05),\n"
+        "        contacto: punto('.mesa[data-mesa=\"m2\"] .mesa-marco', 0.5, 0.9)};");
+    const auto hero = color(centros["hero"][0], centros["hero"][1]);
+    EXPECT_LT(hero[0], 80);  // the hero's dark blue
+    EXPECT_LT(hero[1], 80);
+    EXPECT_GT(hero[2], 40);
+    const auto contacto = color(centros["contacto"][0], centros["contacto"][1]);
+    EXPECT_GT(contacto[0], 230);  // the contact page's cream background
+    EXPECT_GT(contacto[1], 230);
+    EXPECT_GT(contacto[2], 220);
+}
+
+}  // namespace
+}  // namespace sorvenia
