@@ -10,6 +10,7 @@
 // the object alive until it ends.
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -21,6 +22,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cuenta/copia_local.h"
 #include "cuenta/error_api.h"
 #include "cuenta/marco_cuenta.h"
 #include "cuenta/registros.h"
@@ -47,6 +49,7 @@ public:
     enum class Cambio { cliente, disenos, conectando, cargando, error, enlaceConexion };
     using Suscripcion = Observadores<Cambio>::Suscripcion;
 
+    using CopiaLocal = sorvenia::CopiaLocal;  // copia_local.h
     using EstadoAgencia = RespuestaAgencia;  // {datos: nulo when none, version: 0 when none}
     using ErrorAgencia = sorvenia::ErrorAgencia;
 
@@ -149,6 +152,41 @@ public:
     // "-", at most 80 of them, "nuevo" when none is left, then ".json".
     static std::string nombreCopia(const std::optional<std::string>& id, const std::optional<std::string>& ref);
 
+    // Local copies of unsent designs (copias_locales.cpp): one file per
+    // design, named by nombreCopia(id, ref), in carpetaCopias(). Synchronous
+    // and small; nothing is cached, every call reads the folder anew. No
+    // call reports a failure: a copy that cannot be written, read or decoded
+    // is simply not there, and a file that is not a copy is left alone.
+    //
+    // ~/.local/share/SorveniaTarvel/<application id>/sin-subir: the test
+    // build ("….pruebas") keeps its copies apart. Made (mode 0700) only when
+    // a copy is written.
+    static std::filesystem::path carpetaCopias();
+    // Where this object keeps its copies instead (tests); empty: carpetaCopias().
+    void usarCarpetaCopias(std::filesystem::path carpeta) { carpetaCopias_ = std::move(carpeta); }
+    // Writes (or replaces) the design's copy, dated now and stamped with the
+    // account site's host and the signed-in customer's id; `ref` is kept
+    // only when `id` is absent. Nothing is written when the document holds a
+    // number that is not finite.
+    void guardarCopiaLocal(const std::optional<std::string>& id, const std::string& nombre, const JSONValor& doc,
+                           const std::optional<std::string>& ref);
+    // Removes the design's copy, if there is one.
+    void borrarCopiaLocal(const std::optional<std::string>& id, const std::optional<std::string>& ref);
+    // The design's copy, whichever site and customer it belongs to.
+    std::optional<CopiaLocal> copiaLocal(const std::optional<std::string>& id,
+                                         const std::optional<std::string>& ref) const;
+    // The copy of the cloud design `id` when it is newer than the account's
+    // version, whose modification time is `modificado` ("yyyy-MM-dd
+    // HH:mm:ss", UTC). A copy not newer than that is deleted; one kept when
+    // `modificado` cannot be read.
+    std::optional<CopiaLocal> copiaPendiente(const std::string& id, const std::string& modificado);
+    // The copies of the current account site and signed-in customer (an
+    // absent host or customer matches only an absent one), newest first.
+    std::vector<CopiaLocal> copiasLocales() const;
+    // Removes the file `archivo` of the folder: only a bare file name
+    // ending in ".json" (no "/", no NUL); anything else does nothing.
+    void descartarCopia(const std::string& archivo);
+
     ~Cuenta();
     Cuenta(const Cuenta&) = delete;
     Cuenta& operator=(const Cuenta&) = delete;
@@ -162,6 +200,8 @@ private:
     Tarea<void> restaurar();
     Preferencias& preferencias() const;
     std::string hostOIncorporado() const;
+    // The copies' folder of this object (usarCarpetaCopias, else carpetaCopias()).
+    std::filesystem::path carpetaDeCopias() const;
 
     // The frame: the key (unless the call has none), the request, the
     // answer. intercambiar() gives any answer; enviar() the body of one
@@ -193,6 +233,7 @@ private:
     std::optional<std::string> enlaceConexion_;
     std::optional<Pendiente> pendiente_;
     FuenteAzar azar_;
+    std::filesystem::path carpetaCopias_;
     Observadores<Cambio> observadores_;
 };
 
