@@ -107,6 +107,28 @@ public:
     Tarea<Publicada> publicarHosting(std::string id, std::int64_t servicio, std::string carpeta,
                                      std::map<std::string, std::string> archivos);
 
+    // Uploads a design with its whole document (cuenta_guardar.cpp): a new
+    // one when `id` is absent, otherwise the stored one, which the account
+    // refuses with the "conflicto" ErrorAPI when `version` (the one the
+    // caller last saw) is not its own. `ref` is the caller's identity of
+    // this copy of the design: it names the local copy of a design without
+    // id, and travels while the design has none, so that a retry whose
+    // answer was lost updates the same design. Gives the design as the
+    // account now lists it (the new id and version), after putting it in
+    // disenos() (newest first by modificado) and removing the local copies
+    // the upload made obsolete.
+    //
+    // Any failure other than "conflicto" first writes the design (without
+    // thumbnail and version) as the local copy named by (id, ref), then is
+    // thrown on unchanged: ErrorAPI ("clave_invalida" with nothing sent, the
+    // service's codes, "http_…", "respuesta_rara") or ErrorTransporte (a
+    // cancelled task's included). A document JSON cannot write (a number
+    // that is not finite) throws ErrorCodificacion: nothing is sent or
+    // written. One request; retrying is the caller's decision.
+    Tarea<DisenoResumen> guardar(std::optional<std::string> id, std::string nombre, JSONValor doc,
+                                 std::optional<std::string> miniatura, std::optional<std::int64_t> version,
+                                 std::optional<std::string> ref);
+
     // The browser sign-in. conectar() starts an attempt: a one-time state
     // and a verifier, and the account site's sign-in link with the
     // verifier's challenge, opened in the default browser (the test build
@@ -210,6 +232,9 @@ private:
     Tarea<std::string> enviar(LlamadaCuenta llamada);
     template <class R>
     Tarea<R> llamar(LlamadaCuenta llamada);
+
+    // The saved design in place of its entry (or in front), list re-sorted.
+    void colocarDiseno(const DisenoResumen& d);
 
     void ponerCliente(std::optional<Cliente> c);
     void ponerDisenos(std::vector<DisenoResumen> d);

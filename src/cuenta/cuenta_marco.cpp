@@ -44,5 +44,6 @@ template Tarea<RespuestaRecursos> Cuenta::llamar(LlamadaCuenta);
 template Tarea<RespuestaRecurso> Cuenta::llamar(LlamadaCuenta);
 template Tarea<RespuestaVPS> Cuenta::llamar(LlamadaCuenta);
 template Tarea<RespuestaHosting> Cuenta::llamar(LlamadaCuenta);
+template Tarea<RespuestaGuardar> Cuenta::llamar(LlamadaCuenta);
 
 }  // namespace sorvenia

@@ -54,7 +54,7 @@ PeticionHTTP peticionDeCuenta(const std::string& servidor, const LlamadaCuenta& 
         p.cabeceras.emplace_back("Content-Type", "application/json");
         p.cuerpo = cuerpoJSON(*llamada.json);
     } else if (llamada.metodo == "POST" && llamada.bytes) {
-        p.cabeceras.emplace_back("Content-Type", "application/octet-stream");
+        p.cabeceras.emplace_back("Content-Type", llamada.tipoBytes);
         p.cuerpo = *llamada.bytes;
     }
     return p;

@@ -25,7 +25,8 @@ struct LlamadaCuenta {
     std::string metodo = "GET";
     double tiempoLimite = 30;  // seconds
     std::optional<nlohmann::json> json;  // POST: a JSON body
-    std::optional<std::string> bytes;    // POST: raw bytes, "application/octet-stream"
+    std::optional<std::string> bytes;    // POST: a body already written, sent as it is
+    std::string tipoBytes = "application/octet-stream";  // its "Content-Type"
     bool conClave = true;                // false only for the sign-in redeem
 };
 
@@ -34,7 +35,8 @@ LlamadaCuenta llamadaPOST(ConsultaCuenta consulta, double tiempoLimite, nlohmann
 
 // The request as sent: the endpoint with the call's query, "User-Agent",
 // "Authorization: Bearer <clave>" when a key is given, and for a POST the
-// body with its "Content-Type". Throws ErrorCodificacion for a JSON body that
+// body with its "Content-Type" ("application/json" for `json`, `tipoBytes`
+// for `bytes`). Throws ErrorCodificacion for a JSON body that
 // JSON cannot carry (a number that is not finite, a text that is not UTF-8)
 // and the "respuesta_rara" ErrorAPI when no address can be formed.
 PeticionHTTP peticionDeCuenta(const std::string& servidor, const LlamadaCuenta& llamada,
