@@ -7,14 +7,24 @@
 // Instances are shared (the window's editor view, the job registry) and
 // compared by identity.
 
+#include <chrono>
+#include <exception>
+#include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
 #include "plataforma/tarea.h"
 
+// GTK's own declaration, repeated so that this header needs no GTK.
+typedef struct _GtkWindow GtkWindow;
+
 namespace sorvenia {
+
+// The answer to the recovery question (preguntar_recuperar.h).
+enum class Recuperacion;
 
 class EditorModelo {
 public:
@@ -51,6 +61,37 @@ public:
 
     // Tears the editor down; later calls do nothing.
     virtual void cerrar() = 0;
+
+    // The Spanish sentence the page shows when an upload of the design
+    // failed, from the upload's error (Part 5.206). Never throws.
+    static std::string motivoNoGuardado(std::exception_ptr error);
+    // The name made fit to stand as a file or folder name ("/" and ":"
+    // become "-", trimmed, no leading dots, at most 120 characters), or
+    // `porDefecto` when nothing is left (Part 5.206).
+    static std::string nombreSeguro(const std::optional<std::string>& nombre, std::string_view porDefecto);
+    // The lower-case, accent-free, dash-separated stem of a web file name,
+    // at most 40 characters; empty when the text has no letter or number
+    // (Part 5.206).
+    static std::string slug(std::string_view texto);
+
+    // The chat history file of a design, ~/.local/share/SorveniaTarvel/
+    // chats/<id>.json, creating the folder; nothing for an id that is not 1
+    // to 80 ASCII letters, digits, "_" or "-" (Part 5.113).
+    static std::optional<std::filesystem::path> archivoChats(std::string_view id);
+    // Replaces the design's chat file atomically with `chats` (a list of
+    // objects); does nothing without a design id or when the list cannot be
+    // written as JSON. Never reports failure (Part 5.113).
+    static void escribirChats(const nlohmann::json& chats, const std::optional<std::string>& diseno);
+    // The list of objects in the design's chat file; an empty list when there
+    // is no id, no file, it cannot be read, or it is not a list of objects
+    // (Part 5.101, "chats").
+    static nlohmann::json leerChats(const std::optional<std::string>& id);
+
+    // Asks whether the unsent changes of this computer, written at `fecha`,
+    // are to be taken back, in an alert over `padre` (Part 5.201, with
+    // F-5.201-1: only the alert's buttons end it). Defined in sorvenia_gui;
+    // Recuperacion is in preguntar_recuperar.h.
+    static Tarea<Recuperacion> preguntarRecuperar(std::chrono::system_clock::time_point fecha, GtkWindow* padre);
 
 protected:
     EditorModelo() = default;
