@@ -2,41 +2,71 @@
 
 #include "app/fondo.h"
 #include "cuenta/conectar_web.h"
+#include "editor/editor_vista.h"
 
 namespace sorvenia {
 namespace {
 
-// The signed-in screens come with the navigation model; until then an empty
-// screen over the backdrop.
-GtkWidget* pantallaConectado() {
+// Screens still to come: an empty screen over the backdrop.
+GtkWidget* pantallaVacia(const std::string& nombre) {
     GtkWidget* caja = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
-    gtk_widget_set_name(caja, "pantalla-conectado");
+    gtk_widget_set_name(caja, nombre.c_str());
     return caja;
+}
+
+std::string nombreDe(Navegacion::Pantalla::Caso caso) {
+    switch (caso) {
+        case Navegacion::Pantalla::Caso::servidores: return "pantalla-servidores";
+        case Navegacion::Pantalla::Caso::agencia: return "pantalla-agencia";
+        default: return "pantalla-inicio";
+    }
 }
 
 }  // namespace
 
-Raiz::Raiz(std::shared_ptr<Cuenta> cuenta)
-    : cuenta_(std::move(cuenta)), capas_(Ref<GtkOverlay>::adoptar(comoG<GtkOverlay>(gtk_overlay_new()))) {
+Raiz::Raiz(std::shared_ptr<Cuenta> cuenta, std::shared_ptr<Navegacion> nav)
+    : cuenta_(std::move(cuenta)),
+      nav_(std::move(nav)),
+      capas_(Ref<GtkOverlay>::adoptar(comoG<GtkOverlay>(gtk_overlay_new()))) {
     gtk_overlay_set_child(capas_.get(), crearFondo());
     suscripcion_ = cuenta_->observar([this](Cuenta::Cambio cambio) {
         if (cambio == Cuenta::Cambio::cliente) mostrarPantalla();
     });
+    suscripcionNav_ = nav_->observar([this](Navegacion::Cambio cambio) {
+        if (cambio == Navegacion::Cambio::pantalla) mostrarPantalla();
+    });
     mostrarPantalla();
 }
 
-Raiz::~Raiz() = default;
+Raiz::~Raiz() { quitarPantalla(); }
+
+std::string Raiz::pantallaDeseada() const {
+    if (!cuenta_->cliente()) return "conectar";
+    const auto& p = nav_->pantalla();
+    if (p.esEditor()) return "editor:" + EditorVista::identidad(p.id(), p.plantilla());
+    return nombreDe(p.caso());
+}
+
+void Raiz::quitarPantalla() {
+    if (pantalla_ != nullptr) gtk_overlay_remove_overlay(capas_.get(), pantalla_);
+    pantalla_ = nullptr;
+    conectar_.reset();
+    editor_.reset();
+}
 
 void Raiz::mostrarPantalla() {
-    const bool conectado = cuenta_->cliente().has_value();
-    if (pantalla_ != nullptr && conectado == !muestraConectar()) return;  // already the right one
-    if (pantalla_ != nullptr) gtk_overlay_remove_overlay(capas_.get(), pantalla_);
-    conectar_.reset();
-    if (conectado) {
-        pantalla_ = pantallaConectado();
-    } else {
+    const std::string deseada = pantallaDeseada();
+    if (pantalla_ != nullptr && deseada == mostrada_) return;  // already the right one
+    quitarPantalla();
+    mostrada_ = deseada;
+    if (deseada == "conectar") {
         conectar_ = std::make_unique<ConectarWeb>(cuenta_);
         pantalla_ = conectar_->widget();
+    } else if (const auto& p = nav_->pantalla(); p.esEditor()) {
+        editor_ = std::make_unique<EditorVista>(cuenta_, nav_, p.id(), p.plantilla());
+        pantalla_ = editor_->widget();
+    } else {
+        pantalla_ = pantallaVacia(deseada);
     }
     gtk_overlay_add_overlay(capas_.get(), pantalla_);
 }

@@ -1,6 +1,8 @@
 #include "app/sorvenia_tarvel_app.h"
 
+#include "app/argumentos_lanzamiento.h"
 #include "centro/centro.h"
+#include "plataforma/argumentos.h"
 #include "plataforma/identidad.h"
 
 namespace sorvenia {
@@ -16,7 +18,15 @@ SorveniaTarvelApp::SorveniaTarvelApp()
 SorveniaTarvelApp::~SorveniaTarvelApp() = default;
 
 int SorveniaTarvelApp::correr(int argc, char** argv) {
-    return g_application_run(comoG<GApplication>(app_.get()), argc, argv);
+    std::vector<std::string> argumentos(argv, argv + argc);
+    Argumentos::fijar(argumentos);
+    // GApplication refuses options it does not know ("--nuevo"...): it gets
+    // the program and the addresses handed over by the desktop only.
+    std::vector<char*> suyos{argv[0]};
+    for (int i = 1; i < argc; ++i)
+        if (std::string_view(argv[i]).starts_with("sorvenia-tarvel:")) suyos.push_back(argv[i]);
+    suyos.push_back(nullptr);
+    return g_application_run(comoG<GApplication>(app_.get()), static_cast<int>(suyos.size() - 1), suyos.data());
 }
 
 void SorveniaTarvelApp::alArrancar(GApplication* app, gpointer datos) {
@@ -59,10 +69,11 @@ void SorveniaTarvelApp::entregarEnlaces() {
 
 void SorveniaTarvelApp::mostrarVentana() {
     if (!ventana_) {
-        ventana_ = std::make_unique<Ventana>(app_.get(), cuenta_);
+        ventana_ = std::make_unique<Ventana>(app_.get(), cuenta_, nav_);
         // The hub's server starts with the first window, so that outside AI
         // clients find the application as soon as it is on screen.
         Centro::compartido().arrancar(cuenta_, nav_);
+        aplicarArgumentosLanzamiento(Argumentos::todos(), cuenta_->cliente().has_value(), *nav_);
     }
     ventana_->presentar();
 }

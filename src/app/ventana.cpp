@@ -27,8 +27,8 @@ void aplicarEstilo(GtkWidget* widget) {
 
 }  // namespace
 
-Ventana::Ventana(GtkApplication* app, std::shared_ptr<Cuenta> cuenta)
-    : raiz_(std::move(cuenta)),
+Ventana::Ventana(GtkApplication* app, std::shared_ptr<Cuenta> cuenta, std::shared_ptr<Navegacion> nav)
+    : raiz_(std::move(cuenta), std::move(nav)),
       ventana_(Ref<GtkWindow>::compartir(comoG<GtkWindow>(gtk_application_window_new(app)))) {
     GtkWidget* widget = comoG<GtkWidget>(ventana_.get());
     aplicarEstilo(widget);

@@ -14,7 +14,7 @@ namespace sorvenia {
 
 class Ventana {
 public:
-    Ventana(GtkApplication* app, std::shared_ptr<Cuenta> cuenta);
+    Ventana(GtkApplication* app, std::shared_ptr<Cuenta> cuenta, std::shared_ptr<Navegacion> nav);
     Ventana(const Ventana&) = delete;
     Ventana& operator=(const Ventana&) = delete;
 

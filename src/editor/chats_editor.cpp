@@ -1,5 +1,5 @@
-// Part 5.113: one file of chat history per design, in the per-user
-// application folder, read back when the design opens (Part 5.101).
+// One file of chat history per design, in the per-user application
+// folder, read back when the design opens.
 
 #include <glib.h>
 

@@ -63,33 +63,31 @@ public:
     virtual void cerrar() = 0;
 
     // The Spanish sentence the page shows when an upload of the design
-    // failed, from the upload's error (Part 5.206). Never throws.
+    // failed, from the upload's error. Never throws.
     static std::string motivoNoGuardado(std::exception_ptr error);
     // The name made fit to stand as a file or folder name ("/" and ":"
     // become "-", trimmed, no leading dots, at most 120 characters), or
-    // `porDefecto` when nothing is left (Part 5.206).
+    // `porDefecto` when nothing is left.
     static std::string nombreSeguro(const std::optional<std::string>& nombre, std::string_view porDefecto);
     // The lower-case, accent-free, dash-separated stem of a web file name,
-    // at most 40 characters; empty when the text has no letter or number
-    // (Part 5.206).
+    // at most 40 characters; empty when the text has no letter or number.
     static std::string slug(std::string_view texto);
 
     // The chat history file of a design, ~/.local/share/SorveniaTarvel/
     // chats/<id>.json, creating the folder; nothing for an id that is not 1
-    // to 80 ASCII letters, digits, "_" or "-" (Part 5.113).
+    // to 80 ASCII letters, digits, "_" or "-".
     static std::optional<std::filesystem::path> archivoChats(std::string_view id);
     // Replaces the design's chat file atomically with `chats` (a list of
     // objects); does nothing without a design id or when the list cannot be
-    // written as JSON. Never reports failure (Part 5.113).
+    // written as JSON. Never reports failure.
     static void escribirChats(const nlohmann::json& chats, const std::optional<std::string>& diseno);
     // The list of objects in the design's chat file; an empty list when there
-    // is no id, no file, it cannot be read, or it is not a list of objects
-    // (Part 5.101, "chats").
+    // is no id, no file, it cannot be read, or it is not a list of objects.
     static nlohmann::json leerChats(const std::optional<std::string>& id);
 
     // Asks whether the unsent changes of this computer, written at `fecha`,
-    // are to be taken back, in an alert over `padre` (Part 5.201, with
-    // F-5.201-1: only the alert's buttons end it). Defined in sorvenia_gui;
+    // are to be taken back, in an alert over `padre` (only the alert's
+    // buttons end it). Defined in sorvenia_gui;
     // Recuperacion is in preguntar_recuperar.h.
     static Tarea<Recuperacion> preguntarRecuperar(std::chrono::system_clock::time_point fecha, GtkWindow* padre);
 

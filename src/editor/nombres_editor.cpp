@@ -1,4 +1,4 @@
-// Part 5.206: the sentence for a failed save, safe file names and slugs.
+// The sentence for a failed save, safe file names and slugs.
 // "Characters" here are user-perceived characters (extended grapheme
 // clusters, centro/letras.h); the Unicode properties come from GLib.
 

@@ -1,7 +1,7 @@
 #pragma once
-// The recovery question of Part 5.201 (EditorModelo::preguntarRecuperar,
+// The recovery question about unsent changes (EditorModelo::preguntarRecuperar,
 // declared in editor_modelo.h, defined in sorvenia_gui), with its fault fix
-// F-5.201-1: only "Descartar" means the unsent changes may be deleted.
+// only "Descartar" means the unsent changes may be deleted.
 
 #include <chrono>
 #include <string>

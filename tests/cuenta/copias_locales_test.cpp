@@ -1,4 +1,4 @@
-// Local copies of unsent designs (Part 3.211): the file format, writing,
+// Local copies of unsent designs: the file format, writing,
 // reading, the check against the account's version, the listing by account
 // site and customer, deleting and discarding, and names that try to leave
 // the folder.

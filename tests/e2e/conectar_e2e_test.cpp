@@ -11,17 +11,13 @@
 
 #include <filesystem>
 #include <fstream>
-#include <future>
-#include <iterator>
-#include <map>
 #include <optional>
 #include <regex>
 #include <string>
 #include <thread>
 
+#include "app_e2e.h"
 #include "plataforma/http.h"
-#include "plataforma/secretos.h"
-#include "proceso.h"
 
 namespace sorvenia {
 namespace {
@@ -29,26 +25,8 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 using namespace std::chrono_literals;
-
-const fs::path capturas = SORVENIA_CAPTURAS;
-constexpr const char* idPruebas = "es.sorvenia.tarvel.pruebas";
-constexpr const char* cuentaClave = "clave@127.0.0.1";
-
-std::optional<std::string> leer(const fs::path& archivo) {
-    std::ifstream entrada(archivo, std::ios::binary);
-    if (!entrada) return std::nullopt;
-    return std::string((std::istreambuf_iterator<char>(entrada)), std::istreambuf_iterator<char>());
-}
-
-template <class F>
-bool esperarQue(F condicion, std::chrono::milliseconds limite = 20s) {
-    const auto fin = std::chrono::steady_clock::now() + limite;
-    while (!condicion()) {
-        if (std::chrono::steady_clock::now() >= fin) return false;
-        std::this_thread::sleep_for(50ms);
-    }
-    return true;
-}
+using prueba::esperarQue;
+using prueba::leer;
 
 // A query item of a URL, still percent-encoded.
 std::string item(const std::string& url, const std::string& nombre) {
@@ -57,66 +35,8 @@ std::string item(const std::string& url, const std::string& nombre) {
     return std::regex_search(url, m, patron) ? m[1].str() : "";
 }
 
-class ConectarE2E : public ::testing::Test {
+class ConectarE2E : public prueba::AppE2E {
 protected:
-    void SetUp() override {
-        raiz_ = fs::temp_directory_path() / ("conectar-e2e-" + std::to_string(::getpid()));
-        fs::remove_all(raiz_);
-        for (const char* d : {"home", "config", "data", "cache", "cuenta-local"}) fs::create_directories(raiz_ / d);
-        entorno_ = prueba::entornoCon({{"HOME", (raiz_ / "home").string()},
-                                       {"XDG_CONFIG_HOME", (raiz_ / "config").string()},
-                                       {"XDG_DATA_HOME", (raiz_ / "data").string()},
-                                       {"XDG_CACHE_HOME", (raiz_ / "cache").string()}});
-        canal_ = raiz_ / "cache/SorveniaTarvelPruebas";
-    }
-
-    void TearDown() override {
-        app_.reset();
-        cuentaLocal_.reset();
-        std::async(std::launch::async, [] { (void)borrarSecreto(idPruebas, cuentaClave); }).get();
-        fs::remove_all(raiz_);
-    }
-
-    // The local account service on a free port; `opciones` as its command
-    // line takes them ("--fallar", "canjear=500"...).
-    void arrancarCuentaLocal(const std::vector<std::string>& opciones = {}) {
-        std::vector<std::string> argumentos{"--datos", (raiz_ / "cuenta-local").string(), "--puerto", "0"};
-        argumentos.insert(argumentos.end(), opciones.begin(), opciones.end());
-        const fs::path salida = raiz_ / "cuenta-local.txt";
-        cuentaLocal_ = std::make_unique<prueba::Proceso>(CUENTA_LOCAL, argumentos, entorno_, salida.string());
-        ASSERT_TRUE(esperarQue([&] {
-            const auto texto = leer(salida).value_or("");
-            const auto p = texto.find("http://");
-            if (p == std::string::npos || texto.find('\n', p) == std::string::npos) return false;
-            servidor_ = texto.substr(p, texto.find('\n', p) - p);
-            return true;
-        })) << "cuenta-local no ha arrancado";
-        fs::create_directories(raiz_ / "config/SorveniaTarvel");
-        std::ofstream(raiz_ / "config/SorveniaTarvel/preferencias-pruebas.json") << json({{"servidor", servidor_}});
-    }
-
-    // The test build, optionally started by a URL.
-    void arrancarAplicacion(const std::vector<std::string>& argumentos = {}) {
-        app_ = std::make_unique<prueba::Proceso>(APLICACION_PRUEBAS, argumentos, entorno_);
-        ASSERT_TRUE(app_->iniciado());
-    }
-
-    // Runs a script in a web view of the application; its answer.
-    std::optional<json> orden(const std::string& cuerpo, const std::string& web = "conectar") {
-        fs::create_directories(canal_);
-        fs::remove(canal_ / "respuesta.json");
-        std::ofstream(canal_ / "orden.js.tmp") << "// web: " << web << "\n" << cuerpo;
-        fs::rename(canal_ / "orden.js.tmp", canal_ / "orden.js");
-        std::optional<json> respuesta;
-        esperarQue([&] {
-            const auto texto = leer(canal_ / "respuesta.json");
-            if (!texto) return false;
-            respuesta = json::parse(*texto, nullptr, false);
-            return !respuesta->is_discarded();
-        });
-        return respuesta;
-    }
-
     // What the sign-in page shows: {"estado": "reposo" | "espera", "error": text}.
     json pagina() {
         const auto r = orden(
@@ -132,21 +52,6 @@ protected:
     void pulsar(const std::string& id) {
         const auto r = orden("document.getElementById('" + id + "').click(); return true;");
         ASSERT_TRUE(r && r->value("ok", false)) << (r ? r->dump() : "sin respuesta");
-    }
-
-    // Asks the channel for a screenshot and keeps it in build/capturas/.
-    bool capturar(const std::string& peticion, const std::string& nombre) {
-        // Two animation frames: what the page shows has been painted.
-        orden("await new Promise(r => requestAnimationFrame(() => requestAnimationFrame(r))); return 1;");
-        fs::create_directories(canal_);
-        std::ofstream(canal_ / "captura.pedir") << peticion;
-        if (!esperarQue([&] { return fs::exists(canal_ / "captura.png") && !fs::exists(canal_ / "captura.pedir"); }))
-            return false;
-        std::this_thread::sleep_for(100ms);  // written atomically; just let it land
-        fs::create_directories(capturas);
-        fs::copy_file(canal_ / "captura.png", capturas / nombre, fs::copy_options::overwrite_existing);
-        fs::remove(canal_ / "captura.png");
-        return true;
     }
 
     // The sign-in link the test build wrote instead of opening a browser.
@@ -187,26 +92,6 @@ protected:
         prueba::Proceso segundo(APLICACION_PRUEBAS, {url}, entorno_);
         EXPECT_EQ(segundo.esperar(20s), 0) << url;
     }
-
-    // The keyring is never read on the main thread (an unlock prompt would
-    // freeze it): the test asks from a thread of its own too.
-    static std::optional<std::string> claveGuardada() {
-        return std::async(std::launch::async, [] {
-                   const auto leida = leerSecreto(idPruebas, cuentaClave);
-                   EXPECT_TRUE(leida) << leida.fallo().mensaje;
-                   return leida ? *leida : std::nullopt;
-               }).get();
-    }
-
-    json preferencias() {
-        const auto texto = leer(raiz_ / "config/SorveniaTarvel/preferencias-pruebas.json");
-        return texto ? json::parse(*texto, nullptr, false) : json();
-    }
-
-    fs::path raiz_, canal_;
-    std::vector<std::string> entorno_;
-    std::string servidor_;
-    std::unique_ptr<prueba::Proceso> cuentaLocal_, app_;
 };
 
 TEST_F(ConectarE2E, ConectaConElNavegadorYCambiaDePantalla) {

@@ -1,5 +1,4 @@
-// Part 5.113: chat history files, and their reading when a design opens
-// (Part 5.101, "chats").
+// Chat history files, and their reading when a design opens.
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

@@ -1,4 +1,4 @@
-// Part 5.206: the sentence for a failed save, safe names and slugs.
+// The sentence for a failed save, safe names and slugs.
 
 #include <gtest/gtest.h>
 

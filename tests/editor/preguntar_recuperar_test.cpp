@@ -1,6 +1,5 @@
-// The awaited alert of the platform layer and the recovery question of
-// Part 5.201 with F-5.201-1 (only the alert's buttons answer it), under
-// Xvfb. The dialogs are driven directly, and once through the test
+// The awaited alert of the platform layer and the recovery question about
+// unsent changes (only the alert's buttons answer it), under Xvfb. The dialogs are driven directly, and once through the test
 // channel's alert answering.
 
 #include <gtest/gtest.h>
@@ -288,7 +287,7 @@ TEST_F(PreguntarRecuperarTest, CadaRespuesta) {
         EXPECT_EQ(pendiente.esperar(), Recuperacion::descartar);
     }
     {
-        // F-5.201-1: closed any other way is not "Descartar".
+        // Closed any other way is not "Descartar".
         auto pendiente = prueba::Pendiente<Recuperacion>(
             EditorModelo::preguntarRecuperar(std::chrono::system_clock::now(), nullptr));
         GtkWindow* dialogo = esperarAlerta();

@@ -1,0 +1,87 @@
+// How an editor ends: the page's back action, its screen going away (parked
+// instead while an agent still works on it), and the one teardown.
+
+#include <gtk/gtk.h>
+
+#include "app/navegacion.h"
+#include "centro/centro.h"
+#include "centro/trabajos.h"
+#include "cuenta/cuenta.h"
+#include "editor/editor_abierto.h"
+#include "plataforma/web_vista.h"
+
+namespace sorvenia {
+
+Tarea<void> EditorAbierto::salir() {
+    const auto yo = shared_from_this();
+    pararTemporizador();
+    if (!errorCarga_ && docPendiente_) co_await guardar(true);
+    if (const auto nav = nav_.lock()) nav->fijarPantalla(Navegacion::Pantalla::inicio());
+}
+
+void EditorAbierto::alSalir() {
+    if (cerrado_ || aparcado_) return;
+    if (agenteEnMarcha_ && webRetenida_) {
+        aparcar();
+    } else {
+        cerrar();
+    }
+}
+
+// The page moves off-screen and keeps running for the agent; tool calls
+// without a route key no longer reach it.
+void EditorAbierto::aparcar() {
+    aparcado_ = true;
+    js("segundoPlano", {{"si", true}});
+    auto& centro = Centro::compartido();
+    if (centro.editor.lock().get() == this) centro.editor.reset();
+    GtkWidget* web = webRetenida_->widget();
+    Trabajos::compartido().aparcar(web, gtk_widget_get_width(web), gtk_widget_get_height(web));
+    if (!id_) {
+        // A design never uploaded gets its id now, so its job can be opened
+        // again from the home screen.
+        pararTemporizador();
+        lanzar([](std::shared_ptr<EditorAbierto> m) -> Tarea<void> {
+            co_await m->guardar(false);
+            if (Trabajos::compartido().info().contains(m->clave()))
+                Trabajos::compartido().progreso(*m, std::nullopt, std::nullopt, std::nullopt);
+        }(shared_from_this()));
+    }
+}
+
+void EditorAbierto::cerrarAparcado() { lanzar(esperarYCerrarAparcado()); }
+
+Tarea<void> EditorAbierto::esperarYCerrarAparcado() {
+    const auto yo = shared_from_this();
+    co_await dormir(1.5);
+    while (aparcado_ && !cerrado_ && !reservado_) {
+        if (docPendiente_ && !guardando_) {
+            co_await guardar(false);
+            co_await dormir(0.5);
+        } else if (guardando_) {
+            co_await dormir(0.5);
+        } else {
+            break;
+        }
+    }
+    if (aparcado_ && !agenteEnMarcha_ && !reservado_) cerrar();
+}
+
+void EditorAbierto::cerrar() {
+    if (cerrado_) return;
+    cerrado_ = true;
+    const auto yo = shared_from_this();  // the registry may hold the last other reference
+    Trabajos::compartido().quitar(*this);
+    observadorTrabajos_.reset();
+    auto& centro = Centro::compartido();
+    if (centro.editor.lock() == yo) centro.editor.reset();
+    pararTemporizador();
+    if (!errorCarga_ && docPendiente_) {
+        // The copy first: the application may quit before the upload ends.
+        copiaDeLoPendiente();
+        lanzar(guardar(false));
+    }
+    webRetenida_.reset();
+}
+
+}  // namespace sorvenia

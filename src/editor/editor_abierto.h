@@ -1,0 +1,190 @@
+#pragma once
+// EditorAbierto: the model of one open design together with its editor page.
+// It owns the page's web view (so a page can outlive its screen), opens the
+// design into the page when the page says it is ready, routes every message
+// the page posts, keeps the design's identity, name and pending document,
+// and carries out the agents' canvas tools in the page.
+//
+// Main thread only. Always held by shared_ptr: the window's editor screen,
+// the job registry and the hub share it, and its asynchronous steps hold it
+// while they wait.
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "app/plantilla.h"
+#include "cuenta/cuenta.h"
+#include "cuenta/json_valor.h"
+#include "cuenta/registros.h"
+#include "editor/editor_modelo.h"
+#include "ias/ia.h"
+#include "plataforma/observadores.h"
+#include "plataforma/tarea.h"
+
+namespace sorvenia {
+
+class Navegacion;
+class WebVista;
+
+class EditorAbierto final : public EditorModelo, public std::enable_shared_from_this<EditorAbierto> {
+public:
+    static std::shared_ptr<EditorAbierto> crear();
+    ~EditorAbierto() override;
+
+    // EditorModelo
+    const std::string& clave() const override { return clave_; }
+    const std::optional<std::string>& id() const override { return id_; }
+    const std::string& nombre() const override { return nombre_; }
+    bool listo() const override { return listo_; }
+    bool aparcado() const override { return aparcado_; }
+    Tarea<nlohmann::json> herramienta(std::string nombre, nlohmann::json argumentos,
+                                      std::optional<std::string> externo) override;
+    void renombrar(std::string nombre) override;
+    void js(std::string funcion, nlohmann::json argumento) override;
+    void cerrar() override;
+
+    // Binds the editor to the window's account and navigation and to the
+    // design it shows (a parked editor keeps its own design), makes it the
+    // hub's open editor and registers it with the job registry.
+    void preparar(std::weak_ptr<Cuenta> cuenta, std::weak_ptr<Navegacion> nav, std::optional<std::string> id,
+                  std::optional<Plantilla> plantilla);
+    // The editor's screen went away.
+    void alSalir();
+    // A parked editor taken back by a new screen: its parked close must
+    // leave it alone.
+    void reservar() { reservado_ = true; }
+
+    // The page's web view, made on first use and kept until cerrar().
+    WebVista& webEditor();
+    WebVista* web() const { return webRetenida_.get(); }
+
+    // Why the design cannot be shown; observers hear of every change.
+    const std::optional<std::string>& errorCarga() const { return errorCarga_; }
+    using Suscripcion = Observadores<>::Suscripcion;
+    [[nodiscard]] Suscripcion observar(std::function<void()> observador) { return cambios_.observar(std::move(observador)); }
+
+    // Each accepted message of the page, already a JSON object.
+    void recibir(const nlohmann::json& mensaje);
+
+    // The page's change: the whole document becomes pending and is uploaded
+    // 1.5 s after the last change (0.1 s for a design never uploaded).
+    void cambio(const nlohmann::json& mensaje);
+    // One upload attempt of the pending document; the outcome shows in the
+    // page. `forzarMiniatura` draws a thumbnail even within 45 s of the last.
+    Tarea<void> guardar(bool forzarMiniatura);
+    // The flush at quit: true when nothing is left unsaved. What cannot be
+    // uploaded in time stays on this computer as a local copy.
+    Tarea<bool> guardarAhora();
+    // The page's back action: saves with a fresh thumbnail, then goes home.
+    Tarea<void> salir();
+    // Closes a parked editor once its agent has finished and everything is
+    // uploaded.
+    void cerrarAparcado();
+    bool guardando() const { return guardando_; }
+
+    // Fills a newly ready page with its design. Runs once per "listo".
+    Tarea<void> cargar();
+
+    // The document last posted by the page and not yet saved.
+    const std::optional<JSONValor>& docPendiente() const { return docPendiente_; }
+    const std::vector<nlohmann::json>& chats() const { return chats_; }
+    const std::map<std::string, std::string>& sesiones() const { return sesiones_; }
+    const std::string& ref() const { return ref_; }
+    const std::optional<std::int64_t>& version() const { return version_; }
+    const std::optional<Plantilla>& plantilla() const { return plantilla_; }
+    bool cerrado() const { return cerrado_; }
+
+    // A local copy the home screen hands to the next opening of its design.
+    static std::optional<Cuenta::CopiaLocal> copiaParaAbrir;
+
+    // The load payload for the page.
+    static nlohmann::json argumentosCargar(nlohmann::json doc, nlohmann::json ias);
+    // The publishing destinations as the page receives them.
+    static nlohmann::json destinosJS(const RegistrosCuenta::Destinos& destinos);
+    // The text evaluated in the page for one page call; nothing when the
+    // argument cannot be written as JSON.
+    static std::optional<std::string> textoLlamada(const std::string& funcion, const nlohmann::json& argumento);
+
+    // The first mesa of the last posted document: the thumbnail's source.
+    struct PrimeraMesa {
+        std::string html;
+        int w = 1440;
+        int h = 900;
+    };
+    const std::optional<PrimeraMesa>& primeraMesa() const { return primeraMesa_; }
+
+private:
+    struct Clave {};
+
+public:
+    explicit EditorAbierto(Clave);
+
+private:
+    void fijarErrorCarga(std::optional<std::string> error);
+    // A fresh reference for this editor's copy of the design.
+    static std::string refNueva();
+    void programarGuardado(double segundos);
+    void pararTemporizador();
+    Tarea<std::optional<std::string>> miniatura(bool forzar);
+    void alGuardar(const DisenoResumen& d, bool eraNuevo);
+    void alFallarGuardado(std::exception_ptr error, JSONValor doc);
+    void aparcar();
+    Tarea<void> esperarYCerrarAparcado();
+    void copiaDeLoPendiente();
+    void guardarChats(const nlohmann::json& mensaje);
+    void noDisponible(const nlohmann::json& mensaje, const std::string& tipo);
+    Tarea<void> redetectarIAs();
+    void modeloIA(const nlohmann::json& mensaje);
+    void abrirEnlace(const nlohmann::json& mensaje);
+    void integracion(const nlohmann::json& mensaje);
+    void enviarTrabajos();
+    Tarea<std::optional<nlohmann::json>> abrirDeLaCuenta(std::shared_ptr<Cuenta> cuenta,
+                                                         std::optional<Cuenta::CopiaLocal> elegida);
+    static bool copiaUtilizable(const Cuenta& cuenta, const Cuenta::CopiaLocal& copia);
+    void despuesDeCargar();
+    void pedidoPendiente();
+    void argumentosDePrueba();
+    TareaLanzada mas(double segundos, std::function<void(EditorAbierto&)> accion);
+
+    std::optional<std::string> errorCarga_;
+    std::weak_ptr<Cuenta> cuenta_;
+    std::weak_ptr<Navegacion> nav_;
+    std::optional<std::string> id_;
+    std::optional<std::int64_t> version_;
+    std::optional<Plantilla> plantilla_;
+    std::string nombre_ = "Sin título";
+    std::optional<JSONValor> docPendiente_;
+    // The document of the upload under way: kept until it ends, so that a
+    // quit in the middle can still leave it on disk.
+    std::optional<JSONValor> docEnVuelo_;
+    std::optional<TareaLanzada> temporizador_;
+    bool guardando_ = false;
+    bool cerrado_ = false;
+    std::string ref_;
+    bool otraVez_ = false;
+    // When the last thumbnail was drawn; none yet is as good as long ago.
+    std::optional<std::chrono::steady_clock::time_point> ultimaMiniatura_;
+    std::optional<PrimeraMesa> primeraMesa_;
+    std::vector<IA> ias_;
+    std::string clave_;
+    bool agenteEnMarcha_ = false;
+    bool aparcado_ = false;
+    std::unique_ptr<WebVista> webRetenida_;
+    bool reservado_ = false;
+    std::optional<Observadores<>::Suscripcion> observadorTrabajos_;
+    bool listo_ = false;
+    std::map<std::string, std::string> sesiones_;
+    std::vector<nlohmann::json> chats_;
+    std::optional<RegistrosCuenta::Previa> previaInicial_;
+    std::optional<RegistrosCuenta::Destinos> destinosIniciales_;
+    Observadores<> cambios_;
+};
+
+}  // namespace sorvenia

@@ -1,0 +1,101 @@
+// The editor in the test build, end to end: a signed-in customer starts the
+// application with "--nuevo" or "--abrir", the design comes from the local
+// account service into the real editor page, and what the page shows is
+// read through the test channel. The screenshots stay in build/capturas/.
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "../editor/diseno_prueba.h"
+#include "app_e2e.h"
+
+namespace sorvenia {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using namespace std::chrono_literals;
+using prueba::esperarQue;
+
+constexpr const char* idDiseno = "00112233445566aa";
+
+class EditorE2E : public prueba::AppE2E {
+protected:
+    // A canvas tool run by the page, as an agent would; its text.
+    std::string herramienta(const std::string& nombre, const json& args = json::object()) {
+        const json r = valor("const r = await window.tarvel.herramienta(" + json(nombre).dump() + ", " + args.dump() +
+                                 "); return r.texto;",
+                             "editor");
+        return r.is_string() ? r.get<std::string>() : "";
+    }
+    // Waits until the page has the design: its canvas is not empty.
+    bool cargado(const std::string& mesa) {
+        return esperarQue([&] { return herramienta("ver_tarvel").find(mesa) != std::string::npos; }, 40s);
+    }
+    std::string texto(const std::string& id) {
+        const json r = valor("const e = document.getElementById(" + json(id).dump() + "); return e ? e.textContent : null;",
+                             "editor");
+        return r.is_string() ? r.get<std::string>() : "";
+    }
+};
+
+TEST_F(EditorE2E, NuevoAbreUnDisenoDeLaPlantilla) {
+    entrarComoCliente();
+    arrancarCuentaLocal();
+    arrancarAplicacion({"--nuevo", "movil"});
+    ASSERT_TRUE(cargado("«Móvil» · 390 × 844")) << herramienta("ver_tarvel");
+    EXPECT_EQ(texto("nombre"), "Sin título");
+    EXPECT_TRUE(capturar("ventana", "editor-nuevo.png", "editor"));
+}
+
+TEST_F(EditorE2E, AbrirTraeElDisenoSusChatsYDondePublicarlo) {
+    entrarComoCliente();
+    guardarDiseno({{"id", idDiseno},
+                   {"nombre", "Barbería Ercilla"},
+                   {"version", 3},
+                   {"creado", "2026-12-01 10:00:00"},
+                   {"modificado", "2026-12-02 11:30:00"},
+                   {"doc", prueba::disenoGuardado()}});
+    const fs::path chats = raiz_ / "home/.local/share/SorveniaTarvel/chats";
+    fs::create_directories(chats);
+    std::ofstream(chats / (std::string(idDiseno) + ".json"))
+        << json::array({{{"id", "c1"}, {"titulo", "Landing de la barbería"}, {"mensajes", json::array()}}});
+    arrancarCuentaLocal();
+    arrancarAplicacion({"--abrir", idDiseno});
+
+    ASSERT_TRUE(cargado("m2 «Contacto» · 390 × 844")) << herramienta("ver_tarvel");
+    EXPECT_NE(herramienta("ver_tarvel").find("m1 «Inicio»"), std::string::npos);
+    EXPECT_EQ(texto("nombre"), "Barbería Ercilla");
+    EXPECT_NE(texto("chat-lista").find("Landing de la barbería"), std::string::npos) << texto("chat-lista");
+    EXPECT_TRUE(capturar("ventana", "editor-dos-mesas.png", "editor"));
+
+    // The account's hosting is offered as a place to publish.
+    valor("document.getElementById('publicar-boton').click(); return 1;", "editor");
+    EXPECT_TRUE(esperarQue([&] {
+        return valor("return document.body.innerText.includes('En mi-web.example');", "editor") == true;
+    }));
+
+    // A change made in the page reaches the application, which answers with
+    // the save state.
+    EXPECT_EQ(herramienta("texto", {{"id", "titulo"}, {"texto", "Cortes a navaja"}}).empty(), false);
+    EXPECT_TRUE(esperarQue([&] { return texto("guardado") == "cambios sin guardar"; })) << texto("guardado");
+}
+
+TEST_F(EditorE2E, UnDisenoQueNoExisteMuestraLaTarjetaDeError) {
+    entrarComoCliente();
+    arrancarCuentaLocal();
+    arrancarAplicacion({"--abrir", "ffffffffffffffff"});
+    // The page never gets the design; the native card covers it.
+    ASSERT_TRUE(esperarQue([&] { return !valor("return 1;", "editor").is_null(); }, 30s));
+    std::this_thread::sleep_for(2s);
+    EXPECT_EQ(herramienta("ver_tarvel").find("«"), std::string::npos);
+    EXPECT_TRUE(capturar("ventana", "editor-error.png", "editor"));
+}
+
+}  // namespace
+}  // namespace sorvenia

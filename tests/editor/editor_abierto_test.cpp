@@ -1,0 +1,389 @@
+// The model of an open design with its real editor page in a WebKitGTK view
+// under Xvfb, against the local account service: opening a design from the
+// account or from a template, the load error, the messages the page posts
+// and the calls it receives.
+
+#include "editor/editor_abierto.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <set>
+
+#include "../cuenta/cuenta_prueba.h"
+#include "../plataforma/esperar_bucle.h"
+#include "app/navegacion.h"
+#include "centro/centro.h"
+#include "centro/trabajos.h"
+#include "comun/conexion_tarvel.h"
+#include "diseno_prueba.h"
+#include "plataforma/iniciar_gtk.h"
+#include "plataforma/navegador.h"
+#include "plataforma/preferencias.h"
+#include "plataforma/web_vista.h"
+
+namespace sorvenia {
+namespace {
+
+using nlohmann::json;
+using prueba::esperarHasta;
+using prueba::esperarTarea;
+
+TEST(EditorAbiertoEstado, UnModeloNuevo) {
+    const auto a = EditorAbierto::crear();
+    const auto b = EditorAbierto::crear();
+    for (const auto& m : {a, b}) {
+        EXPECT_TRUE(std::regex_match(m->clave(), std::regex("[0-9a-f]{16}"))) << m->clave();
+        EXPECT_TRUE(std::regex_match(m->ref(), std::regex("[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}")))
+            << m->ref();
+        EXPECT_EQ(m->nombre(), "Sin título");
+        EXPECT_FALSE(m->id());
+        EXPECT_FALSE(m->listo());
+        EXPECT_FALSE(m->aparcado());
+        EXPECT_EQ(m->web(), nullptr);  // no page until a screen asks for it
+    }
+    EXPECT_NE(a->clave(), b->clave());
+    EXPECT_NE(a->ref(), b->ref());
+}
+
+TEST(EditorAbiertoEstado, ElTextoDeCadaLlamadaALaPagina) {
+    const struct {
+        const char* funcion;
+        json argumento;
+        std::string esperado;
+    } casos[] = {
+        {"forzarCambio", json::object(), "window.tarvel && window.tarvel.forzarCambio({})"},
+        {"aviso", {{"texto", "Hola \"tú\""}}, R"(window.tarvel && window.tarvel.aviso({"texto":"Hola \"tú\""}))"},
+        {"pedir", "texto suelto", R"(window.tarvel && window.tarvel.pedir("texto suelto"))"},
+        {"segundoPlano", true, "window.tarvel && window.tarvel.segundoPlano(true)"},
+        {"cargar", nullptr, "window.tarvel && window.tarvel.cargar(null)"},
+        {"trabajos", json::array({1, 2}), "window.tarvel && window.tarvel.trabajos([1,2])"},
+        // A broken byte in a text is replaced, not a reason to drop the call.
+        {"aviso", {{"texto", std::string("a\xff") + "b"}}, "window.tarvel && window.tarvel.aviso({\"texto\":\"a\xef\xbf\xbd" "b\"})"},
+    };
+    for (const auto& caso : casos) EXPECT_EQ(EditorAbierto::textoLlamada(caso.funcion, caso.argumento), caso.esperado);
+}
+
+TEST(EditorAbiertoEstado, SinPaginaLasLlamadasNoHacenNada) {
+    const auto m = EditorAbierto::crear();
+    m->js("aviso", {{"texto", "nadie lo ve"}});
+    m->renombrar("Otro nombre");
+    EXPECT_EQ(m->nombre(), "Otro nombre");
+    const json r = esperarTarea(m->herramienta("ver_tarvel", json::object(), std::nullopt)).value();
+    EXPECT_EQ(r, json::array({{{"type", "text"}, {"text", "El editor no está abierto."}, {"error", true}}}));
+}
+
+class EditorAbiertoTest : public prueba::CuentaPrueba {
+protected:
+    // The user defaults this process writes (the agents card seen...) stay
+    // its own: tests run in parallel under one home.
+    static void SetUpTestSuite() {
+        static prueba::CarpetaTemporal config;
+        ::setenv("XDG_CONFIG_HOME", config.ruta().c_str(), 1);
+        ASSERT_TRUE(iniciarGtk());
+    }
+
+    void SetUp() override {
+        prueba::CuentaPrueba::SetUp();
+        anaConectada();
+        cuenta_ = crear();
+        ASSERT_TRUE(cuenta_->cliente());
+        anteriorAbridor_ = Navegador::usarAbridor([this](const std::string& uri) {
+            abiertos_.push_back(uri);
+            return true;
+        });
+    }
+
+    void TearDown() override {
+        if (modelo_) modelo_->cerrar();
+        Navegador::usarAbridor(anteriorAbridor_);
+        prueba::CuentaPrueba::TearDown();
+    }
+
+    // A design stored in Ana's account; its id.
+    std::string guardarEnLaCuenta(const std::string& nombre, const json& doc) {
+        const auto r = servicio.pedirComoAna("POST", "accion=guardar", json({{"nombre", nombre}, {"doc", doc}}).dump());
+        EXPECT_EQ(r.status, 200) << r.cuerpo;
+        return json::parse(r.cuerpo).at("diseno").at("id").get<std::string>();
+    }
+
+    // Opens the editor as its screen does. Once the first load is over, the
+    // test records every page call and has the page announce itself again
+    // (each "listo" loads the design from scratch), so the calls of a whole
+    // load are seen in order.
+    void abrir(std::optional<std::string> id, std::optional<Plantilla> plantilla = std::nullopt) {
+        cuenta_->usarCarpetaCopias(carpeta.ruta() / "copias");
+        modelo_ = EditorAbierto::crear();
+        WebVista& web = modelo_->webEditor();
+        modelo_->preparar(cuenta_, nav_, std::move(id), std::move(plantilla));
+        ASSERT_TRUE(esperarHasta([&] { return modelo_->listo() || modelo_->errorCarga(); }, std::chrono::seconds(20)));
+        llamar(web,
+               "window.__llamadas = [];\n"
+               "for (const f of Object.keys(window.tarvel)) { const o = window.tarvel[f];\n"
+               "  if (f !== 'herramienta') window.tarvel[f] = d => { window.__llamadas.push([f, d]); return o.call(window.tarvel, d); }; }\n"
+               "return true;");
+        enviar({{"tipo", "listo"}});
+        if (modelo_->errorCarga()) {
+            esperarHasta([] { return false; }, std::chrono::milliseconds(500));
+        } else {
+            ASSERT_TRUE(esperarLlamada("trabajos"));
+        }
+    }
+
+    json llamar(WebVista& web, const std::string& cuerpo, json args = json::object()) {
+        const auto r = esperarTarea(web.llamar(cuerpo, std::move(args)));
+        return r && r->ok() ? **r : json("sin respuesta");
+    }
+    json pagina(const std::string& cuerpo, json args = json::object()) {
+        return llamar(*modelo_->web(), cuerpo, std::move(args));
+    }
+    // The names of the page functions called so far, in order.
+    std::vector<std::string> llamadas() {
+        std::vector<std::string> r;
+        for (const json& l : pagina("return window.__llamadas || [];")) r.push_back(l.at(0));
+        return r;
+    }
+    json ultimaLlamada(const std::string& funcion) {
+        return pagina("const l = (window.__llamadas || []).filter(x => x[0] === f); return l.length ? l[l.length - 1][1] : null;",
+                      {{"f", funcion}});
+    }
+    bool esperarLlamada(const std::string& funcion) {
+        return esperarHasta([&] { return !ultimaLlamada(funcion).is_null(); });
+    }
+    // The page posts `mensaje` to native code the way the page's own script does.
+    void enviar(const json& mensaje) {
+        pagina("document.dispatchEvent(new CustomEvent('sorvenia-mensaje', {detail: t})); return 1;",
+               {{"t", mensaje.dump()}});
+    }
+    std::string herramienta(const std::string& nombre, json args = json::object()) {
+        const json r = esperarTarea(modelo_->herramienta(nombre, std::move(args), std::nullopt)).value();
+        return r.at(0).value("text", "");
+    }
+    std::shared_ptr<Cuenta> cuenta_;
+    std::shared_ptr<Navegacion> nav_ = std::make_shared<Navegacion>();
+    std::shared_ptr<EditorAbierto> modelo_;
+    std::vector<std::string> abiertos_;
+    Navegador::Abridor anteriorAbridor_;
+};
+
+TEST_F(EditorAbiertoTest, AbreUnDisenoDeLaCuentaConSusChats) {
+    const std::string id = guardarEnLaCuenta("Barbería Ercilla", prueba::disenoGuardado());
+    const json chats = json::array({{{"id", "c1"}, {"titulo", "Landing"}, {"mensajes", json::array()}}});
+    EditorModelo::escribirChats(chats, id);
+
+    abrir(id);
+    ASSERT_FALSE(modelo_->errorCarga()) << *modelo_->errorCarga();
+    EXPECT_EQ(modelo_->nombre(), "Barbería Ercilla");
+    EXPECT_EQ(modelo_->version(), 1);
+    EXPECT_EQ(Centro::compartido().editor.lock(), modelo_);
+    EXPECT_EQ(Trabajos::compartido().modelo(modelo_->clave()), modelo_);
+
+    ASSERT_TRUE(esperarLlamada("destinos"));
+    const json carga = ultimaLlamada("cargar");
+    EXPECT_EQ(carga.at("nombre"), "Barbería Ercilla");
+    EXPECT_EQ(carga.at("chats"), chats);
+    EXPECT_EQ(carga.at("doc").at("paginas").at(0).at("mesas").size(), 2u);
+    EXPECT_FALSE(carga.contains("plantilla"));
+    EXPECT_TRUE(carga.at("tarjetaAgentes"));
+    // The account's hosting comes as a publishing destination.
+    EXPECT_EQ(ultimaLlamada("destinos").at("hostings").at(0).at("dominio"), "ana.example");
+
+    const auto orden = llamadas();
+    const auto cargar = std::ranges::find(orden, "cargar");
+    ASSERT_NE(cargar, orden.end());
+    EXPECT_EQ(*std::next(cargar), "trabajos");
+    EXPECT_EQ(std::ranges::find(orden, "estado"), orden.end());  // nothing was recovered
+
+    // The canvas shows the stored mesas, through the page's own tools.
+    const std::string estado = herramienta("ver_tarvel");
+    EXPECT_NE(estado.find("m2 «Contacto» · 390 × 844"), std::string::npos) << estado;
+}
+
+TEST_F(EditorAbiertoTest, UnDisenoNuevoNaceDeSuPlantilla) {
+    abrir(std::nullopt, Plantilla::conId("movil"));
+    const json carga = ultimaLlamada("cargar");
+    EXPECT_TRUE(carga.at("doc").is_null());
+    EXPECT_EQ(carga.at("nombre"), "Sin título");
+    EXPECT_EQ(carga.at("chats"), json::array());
+    EXPECT_EQ(carga.at("plantilla"), json({{"id", "movil"}, {"nombre", "Móvil"}, {"w", 390}, {"h", 844}, {"auto", false}}));
+    const auto orden = llamadas();
+    const std::set<std::string> vistas(orden.begin(), orden.end());
+    for (const char* nunca : {"estado", "publicado", "destinos", "vpsPublicado", "app"})
+        EXPECT_FALSE(vistas.contains(nunca)) << nunca;
+    EXPECT_NE(herramienta("ver_tarvel").find("«Móvil» · 390 × 844"), std::string::npos);
+}
+
+TEST_F(EditorAbiertoTest, UnDisenoQueNoSePuedeAbrirNoLlegaALaPagina) {
+    abrir("0123456789abcdef");
+    ASSERT_TRUE(modelo_->errorCarga());
+    EXPECT_TRUE(modelo_->errorCarga()->starts_with("No se ha podido abrir el diseño: ")) << *modelo_->errorCarga();
+    EXPECT_GT(modelo_->errorCarga()->size(), std::string("No se ha podido abrir el diseño: ").size());
+    EXPECT_FALSE(modelo_->listo());
+    EXPECT_TRUE(ultimaLlamada("cargar").is_null());
+}
+
+TEST_F(EditorAbiertoTest, LosMensajesDeLaPagina) {
+    const std::string id = guardarEnLaCuenta("Con chats", prueba::disenoGuardado());
+    abrir(id);
+    ASSERT_TRUE(modelo_->listo());
+
+    // Chats: kept, and written to the design's file.
+    const json chats = json::array({{{"id", "c9"}, {"titulo", "Nueva"}}});
+    enviar({{"tipo", "guardarChats"}, {"chats", chats}});
+    ASSERT_TRUE(esperarHasta([&] { return modelo_->chats().size() == 1; }));
+    EXPECT_EQ(EditorModelo::leerChats(id), chats);
+    // A list with something that is not a chat is refused whole.
+    enviar({{"tipo", "guardarChats"}, {"chats", json::array({1})}});
+
+    enviar({{"tipo", "usarSesion"}, {"sesiones", {{"claude", "s1"}, {"codex", "s2"}, {"gemini", 3}}}});
+    enviar({{"tipo", "olvidarConversacion"}, {"ia", "codex"}});
+    ASSERT_TRUE(esperarHasta([&] { return modelo_->sesiones().size() == 1; }));
+    EXPECT_EQ(modelo_->sesiones(), (std::map<std::string, std::string>{{"claude", "s1"}}));
+    EXPECT_EQ(modelo_->chats().size(), 1u);
+
+    // Malformed or unknown messages do nothing.
+    enviar({{"tipo", 5}});
+    enviar({{"tipo", "noExiste"}, {"x", 1}});
+    enviar({{"sin", "tipo"}});
+
+    // A change: the document is pending, the page says it is not saved yet.
+    enviar({{"tipo", "cambio"},
+            {"doc", {{"formato", 1}, {"paginas", json::array()}}},
+            {"nombre", "Renombrado"},
+            {"primera", {{"html", "<p>x</p>"}, {"w", 390}, {"h", 844}}}});
+    ASSERT_TRUE(esperarHasta([&] { return modelo_->docPendiente().has_value(); }));
+    EXPECT_EQ(modelo_->nombre(), "Renombrado");
+    ASSERT_TRUE(modelo_->primeraMesa());
+    EXPECT_EQ(modelo_->primeraMesa()->w, 390);
+    ASSERT_TRUE(esperarLlamada("estado"));
+    EXPECT_EQ(ultimaLlamada("estado"), json({{"guardado", "cambios sin guardar"}}));
+
+    // Links open only on the web.
+    enviar({{"tipo", "enlace"}, {"url", "file:///etc/passwd"}});
+    enviar({{"tipo", "integracion"}, {"accion", "instalar"}, {"url", "javascript:alert(1)"}});
+    enviar({{"tipo", "enlace"}, {"url", "HTTPS://sorvenia.example/ayuda"}});
+    ASSERT_TRUE(esperarHasta([&] { return !abiertos_.empty(); }));
+    EXPECT_EQ(abiertos_, std::vector<std::string>{"HTTPS://sorvenia.example/ayuda"});
+
+    // Actions still to come answer the request the page waits on.
+    enviar({{"tipo", "ia"}, {"req", 7}, {"peticion", "Hazme una web"}});
+    ASSERT_TRUE(esperarLlamada("respuestaIA"));
+    EXPECT_EQ(ultimaLlamada("respuestaIA"),
+              json({{"req", 7}, {"error", "El diseño con IA todavía no está disponible en Sorvenia Code."}}));
+
+    // The agents card: seen, and the agents sheet opens.
+    enviar({{"tipo", "conectarAgentes"}});
+    ASSERT_TRUE(esperarHasta([&] { return nav_->agentes(); }));
+    EXPECT_TRUE(Preferencias::estandar().booleano("tarjetaAgentesVista"));
+
+    // Leaving goes back to the home screen.
+    nav_->fijarPantalla(Navegacion::Pantalla::editor(id, std::nullopt));
+    enviar({{"tipo", "salir"}});
+    ASSERT_TRUE(esperarHasta([&] { return nav_->pantalla() == Navegacion::Pantalla::inicio(); }));
+}
+
+// The bodies of the uploads the account received, oldest first.
+std::vector<json> subidas(const prueba::ServicioLocalPrueba& servicio) {
+    std::vector<json> r;
+    for (const json& e : servicio.registroDe("guardar")) r.push_back(json::parse(e.value("cuerpo", "{}"), nullptr, false));
+    return r;
+}
+
+TEST_F(EditorAbiertoTest, ElAutoguardadoSubeElUltimoCambioUnaVez) {
+    const std::string id = guardarEnLaCuenta("Barbería", prueba::disenoGuardado());
+    abrir(id);
+    const auto antes = subidas(servicio).size();
+    // Five quick changes: one upload, of the last one, with the version seen.
+    for (int i = 1; i <= 5; ++i)
+        enviar({{"tipo", "cambio"}, {"doc", {{"formato", 1}, {"n", i}}}, {"nombre", "Barbería"},
+                {"primera", {{"html", "<h1 style=\"color:#123456\">Hola</h1>"}, {"w", 800}, {"h", 300}}}});
+    ASSERT_TRUE(esperarHasta([&] { return subidas(servicio).size() == antes + 1 && !modelo_->guardando(); }));
+    esperarHasta([] { return false; }, std::chrono::milliseconds(1800));
+    const auto todas = subidas(servicio);
+    ASSERT_EQ(todas.size(), antes + 1);
+    EXPECT_EQ(todas.back().at("doc"), json({{"formato", 1}, {"n", 5}}));
+    EXPECT_EQ(todas.back().at("id"), id);
+    EXPECT_EQ(todas.back().at("version"), 1);
+    EXPECT_FALSE(todas.back().contains("cliente_ref"));
+    EXPECT_TRUE(todas.back().value("miniatura", "").starts_with("data:image/jpeg;base64,"));
+    EXPECT_EQ(modelo_->version(), 2);
+    EXPECT_EQ(ultimaLlamada("estado"), json({{"guardado", "guardado"}}));
+
+    // Within 45 s of that thumbnail the next upload goes without one.
+    enviar({{"tipo", "cambio"}, {"doc", {{"n", 6}}}});
+    ASSERT_TRUE(esperarHasta([&] { return subidas(servicio).size() == antes + 2 && !modelo_->guardando(); }));
+    EXPECT_FALSE(subidas(servicio).back().contains("miniatura"));
+    EXPECT_EQ(subidas(servicio).back().at("version"), 2);
+}
+
+TEST_F(EditorAbiertoTest, UnDisenoNuevoSeSubeYGuardaSusChats) {
+    abrir(std::nullopt, Plantilla::web());
+    const json chats = json::array({{{"id", "c1"}, {"titulo", "Primera"}}});
+    enviar({{"tipo", "guardarChats"}, {"chats", chats}});
+    enviar({{"tipo", "cambio"}, {"doc", {{"nuevo", true}}}, {"nombre", "Mi web"}});
+    ASSERT_TRUE(esperarHasta([&] { return modelo_->id().has_value() && !modelo_->guardando(); }));
+    const json subida = subidas(servicio).back();
+    EXPECT_EQ(subida.at("cliente_ref"), modelo_->ref());
+    EXPECT_FALSE(subida.contains("id"));
+    EXPECT_FALSE(subida.contains("version"));
+    EXPECT_EQ(EditorModelo::leerChats(modelo_->id()), chats);
+    EXPECT_EQ(cuenta_->disenos().front().id, *modelo_->id());
+}
+
+TEST_F(EditorAbiertoTest, UnConflictoGuardaUnaCopiaComoDisenoNuevo) {
+    const std::string id = guardarEnLaCuenta("Barbería", prueba::disenoGuardado());
+    abrir(id);
+    // Saved meanwhile from another computer: the account is at version 2.
+    servicio.pedirComoAna("POST", "accion=guardar", json({{"id", id}, {"nombre", "Barbería"}, {"doc", {{"otro", 1}}}}).dump());
+    const std::string refAntes = modelo_->ref();
+    enviar({{"tipo", "cambio"}, {"doc", {{"mio", 1}}}, {"nombre", "Barbería"}});
+    ASSERT_TRUE(esperarHasta([&] { return modelo_->id() && *modelo_->id() != id && !modelo_->guardando(); }));
+    EXPECT_EQ(modelo_->nombre(), "Barbería (copia)");
+    EXPECT_NE(modelo_->ref(), refAntes);
+    EXPECT_EQ(modelo_->version(), 1);
+    const auto todas = subidas(servicio);
+    EXPECT_EQ(todas.back().at("doc"), json({{"mio", 1}}));
+    EXPECT_EQ(todas.back().at("nombre"), "Barbería (copia)");
+    EXPECT_FALSE(todas.back().contains("id"));
+}
+
+TEST_F(EditorAbiertoTest, SinConexionSeReintentaYAlSalirQuedaUnaCopia) {
+    const std::string id = guardarEnLaCuenta("Barbería", prueba::disenoGuardado());
+    abrir(id);
+    servicio.interruptores({{"guardar", {{"status", 503}}}});
+    enviar({{"tipo", "cambio"}, {"doc", {{"sin", "red"}}}, {"nombre", "Barbería"}});
+    ASSERT_TRUE(esperarHasta([&] { return ultimaLlamada("estado").value("guardado", "") == "sin conexión: reintento"; }));
+    EXPECT_EQ(ultimaLlamada("estado").value("error", false), true);
+    // The failed upload left the changes on this computer.
+    const auto copia = cuenta_->copiaLocal(id, std::nullopt);
+    ASSERT_TRUE(copia);
+    EXPECT_EQ(copia->doc.cadena(), R"({"sin":"red"})");
+
+    // The flush at quit gives up, and says so; the copy stays.
+    EXPECT_FALSE(esperarTarea(modelo_->guardarAhora()).value_or(true));
+    EXPECT_TRUE(cuenta_->copiaLocal(id, std::nullopt));
+
+    // Back online, the next attempt uploads it and the copy goes.
+    servicio.interruptores(json::object());
+    enviar({{"tipo", "cambio"}, {"doc", {{"con", "red"}}}, {"nombre", "Barbería"}});
+    ASSERT_TRUE(esperarHasta([&] { return ultimaLlamada("estado") == json({{"guardado", "guardado"}}); }));
+    EXPECT_FALSE(cuenta_->copiaLocal(id, std::nullopt));
+}
+
+TEST_F(EditorAbiertoTest, CerrarSueltaLaPaginaYElCentro) {
+    abrir(std::nullopt, Plantilla::web());
+    const std::weak_ptr<EditorAbierto> debil = modelo_;
+    modelo_->cerrar();
+    EXPECT_TRUE(modelo_->cerrado());
+    EXPECT_EQ(modelo_->web(), nullptr);
+    EXPECT_FALSE(Centro::compartido().editor.lock());
+    EXPECT_EQ(Trabajos::compartido().modelo(modelo_->clave()), nullptr);
+    modelo_->cerrar();  // a second close does nothing
+    modelo_.reset();
+    EXPECT_TRUE(debil.expired());
+}
+
+}  // namespace
+}  // namespace sorvenia
