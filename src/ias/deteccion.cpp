@@ -18,17 +18,6 @@ bool esEjecutable(const std::string& ruta) {
     return std::filesystem::is_regular_file(ruta, ec) && access(ruta.c_str(), X_OK) == 0;
 }
 
-std::vector<std::string> trozos(const std::string& lista) {
-    std::vector<std::string> piezas;
-    std::size_t inicio = 0;
-    while (inicio <= lista.size()) {
-        const auto fin = std::min(lista.find(':', inicio), lista.size());
-        if (fin > inicio) piezas.push_back(lista.substr(inicio, fin - inicio));
-        inicio = fin + 1;
-    }
-    return piezas;
-}
-
 std::vector<std::string> argumentosDeSonda(IA::Tipo tipo) {
     switch (tipo) {
         case IA::Tipo::claude: return {"auth", "status"};
@@ -101,7 +90,7 @@ constexpr FilaDeteccion tablaDeteccion[] = {
 namespace detalle {
 
 std::optional<std::string> buscarEn(const std::string& path, const std::string& nombre) {
-    for (const auto& carpeta : trozos(path)) {
+    for (const auto& carpeta : carpetasDelPath(path)) {
         std::string ruta = carpeta + "/" + nombre;
         if (esEjecutable(ruta)) return ruta;
     }

@@ -29,17 +29,6 @@ std::string shellDelSistema() {
     return resultado != nullptr && resultado->pw_shell != nullptr ? resultado->pw_shell : "";
 }
 
-std::vector<std::string> trozos(const std::string& texto) {
-    std::vector<std::string> piezas;
-    std::size_t inicio = 0;
-    while (inicio <= texto.size()) {
-        const auto fin = std::min(texto.find(':', inicio), texto.size());
-        if (fin > inicio) piezas.push_back(texto.substr(inicio, fin - inicio));
-        inicio = fin + 1;
-    }
-    return piezas;
-}
-
 }  // namespace
 
 std::vector<std::string> carpetasDeHerramientas(const std::filesystem::path& casa) {
@@ -66,7 +55,7 @@ std::string calcularPathDeTerminal(const std::string& shell, const std::filesyst
     // Both output streams share the pipe, so whatever else the login shell
     // prints (a greeting) lands in the pieces too; that is accepted.
     const auto salida = correrCorto(shell, {"-lc", "printf %s \"$PATH\""}, std::nullopt, limite);
-    std::vector<std::string> carpetas = trozos(salida ? salida->texto : std::string());
+    std::vector<std::string> carpetas = carpetasDelPath(salida ? salida->texto : std::string());
     for (auto& c : carpetasDeHerramientas(casa)) carpetas.push_back(std::move(c));
 
     std::string path;
@@ -83,6 +72,17 @@ std::string calcularPathDeTerminal(const std::string& shell, const std::filesyst
 const std::string& pathDeTerminal() {
     static const std::string valor = calcularPathDeTerminal(shellDeUsuario(), ConexionTarvel::casa());
     return valor;
+}
+
+std::vector<std::string> carpetasDelPath(const std::string& texto) {
+    std::vector<std::string> piezas;
+    std::size_t inicio = 0;
+    while (inicio <= texto.size()) {
+        const auto fin = std::min(texto.find(':', inicio), texto.size());
+        if (fin > inicio) piezas.push_back(texto.substr(inicio, fin - inicio));
+        inicio = fin + 1;
+    }
+    return piezas;
 }
 
 }  // namespace sorvenia::IAsLocales

@@ -29,4 +29,7 @@ std::vector<std::string> carpetasDeHerramientas(const std::filesystem::path& cas
 // executable, else the password database's when it is one, else /bin/bash.
 std::string shellDeUsuario();
 
+// The folders of a search path ("a:b:c"), empty pieces left out.
+std::vector<std::string> carpetasDelPath(const std::string& path);
+
 }  // namespace sorvenia::IAsLocales

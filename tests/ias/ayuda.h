@@ -67,8 +67,9 @@ inline bool vivo(pid_t pid) {
     return estado != 'Z' && estado != 'X';
 }
 
-// Processes whose parent is this test process, zombies included.
-inline int hijosPropios() {
+// Processes whose parent is this test process, zombies included unless
+// `conZombis` is false (a stopped child stays unreaped until it is waited for).
+inline int hijosPropios(bool conZombis = true) {
     int hijos = 0;
     for (const auto& e : std::filesystem::directory_iterator("/proc")) {
         std::ifstream stat(e.path() / "stat");
@@ -80,7 +81,7 @@ inline int hijosPropios() {
         char estado = 0;
         pid_t padre = 0;
         resto >> estado >> padre;
-        if (padre == getpid()) ++hijos;
+        if (padre == getpid() && (conZombis || (estado != 'Z' && estado != 'X'))) ++hijos;
     }
     return hijos;
 }

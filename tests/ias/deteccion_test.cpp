@@ -74,25 +74,6 @@ protected:
     std::filesystem::path registro_;
 };
 
-// Children of this process that still run (zombies do not count: a stopped
-// child stays unreaped until the second stage of matar).
-int hijosVivos() {
-    int vivos = 0;
-    for (const auto& e : std::filesystem::directory_iterator("/proc")) {
-        std::ifstream stat(e.path() / "stat");
-        std::string linea;
-        if (!std::getline(stat, linea)) continue;
-        const auto parentesis = linea.rfind(')');
-        if (parentesis == std::string::npos) continue;
-        std::istringstream resto(linea.substr(parentesis + 2));
-        char estado = 0;
-        pid_t padre = 0;
-        resto >> estado >> padre;
-        if (padre == getpid() && estado != 'Z' && estado != 'X') ++vivos;
-    }
-    return vivos;
-}
-
 const IA::Tipo claude = IA::Tipo::claude;
 const IA::Tipo codex = IA::Tipo::codex;
 const IA::Tipo gemini = IA::Tipo::gemini;
@@ -195,7 +176,7 @@ TEST_F(DeteccionIAs, UnaSondaQueNoContestaSeParaAlLimite) {
     const auto inicio = Reloj::now();
     EXPECT_FALSE(detalle::conSesionCon(codex, ruta, detalle::entornoDeSonda("/usr/bin:/bin"), 1.0));
     EXPECT_LT(Reloj::now() - inicio, std::chrono::seconds(3));
-    EXPECT_TRUE(prueba::iterarHasta([] { return hijosVivos() == 0; }, 2)) << "the stand-in is still running";
+    EXPECT_TRUE(prueba::iterarHasta([] { return prueba::hijosPropios(false) == 0; }, 2)) << "the stand-in is still running";
 }
 
 TEST_F(DeteccionIAs, SinNadaInstaladoLaListaEstaVacia) {
@@ -340,7 +321,7 @@ TEST_F(DeteccionIAs, DetectarEnSegundoPlanoConUnaSondaColgadaTardaSoloSuLimite) 
                                        {claude, "Claude", "Claude Code · tu cuenta de Claude", claudeRuta, true},
                                        {codex, "ChatGPT Codex", "Codex · tu cuenta de ChatGPT", codexRuta, false},
                                    }));
-    EXPECT_TRUE(prueba::iterarHasta([] { return hijosVivos() == 0; }, 2)) << "the stand-in is still running";
+    EXPECT_TRUE(prueba::iterarHasta([] { return prueba::hijosPropios(false) == 0; }, 2)) << "the stand-in is still running";
     std::filesystem::remove(claudeRuta);
     std::filesystem::remove(codexRuta);
 }
