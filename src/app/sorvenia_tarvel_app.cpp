@@ -1,5 +1,9 @@
 #include "app/sorvenia_tarvel_app.h"
 
+#include <glib-unix.h>
+
+#include <csignal>
+
 #include "app/argumentos_lanzamiento.h"
 #include "centro/centro.h"
 #include "plataforma/argumentos.h"
@@ -32,6 +36,9 @@ int SorveniaTarvelApp::correr(int argc, char** argv) {
 void SorveniaTarvelApp::alArrancar(GApplication* app, gpointer datos) {
     auto& self = *static_cast<SorveniaTarvelApp*>(datos);
     self.delegado_.alTerminarArranque();
+    // A request to end (the session logging out, `kill`, Ctrl+C in a
+    // terminal) takes the Quit item's road: the open designs are saved first.
+    for (const int senal : {SIGTERM, SIGINT, SIGHUP}) g_unix_signal_add(senal, &SorveniaTarvelApp::alPedirFin, datos);
     // Kept running while the account reads its key off the main thread.
     g_application_hold(app);
     lanzar(self.crearCuenta());
@@ -70,12 +77,24 @@ void SorveniaTarvelApp::entregarEnlaces() {
 void SorveniaTarvelApp::mostrarVentana() {
     if (!ventana_) {
         ventana_ = std::make_unique<Ventana>(app_.get(), cuenta_, nav_);
+        menus_ = std::make_unique<Menus>(
+            app_.get(), cuenta_, nav_, [this] { return ventana_->ventana(); }, [this] { ventana_->cerrar(); });
         // The hub's server starts with the first window, so that outside AI
         // clients find the application as soon as it is on screen.
         Centro::compartido().arrancar(cuenta_, nav_);
         aplicarArgumentosLanzamiento(Argumentos::todos(), cuenta_->cliente().has_value(), *nav_);
     }
     ventana_->presentar();
+}
+
+gboolean SorveniaTarvelApp::alPedirFin(gpointer datos) {
+    auto& self = *static_cast<SorveniaTarvelApp*>(datos);
+    if (self.ventana_) {
+        self.ventana_->cerrar();
+    } else {
+        g_application_quit(comoG<GApplication>(self.app_.get()));
+    }
+    return G_SOURCE_CONTINUE;
 }
 
 void SorveniaTarvelApp::alApagar(GApplication*, gpointer) { Centro::compartido().alTerminar(); }

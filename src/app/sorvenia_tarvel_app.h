@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/delegado.h"
+#include "app/menus.h"
 #include "app/navegacion.h"
 #include "app/ventana.h"
 #include "cuenta/cuenta.h"
@@ -34,6 +35,7 @@ private:
     static void alActivar(GApplication* app, gpointer datos);
     static void alAbrir(GApplication* app, gpointer archivos, gint n, gchar* pista, gpointer datos);
     static void alApagar(GApplication* app, gpointer datos);
+    static gboolean alPedirFin(gpointer datos);
 
     Tarea<void> crearCuenta();
     void mostrarVentana();
@@ -44,6 +46,7 @@ private:
     std::shared_ptr<Cuenta> cuenta_;
     std::shared_ptr<Navegacion> nav_ = std::make_shared<Navegacion>();
     std::unique_ptr<Ventana> ventana_;
+    std::unique_ptr<Menus> menus_;
     // URLs and window requests that came before the account was ready.
     std::vector<std::string> enlacesPendientes_;
     bool ventanaPedida_ = false;

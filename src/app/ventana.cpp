@@ -1,10 +1,13 @@
 #include "app/ventana.h"
 
+#include "app/salida.h"
+
 namespace sorvenia {
 namespace {
 
 constexpr int anchoInicial = 1440, altoInicial = 900;
 constexpr int anchoMinimo = 1000, altoMinimo = 640;
+constexpr double segundosParaGuardar = 5.0;
 
 // A flat black title bar with no title: the window reads as one dark surface.
 GtkWidget* barraTitulo() {
@@ -28,7 +31,8 @@ void aplicarEstilo(GtkWidget* widget) {
 }  // namespace
 
 Ventana::Ventana(GtkApplication* app, std::shared_ptr<Cuenta> cuenta, std::shared_ptr<Navegacion> nav)
-    : raiz_(std::move(cuenta), std::move(nav)),
+    : nav_(nav),
+      raiz_(std::move(cuenta), std::move(nav)),
       ventana_(Ref<GtkWindow>::compartir(comoG<GtkWindow>(gtk_application_window_new(app)))) {
     GtkWidget* widget = comoG<GtkWidget>(ventana_.get());
     aplicarEstilo(widget);
@@ -38,6 +42,30 @@ Ventana::Ventana(GtkApplication* app, std::shared_ptr<Cuenta> cuenta, std::share
     gtk_window_set_default_size(ventana_.get(), anchoInicial, altoInicial);
     gtk_widget_set_size_request(raiz_.widget(), anchoMinimo, altoMinimo);
     gtk_window_set_child(ventana_.get(), raiz_.widget());
+    gtk_application_window_set_show_menubar(comoG<GtkApplicationWindow>(ventana_.get()), TRUE);
+    g_signal_connect(ventana_.get(), "close-request", G_CALLBACK(&Ventana::alPedirCierre), this);
+}
+
+void Ventana::cerrar() { gtk_window_close(ventana_.get()); }
+
+gboolean Ventana::alPedirCierre(GtkWindow*, gpointer datos) {
+    return static_cast<Ventana*>(datos)->retenerCierre() ? TRUE : FALSE;
+}
+
+bool Ventana::retenerCierre() {
+    if (cerrable_) return false;
+    if (esperando_) return true;
+    // Open sheets close first: the editor's page hears of it.
+    nav_->fijarAjustes(false);
+    nav_->fijarAgentes(false);
+    auto editores = editoresPorGuardar();
+    if (editores.empty()) return false;
+    esperando_ = true;
+    guardarAntesDeSalir(std::move(editores), segundosParaGuardar, [this] {
+        cerrable_ = true;
+        gtk_window_close(ventana_.get());
+    });
+    return true;
 }
 
 void Ventana::presentar() { gtk_window_present(ventana_.get()); }

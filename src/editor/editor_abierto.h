@@ -49,6 +49,7 @@ public:
     void renombrar(std::string nombre) override;
     void js(std::string funcion, nlohmann::json argumento) override;
     void cerrar() override;
+    bool porGuardar() const override { return !errorCarga_ && (docPendiente_ || guardando_); }
 
     // Binds the editor to the window's account and navigation and to the
     // design it shows (a parked editor keeps its own design), makes it the
@@ -79,9 +80,7 @@ public:
     // One upload attempt of the pending document; the outcome shows in the
     // page. `forzarMiniatura` draws a thumbnail even within 45 s of the last.
     Tarea<void> guardar(bool forzarMiniatura);
-    // The flush at quit: true when nothing is left unsaved. What cannot be
-    // uploaded in time stays on this computer as a local copy.
-    Tarea<bool> guardarAhora();
+    Tarea<bool> guardarAhora() override;
     // The page's back action: saves with a fresh thumbnail, then goes home.
     Tarea<void> salir();
     // Closes a parked editor once its agent has finished and everything is

@@ -62,6 +62,13 @@ public:
     // Tears the editor down; later calls do nothing.
     virtual void cerrar() = 0;
 
+    // Whether quitting must wait for this editor: it shows its design (no
+    // load error) and holds changes not yet uploaded, or is uploading.
+    virtual bool porGuardar() const = 0;
+    // The flush at quit: true when nothing is left unsaved; what cannot be
+    // uploaded in time stays on this computer as a local copy.
+    virtual Tarea<bool> guardarAhora() = 0;
+
     // The Spanish sentence the page shows when an upload of the design
     // failed, from the upload's error. Never throws.
     static std::string motivoNoGuardado(std::exception_ptr error);

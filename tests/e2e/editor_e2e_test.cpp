@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -84,6 +85,28 @@ TEST_F(EditorE2E, AbrirTraeElDisenoSusChatsYDondePublicarlo) {
     // the save state.
     EXPECT_EQ(herramienta("texto", {{"id", "titulo"}, {"texto", "Cortes a navaja"}}).empty(), false);
     EXPECT_TRUE(esperarQue([&] { return texto("guardado") == "cambios sin guardar"; })) << texto("guardado");
+}
+
+// Asked to end right after a change, the application first uploads it.
+TEST_F(EditorE2E, AlTerminarSeGuardaElUltimoCambio) {
+    entrarComoCliente();
+    guardarDiseno({{"id", idDiseno},
+                   {"nombre", "Barbería Ercilla"},
+                   {"version", 1},
+                   {"creado", "2026-12-01 10:00:00"},
+                   {"modificado", "2026-12-01 10:00:00"},
+                   {"doc", prueba::disenoGuardado()}});
+    arrancarCuentaLocal();
+    arrancarAplicacion({"--abrir", idDiseno});
+    ASSERT_TRUE(cargado("m2 «Contacto»"));
+    EXPECT_FALSE(herramienta("texto", {{"id", "titulo"}, {"texto", "Último cambio antes de salir"}}).empty());
+    ASSERT_TRUE(esperarQue([&] { return texto("guardado") == "cambios sin guardar"; }));
+    app_->senal(SIGTERM);
+    EXPECT_TRUE(app_->esperar(15s).has_value()) << "la aplicación no ha terminado";
+    const json guardado =
+        json::parse(prueba::leer(raiz_ / "cuenta-local/clientes/1/disenos" / (std::string(idDiseno) + ".json")).value_or("{}"));
+    EXPECT_NE(guardado.value("doc", json()).dump().find("Último cambio antes de salir"), std::string::npos);
+    EXPECT_EQ(guardado.value("version", 0), 2);
 }
 
 TEST_F(EditorE2E, UnDisenoQueNoExisteMuestraLaTarjetaDeError) {

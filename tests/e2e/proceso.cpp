@@ -65,6 +65,10 @@ std::optional<int> Proceso::esperar(std::chrono::milliseconds limite) {
 
 bool Proceso::vivo() { return pid_ > 0 && !esperar(std::chrono::milliseconds(0)); }
 
+void Proceso::senal(int s) {
+    if (vivo()) kill(pid_, s);
+}
+
 void Proceso::parar() {
     if (!vivo()) return;
     kill(-pid_, SIGTERM);

@@ -31,6 +31,8 @@ public:
     std::optional<int> esperar(std::chrono::milliseconds limite);
     bool vivo();
     void parar();
+    // Sends `senal` to the program alone (not its group).
+    void senal(int senal);
 
 private:
     pid_t pid_ = -1;

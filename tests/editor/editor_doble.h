@@ -41,6 +41,13 @@ public:
         paginas.emplace_back(std::move(funcion), std::move(argumento));
     }
     void cerrar() override { ++cierres; }
+    bool porGuardar() const override { return pendiente; }
+    Tarea<bool> guardarAhora() override {
+        ++guardados;
+        if (tardaGuardar > 0) co_await dormir(tardaGuardar);
+        pendiente = false;
+        co_return true;
+    }
 
     std::string clave_;
     std::optional<std::string> id_;
@@ -54,6 +61,11 @@ public:
     std::vector<std::string> renombres;
     std::vector<std::pair<std::string, nlohmann::json>> paginas;
     int cierres = 0;
+    // The quit flush: whether it has anything to save, how long saving
+    // takes, and how many times it was asked.
+    bool pendiente = false;
+    double tardaGuardar = 0;
+    int guardados = 0;
 };
 
 }  // namespace sorvenia::prueba

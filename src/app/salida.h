@@ -1,0 +1,26 @@
+#pragma once
+// Quitting without losing work: the editors with changes not yet uploaded
+// (the open one and those kept alive by agent jobs) get their final save,
+// and the application goes on quitting as soon as all have ended, or after
+// five seconds, whichever comes first. What a save could not upload in time
+// is left on this computer as a local copy.
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace sorvenia {
+
+class EditorModelo;
+
+// The editors quitting must wait for: the job registry's, in its order,
+// then the hub's open editor unless it is already among them.
+std::vector<std::shared_ptr<EditorModelo>> editoresPorGuardar();
+
+// Starts the final save of each editor and calls `seguir` exactly once:
+// when every save has ended, or `limite` seconds after the call. At once
+// when the list is empty. Main thread.
+void guardarAntesDeSalir(std::vector<std::shared_ptr<EditorModelo>> editores, double limite,
+                         std::function<void()> seguir);
+
+}  // namespace sorvenia

@@ -1,0 +1,75 @@
+// Quitting waits for the final saves of the editors with unsaved changes,
+// never more than its limit, and goes on exactly once.
+#include "app/salida.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "../plataforma/esperar_bucle.h"
+#include "centro/centro.h"
+#include "centro/trabajos.h"
+#include "editor_doble.h"
+
+namespace sorvenia {
+namespace {
+
+using prueba::EditorDoble;
+using prueba::esperarHasta;
+using Reloj = std::chrono::steady_clock;
+
+TEST(Salida, EsperaSoloALosEditoresConCambiosYUnaVezCadaUno) {
+    auto abierto = std::make_shared<EditorDoble>("a");
+    auto conAgente = std::make_shared<EditorDoble>("b");
+    auto sinCambios = std::make_shared<EditorDoble>("c");
+    abierto->pendiente = conAgente->pendiente = true;
+    Trabajos::compartido().registrar(conAgente);
+    Trabajos::compartido().registrar(sinCambios);
+    Trabajos::compartido().registrar(abierto);
+    Centro::compartido().editor = abierto;  // also held by a job: counted once
+    const auto lista = editoresPorGuardar();
+    ASSERT_EQ(lista.size(), 2u);
+    EXPECT_EQ(lista[0], conAgente);
+    EXPECT_EQ(lista[1], abierto);
+    for (const auto& m : {abierto, conAgente, sinCambios}) Trabajos::compartido().quitar(*m);
+    Centro::compartido().editor.reset();
+    EXPECT_TRUE(editoresPorGuardar().empty());
+}
+
+TEST(Salida, SigueCuandoAcabanLosGuardadosOAlLimite) {
+    const struct {
+        const char* caso;
+        std::vector<double> tardanzas;  // one editor each
+        double limite;
+        double esperado;  // seconds until it goes on
+    } casos[] = {
+        {"nada que guardar", {}, 0.5, 0.0},
+        {"guardados que acaban", {0.2, 0.4}, 1.5, 0.4},
+        {"un guardado que no acaba a tiempo", {0.1, 30.0}, 0.6, 0.6},
+    };
+    for (const auto& caso : casos) {
+        SCOPED_TRACE(caso.caso);
+        std::vector<std::shared_ptr<EditorModelo>> editores;
+        std::vector<std::shared_ptr<EditorDoble>> dobles;
+        for (const double t : caso.tardanzas) {
+            auto d = std::make_shared<EditorDoble>("x");
+            d->pendiente = true;
+            d->tardaGuardar = t;
+            dobles.push_back(d);
+            editores.push_back(d);
+        }
+        int seguidas = 0;
+        const auto inicio = Reloj::now();
+        guardarAntesDeSalir(editores, caso.limite, [&] { ++seguidas; });
+        ASSERT_TRUE(esperarHasta([&] { return seguidas > 0; }, std::chrono::seconds(5)));
+        const double tardado = std::chrono::duration<double>(Reloj::now() - inicio).count();
+        EXPECT_NEAR(tardado, caso.esperado, 0.3);
+        for (const auto& d : dobles) EXPECT_EQ(d->guardados, 1);
+        // Neither a late save nor the limit makes it go on twice.
+        esperarHasta([] { return false; }, std::chrono::milliseconds(static_cast<int>(caso.limite * 1000) + 200));
+        EXPECT_EQ(seguidas, 1);
+    }
+}
+
+}  // namespace
+}  // namespace sorvenia
