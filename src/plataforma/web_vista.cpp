@@ -94,6 +94,15 @@ Tarea<Resultado<nlohmann::json>> WebVista::llamar(std::string cuerpoFuncion, nlo
     return llamarFuncion(vista_, "", std::move(cuerpoFuncion), std::move(argumentos));
 }
 
+void WebVista::inyectarEnTodosLosMarcos(const std::string& guion) {
+    if (guion.empty()) return;
+    WebKitUserScript* script =
+        webkit_user_script_new(guion.c_str(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+                               WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END, nullptr, nullptr);
+    webkit_user_content_manager_add_script(gestor_.get(), script);
+    webkit_user_script_unref(script);
+}
+
 void WebVista::registrarEsquema(const std::string& esquema, ManejadorEsquema manejador) {
     servirEsquema(webkit_web_view_get_context(vista_.get()), vista_.get(), esquema, std::move(manejador));
 }

@@ -80,6 +80,11 @@ public:
     Tarea<Resultado<nlohmann::json>> llamar(std::string cuerpoFuncion,
                                             nlohmann::json argumentos = nlohmann::json::object());
 
+    // Runs `guion` at document end in every frame of each page loaded from
+    // now on, nested ones included, in the frame's own world (the frame's
+    // scripts see what it defines). An empty text injects nothing.
+    void inyectarEnTodosLosMarcos(const std::string& guion);
+
     // Serves `esquema` ("escena", "fuente"...) to this view's pages.
     void registrarEsquema(const std::string& esquema, ManejadorEsquema manejador);
 
