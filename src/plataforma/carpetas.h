@@ -46,7 +46,7 @@ Resultado<std::filesystem::path> crearTemporalPrivada(std::string_view prefijo);
 
 namespace detalle {
 // The value of an XDG base-directory variable when it is set, not empty and
-// absolute (the specification ignores relative ones), else `porDefecto`.
+// absolute (XDG ignores relative ones), else `porDefecto`.
 std::filesystem::path baseXdg(const char* valor, const std::filesystem::path& porDefecto);
 // The videos folder from GLib's answer (null when unset). xdg-user-dirs sets
 // a folder it disabled to the home folder itself; that counts as unset too.
