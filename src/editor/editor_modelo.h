@@ -10,6 +10,7 @@
 #include <chrono>
 #include <exception>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,6 +26,7 @@ namespace sorvenia {
 
 // The answer to the recovery question (preguntar_recuperar.h).
 enum class Recuperacion;
+class Proceso;
 
 class EditorModelo {
 public:
@@ -61,6 +63,10 @@ public:
 
     // Tears the editor down; later calls do nothing.
     virtual void cerrar() = 0;
+
+    // The process of the agent working on this design, while one runs
+    // (the home screen stops it from the job list); none otherwise.
+    virtual std::shared_ptr<Proceso> procesoAgente() const { return nullptr; }
 
     // The Spanish sentence the page shows when an upload of the design
     // failed, from the upload's error. Never throws.

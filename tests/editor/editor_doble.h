@@ -2,6 +2,7 @@
 // A stand-in for the model of an open design: the state the hub and the job
 // registry read is set by the test, and every call is recorded.
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -41,6 +42,7 @@ public:
         paginas.emplace_back(std::move(funcion), std::move(argumento));
     }
     void cerrar() override { ++cierres; }
+    std::shared_ptr<Proceso> procesoAgente() const override { return proceso; }
 
     std::string clave_;
     std::optional<std::string> id_;
@@ -54,6 +56,7 @@ public:
     std::vector<std::string> renombres;
     std::vector<std::pair<std::string, nlohmann::json>> paginas;
     int cierres = 0;
+    std::shared_ptr<Proceso> proceso;  // the agent's, as the test starts it
 };
 
 }  // namespace sorvenia::prueba
