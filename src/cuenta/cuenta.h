@@ -129,6 +129,13 @@ public:
                                  std::optional<std::string> miniatura, std::optional<std::int64_t> version,
                                  std::optional<std::string> ref);
 
+    // Deletes the cloud design `id` (cuenta_borrar.cpp). Never throws: a
+    // failure only sets error(), and leaves the list, the local copy and
+    // the settings as they were. On success every trace this computer keeps
+    // goes: its entries in disenos(), its local copy and its entries in the
+    // "vpsPublicado" and "videoDeDiseno" preferences.
+    Tarea<void> borrar(std::string id);
+
     // The browser sign-in. conectar() starts an attempt: a one-time state
     // and a verifier, and the account site's sign-in link with the
     // verifier's challenge, opened in the default browser (the test build

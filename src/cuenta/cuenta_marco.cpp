@@ -45,5 +45,6 @@ template Tarea<RespuestaRecurso> Cuenta::llamar(LlamadaCuenta);
 template Tarea<RespuestaVPS> Cuenta::llamar(LlamadaCuenta);
 template Tarea<RespuestaHosting> Cuenta::llamar(LlamadaCuenta);
 template Tarea<RespuestaGuardar> Cuenta::llamar(LlamadaCuenta);
+template Tarea<RespuestaBorrar> Cuenta::llamar(LlamadaCuenta);
 
 }  // namespace sorvenia

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <exception>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,6 +26,7 @@ namespace sorvenia {
 
 // The answer to the recovery question (preguntar_recuperar.h).
 enum class Recuperacion;
+class Proceso;
 
 class EditorModelo {
 public:
@@ -68,6 +70,9 @@ public:
     // The flush at quit: true when nothing is left unsaved; what cannot be
     // uploaded in time stays on this computer as a local copy.
     virtual Tarea<bool> guardarAhora() = 0;
+    // The process of the agent working on this design, while one runs
+    // (the home screen stops it from the job list); none otherwise.
+    virtual std::shared_ptr<Proceso> procesoAgente() const { return nullptr; }
 
     // The Spanish sentence the page shows when an upload of the design
     // failed, from the upload's error. Never throws.

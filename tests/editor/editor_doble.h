@@ -2,6 +2,7 @@
 // A stand-in for the model of an open design: the state the hub and the job
 // registry read is set by the test, and every call is recorded.
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -48,6 +49,7 @@ public:
         pendiente = false;
         co_return true;
     }
+    std::shared_ptr<Proceso> procesoAgente() const override { return proceso; }
 
     std::string clave_;
     std::optional<std::string> id_;
@@ -66,6 +68,7 @@ public:
     bool pendiente = false;
     double tardaGuardar = 0;
     int guardados = 0;
+    std::shared_ptr<Proceso> proceso;  // the agent's, as the test starts it
 };
 
 }  // namespace sorvenia::prueba
