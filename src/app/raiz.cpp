@@ -3,11 +3,12 @@
 #include "app/fondo.h"
 #include "cuenta/conectar_web.h"
 #include "editor/editor_vista.h"
+#include "pantallas/inicio_web.h"
 
 namespace sorvenia {
 namespace {
 
-// Screens still to come: an empty screen over the backdrop.
+// Screens still to come (servers, agency): an empty screen over the backdrop.
 GtkWidget* pantallaVacia(const std::string& nombre) {
     GtkWidget* caja = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
     gtk_widget_set_name(caja, nombre.c_str());
@@ -52,6 +53,7 @@ void Raiz::quitarPantalla() {
     pantalla_ = nullptr;
     conectar_.reset();
     editor_.reset();
+    inicio_.reset();
 }
 
 void Raiz::mostrarPantalla() {
@@ -65,6 +67,9 @@ void Raiz::mostrarPantalla() {
     } else if (const auto& p = nav_->pantalla(); p.esEditor()) {
         editor_ = std::make_unique<EditorVista>(cuenta_, nav_, p.id(), p.plantilla());
         pantalla_ = editor_->widget();
+    } else if (p.caso() == Navegacion::Pantalla::Caso::inicio) {
+        inicio_ = std::make_unique<InicioWeb>(cuenta_, nav_);
+        pantalla_ = inicio_->widget();
     } else {
         pantalla_ = pantallaVacia(deseada);
     }

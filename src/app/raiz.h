@@ -18,6 +18,7 @@ namespace sorvenia {
 
 class ConectarWeb;
 class EditorVista;
+class InicioWeb;
 
 class Raiz {
 public:
@@ -46,6 +47,7 @@ private:
     std::string mostrada_;
     std::unique_ptr<ConectarWeb> conectar_;
     std::unique_ptr<EditorVista> editor_;
+    std::unique_ptr<InicioWeb> inicio_;
     Cuenta::Suscripcion suscripcion_;
     Navegacion::Suscripcion suscripcionNav_;
 };

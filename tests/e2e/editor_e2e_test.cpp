@@ -109,6 +109,33 @@ TEST_F(EditorE2E, AlTerminarSeGuardaElUltimoCambio) {
     EXPECT_EQ(guardado.value("version", 0), 2);
 }
 
+// Signed in, the window opens on the home screen with the account's designs;
+// a design opens in the editor, and the editor's back button returns home.
+TEST_F(EditorE2E, DeInicioAlEditorYVuelta) {
+    entrarComoCliente();
+    guardarDiseno({{"id", idDiseno},
+                   {"nombre", "Barbería Ercilla"},
+                   {"version", 1},
+                   {"creado", "2026-12-01 10:00:00"},
+                   {"modificado", "2026-12-01 10:00:00"},
+                   {"doc", prueba::disenoGuardado()}});
+    arrancarCuentaLocal();
+    arrancarAplicacion();
+    const std::string tarjeta = std::string("document.querySelector('article.diseno[data-id=\"") + idDiseno + "\"]')";
+    ASSERT_TRUE(esperarQue([&] {
+        return valor("const t = " + tarjeta + "; return t ? t.querySelector('.diseno-nombre').textContent : null;",
+                     "inicio") == "Barbería Ercilla";
+    }, 30s)) << "el inicio no muestra el diseño";
+    EXPECT_TRUE(capturar("ventana", "inicio-ventana.png", "inicio"));
+
+    valor(tarjeta + ".querySelector('.diseno-abrir').click(); return 1;", "inicio");
+    ASSERT_TRUE(cargado("m2 «Contacto»"));
+    EXPECT_EQ(texto("nombre"), "Barbería Ercilla");
+
+    valor("document.getElementById('volver').click(); return 1;", "editor");
+    EXPECT_TRUE(esperarQue([&] { return valor("return " + tarjeta + " !== null;", "inicio") == true; }, 20s));
+}
+
 TEST_F(EditorE2E, UnDisenoQueNoExisteMuestraLaTarjetaDeError) {
     entrarComoCliente();
     arrancarCuentaLocal();
