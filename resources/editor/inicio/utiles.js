@@ -1,10 +1,9 @@
-// Small helpers of the home page: the one road to native code, building
-// our own DOM (always through textContent and attributes, never markup),
-// texts and dates.
+// Small helpers of the home page: texts, dates and icons, and the
+// page-wide helpers of comun/dom.js.
 
-export function enviar(mensaje) {
-  document.dispatchEvent(new CustomEvent("sorvenia-mensaje", { detail: JSON.stringify(mensaje) }));
-}
+import { $, el, enviar, esObjeto, plural, recortar, vaciar } from "../comun/dom.js";
+
+export { $, el, enviar, esObjeto, plural, recortar, vaciar };
 
 // For the messages that leave the screen (open, new, a menu item): the
 // same one twice within a second (a double click) goes once.
@@ -15,27 +14,6 @@ export function enviarUnaVez(mensaje) {
   if (clave === ultimo.clave && ahora - ultimo.cuando < 1000) return;
   ultimo = { clave, cuando: ahora };
   enviar(mensaje);
-}
-
-export const $ = (id) => document.getElementById(id);
-
-// el("button", {class: "x", onclick: f}, "texto", otroNodo)
-export function el(etiqueta, atributos = {}, ...hijos) {
-  const nodo = document.createElement(etiqueta);
-  for (const [clave, valor] of Object.entries(atributos || {})) {
-    if (valor === undefined || valor === null || valor === false) continue;
-    if (clave.startsWith("on") && typeof valor === "function") nodo.addEventListener(clave.slice(2), valor);
-    else if (clave === "class") nodo.className = valor;
-    else if (clave === "texto") nodo.textContent = valor;
-    else if (clave === "dataset") Object.assign(nodo.dataset, valor);
-    else if (valor === true) nodo.setAttribute(clave, "");
-    else nodo.setAttribute(clave, String(valor));
-  }
-  for (const hijo of hijos.flat()) {
-    if (hijo === null || hijo === undefined || hijo === false) continue;
-    nodo.append(hijo instanceof Node ? hijo : String(hijo));
-  }
-  return nodo;
 }
 
 // An SVG icon of our own (fixed path data, never outside text).
@@ -65,25 +43,7 @@ export const ICONOS = {
   mas: "M12 5v14M5 12h14",
 };
 
-export function vaciar(nodo) {
-  nodo.replaceChildren();
-  return nodo;
-}
-
-export function esObjeto(valor) {
-  return valor !== null && typeof valor === "object" && !Array.isArray(valor);
-}
-
 export const texto = (valor, porDefecto = "") => (typeof valor === "string" ? valor : porDefecto);
-
-export function recortar(valor, max) {
-  const t = String(valor ?? "").replace(/\s+/g, " ").trim();
-  return t.length > max ? t.slice(0, max - 1) + "…" : t;
-}
-
-export function plural(n, uno, varios) {
-  return `${n} ${n === 1 ? uno : varios}`;
-}
 
 // The first letter of a name, for avatars and placeholders.
 export function inicial(nombre) {
