@@ -17,6 +17,7 @@
 
 #include "../plataforma/esperar_bucle.h"
 #include "plataforma/iniciar_gtk.h"
+#include "pagina_prueba.h"
 #include "plataforma/web_vista.h"
 #include "diseno_prueba.h"
 
@@ -119,16 +120,7 @@ protected:
     }
 
     json llamar(const std::string& cuerpo, json argumentos = json::object()) {
-        auto r = esperarTarea(vista_->llamar(cuerpo, std::move(argumentos)));
-        if (!r) {
-            ADD_FAILURE() << "Sin respuesta: " << cuerpo;
-            return nullptr;
-        }
-        if (!r->ok()) {
-            ADD_FAILURE() << "Fallo en la página: " << r->fallo().mensaje << "\n" << cuerpo;
-            return nullptr;
-        }
-        return **r;
+        return prueba::llamarEnPagina(*vista_, cuerpo, std::move(argumentos));
     }
 
     json herramienta(const std::string& nombre, json args = json::object()) {

@@ -19,6 +19,7 @@
 
 #include "../plataforma/esperar_bucle.h"
 #include "plataforma/iniciar_gtk.h"
+#include "pagina_prueba.h"
 #include "plataforma/web_vista.h"
 
 namespace sorvenia {
@@ -195,16 +196,7 @@ protected:
     }
 
     json llamar(const std::string& cuerpo, json argumentos = json::object()) {
-        auto r = esperarTarea(vista_->llamar(cuerpo, std::move(argumentos)));
-        if (!r) {
-            ADD_FAILURE() << "Sin respuesta: " << cuerpo;
-            return nullptr;
-        }
-        if (!r->ok()) {
-            ADD_FAILURE() << "Fallo en la página: " << r->fallo().mensaje << "\n" << cuerpo;
-            return nullptr;
-        }
-        return **r;
+        return prueba::llamarEnPagina(*vista_, cuerpo, std::move(argumentos));
     }
 
     void datos(const json& d) { llamar("window.inicio.datos(d); return true;", {{"d", d}}); }

@@ -25,6 +25,7 @@
 #include "../plataforma/esperar_bucle.h"
 #include "editor/web_editor.h"
 #include "plataforma/iniciar_gtk.h"
+#include "pagina_prueba.h"
 #include "plataforma/web_vista.h"
 #include "servidor_http_prueba.h"
 
@@ -93,16 +94,7 @@ RespuestaEsquema servirPorEsquema(std::string_view uri) {
 }
 
 json ejecutar(WebVista& vista, const std::string& cuerpo, json argumentos = json::object()) {
-    auto r = esperarTarea(vista.llamar(cuerpo, std::move(argumentos)), std::chrono::seconds(20));
-    if (!r) {
-        ADD_FAILURE() << "Sin respuesta: " << cuerpo;
-        return nullptr;
-    }
-    if (!r->ok()) {
-        ADD_FAILURE() << "Fallo en la página: " << r->fallo().mensaje << "\n" << cuerpo;
-        return nullptr;
-    }
-    return **r;
+    return prueba::llamarEnPagina(vista, cuerpo, std::move(argumentos), std::chrono::seconds(20));
 }
 
 // Loads the stand-in editor page as if it came from `puertoEditor`, its
