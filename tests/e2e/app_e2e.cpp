@@ -124,7 +124,7 @@ bool AppE2E::capturar(const std::string& peticion, const std::string& nombre, co
     orden("await new Promise(r => requestAnimationFrame(() => requestAnimationFrame(r))); return 1;", web);
     fs::create_directories(canal_);
     std::ofstream(canal_ / "captura.pedir") << peticion;
-    if (!esperarQue([&] { return fs::exists(canal_ / "captura.png") && !fs::exists(canal_ / "captura.pedir"); }))
+    if (!esperarQue([&] { return fs::exists(canal_ / "captura.png") && !fs::exists(canal_ / "captura.pedir"); }, 45s))
         return false;
     std::this_thread::sleep_for(100ms);  // written atomically; just let it land
     fs::create_directories(SORVENIA_CAPTURAS);
