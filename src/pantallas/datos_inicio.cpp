@@ -39,6 +39,7 @@ Json datos(const Fuentes& f) {
     if (f.cliente) d["cliente"] = {{"nombre", f.cliente->nombre}, {"email", f.cliente->email}};
     if (auto ia = iaActual(f.ias)) d["ia"] = std::move(*ia);
     for (const auto& c : f.copias) d["sinSubir"].push_back(copia(c));
+    if (f.actualizacion) d["actualizacion"] = {{"version", *f.actualizacion}};
     return d;
 }
 

@@ -27,11 +27,13 @@ struct Fuentes {
     std::optional<std::string> error;
     nlohmann::json integraciones = nlohmann::json::array();  // the cards, passed through
     nlohmann::json trabajos = nlohmann::json::array();       // Trabajos::lista(), passed through
+    std::optional<std::string> actualizacion;  // the version of a newer build, once one is known
 };
 
 // The object: "disenos", "logo", "cliente" (only with a customer), "ia"
 // (only with a tool), "ias", "iasListas", "sinSubir", "error" (text or
-// null), "integraciones", "trabajos".
+// null), "integraciones", "trabajos", and "actualizacion" ({"version"})
+// once a newer build is known.
 nlohmann::json datos(const Fuentes& f);
 
 // The current tool: the first signed-in one, else the first one, as

@@ -4,6 +4,8 @@
 
 #include "pantallas/inicio_modelo.h"
 
+#include "app/actualizacion.h"
+
 #include "app/navegacion.h"
 #include "centro/trabajos.h"
 #include "cuenta/cuenta.h"
@@ -46,10 +48,17 @@ void InicioModelo::enviar() {
     // then there are none to show.
     if (const auto nav = nav_.lock(); nav && nav->integraciones) f.integraciones = nav->integraciones();
     f.trabajos = Trabajos::compartido().lista();
-    // No "actualizacion": this build has no update check, so it never knows
-    // of a newer one.
+    if (const auto& nueva = Actualizacion::disponible()) f.actualizacion = nueva->version;
     js("datos", DatosInicio::datos(f));
     enviarTrabajos();
+}
+
+void InicioModelo::mirarActualizacion() {
+    const auto cuenta = cuenta_.lock();
+    if (!cuenta) return;
+    lanzar([](std::shared_ptr<InicioModelo> m, std::string servidor) -> Tarea<void> {
+        if (co_await Actualizacion::comprobar(std::move(servidor))) m->enviar();
+    }(shared_from_this(), cuenta->servidor()));
 }
 
 void InicioModelo::enviarTrabajos() {

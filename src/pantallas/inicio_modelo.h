@@ -47,6 +47,9 @@ public:
     void enviar();
     // The job list to window.inicio.trabajos.
     void enviarTrabajos();
+    // Starts this run's check for a newer build (once per run); a newer
+    // build found sends the data again, with its offer.
+    void mirarActualizacion();
     // window.inicio.<nombre>(datos), fire and forget.
     void js(const std::string& nombre, const nlohmann::json& datos);
 
@@ -79,6 +82,7 @@ private:
     void conectarIA(const Json& m, Cuenta& cuenta, Navegacion& nav);
     void instalarIA(const Json& m, Cuenta& cuenta, Navegacion& nav);
     void menu(const Json& m, Cuenta& cuenta, Navegacion& nav);
+    void descargarActualizacion(const Json& m, Cuenta& cuenta, Navegacion& nav);
 
     // The local copy the message's "archivo" names; when there is none the
     // page is sent the copies as they are now.

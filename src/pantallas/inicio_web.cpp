@@ -83,7 +83,7 @@ Tarea<void> InicioWeb::alMostrar(std::weak_ptr<InicioModelo> modelo, std::weak_p
     const auto n = nav.lock();
     if (!m || m->web() == nullptr || !c || !n) co_return;
     m->enviar();
-    // This build has no update check: nothing to start here.
+    m->mirarActualizacion();
     bienvenida(*c, *n);
 }
 

@@ -7,6 +7,7 @@
 #include <map>
 #include <string_view>
 
+#include "app/actualizacion.h"
 #include "app/navegacion.h"
 #include "centro/trabajos.h"
 #include "cuenta/cuenta.h"
@@ -69,8 +70,7 @@ void InicioModelo::recibir(const Json& mensaje) {
         {"conectarIA", &InicioModelo::conectarIA},
         {"instalarIA", &InicioModelo::instalarIA},
         {"menu", &InicioModelo::menu},
-        // "descargarActualizacion" is not handled: without an update check
-        // no newer build is ever known, and the page is never offered one.
+        {"descargarActualizacion", &InicioModelo::descargarActualizacion},
     };
     if (!mensaje.is_object()) return;
     const auto tipo = texto(mensaje, "tipo");
@@ -163,6 +163,10 @@ void InicioModelo::conectarIA(const Json& m, Cuenta&, Navegacion&) {
 void InicioModelo::instalarIA(const Json& m, Cuenta&, Navegacion&) {
     const auto id = texto(m, "id");
     if (const auto pagina = id ? DatosInicio::paginaDescarga(*id) : std::nullopt) Navegador::abrir(*pagina);
+}
+
+void InicioModelo::descargarActualizacion(const Json&, Cuenta&, Navegacion&) {
+    if (const auto& nueva = Actualizacion::disponible()) Navegador::abrir(nueva->url);
 }
 
 void InicioModelo::menu(const Json& m, Cuenta& cuenta, Navegacion& nav) {

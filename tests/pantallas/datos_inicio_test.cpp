@@ -59,6 +59,7 @@ TEST(DatosInicio, ElObjetoEntero) {
     f.error = "Sin conexión.";
     f.integraciones = json::array({{{"id", "pexels"}}});
     f.trabajos = json::array({{{"clave", "k1"}}});
+    f.actualizacion = "2.1";
     EXPECT_EQ(datos(f), json({
         {"disenos", {{{"id", "a1"}, {"nombre", "Con foto"}, {"modificado", "2025-02-02 10:00:00"}, {"miniatura", "https://x.example/a1.jpg"}},
                      {{"id", "b2"}, {"nombre", "Sin foto"}, {"modificado", "2025-01-05 09:00:00"}, {"miniatura", ""}}}},
@@ -72,6 +73,7 @@ TEST(DatosInicio, ElObjetoEntero) {
         {"error", "Sin conexión."},
         {"integraciones", {{{"id", "pexels"}}}},
         {"trabajos", {{{"clave", "k1"}}}},
+        {"actualizacion", {{"version", "2.1"}}},
     }));
 }
 

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <regex>
 
@@ -15,6 +16,7 @@
 #include "../ias/aislado.h"
 #include "../plataforma/esperar_bucle.h"
 #include "cache_propia.h"
+#include "app/actualizacion.h"
 #include "editor/editor_abierto.h"
 #include "ias/proceso.h"
 #include "pantallas/inicio_modelo.h"
@@ -554,6 +556,31 @@ TEST_F(InicioWebTest, SinBienvenidaTrasUnRefrescoFallidoOConDisenos) {
         EXPECT_EQ(nav->pantalla(), Pantalla::inicio()) << conDiseno;
         EXPECT_FALSE(Preferencias::estandar().existe("bienvenidaCreada")) << conDiseno;
     }
+}
+
+}  // namespace
+}  // namespace sorvenia
+
+namespace sorvenia {
+namespace {
+
+// A newer build published on the account site is offered on the home
+// screen, and the offer opens its package.
+TEST_F(InicioWebTest, LaOfertaDeUnaVersionNueva) {
+    Actualizacion::detalle::olvidar();
+    const std::string fichero = "SorveniaCode-9.9-" + std::to_string(Actualizacion::compilacionInstalada() + 1) + ".tar.gz";
+    const auto carpeta = servicio.datos() / "descargas/sorvenia-code-linux";
+    std::filesystem::create_directories(carpeta);
+    std::ofstream(carpeta / "ultima.json")
+        << json({{"build", Actualizacion::compilacionInstalada() + 1}, {"version", "9.9"}, {"fichero", fichero}});
+
+    mostrar();
+    ASSERT_TRUE(esperarHasta([&] { return ultimos("datos").value("actualizacion", json()) == json({{"version", "9.9"}}); }));
+    enviar({{"tipo", "descargarActualizacion"}});
+    EXPECT_TRUE(esperarHasta([&] {
+        return abiertos == std::vector<std::string>{servicio.base() + "/descargas/sorvenia-code-linux/" + fichero};
+    }));
+    Actualizacion::detalle::olvidar();
 }
 
 }  // namespace

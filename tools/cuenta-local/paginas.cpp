@@ -95,6 +95,8 @@ Respuesta pagina(Estado& e, const Peticion& p) {
         if (sitio->first.empty() || !rutaRelativaSegura(sitio->first)) return noEncontrada();
         return fichero(e.almacen.carpeta() / "sitios" / sitio->first, sitio->second);
     }
+    // The application's builds and their update feeds, as dropped in the data folder.
+    if (p.ruta.rfind("/descargas/", 0) == 0) return fichero(e.almacen.carpeta() / "descargas", p.ruta.substr(11));
     return noEncontrada();
 }
 
