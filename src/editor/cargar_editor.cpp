@@ -11,6 +11,7 @@
 #include "editor/preguntar_recuperar.h"
 #include "cuenta/direccion_cuenta.h"
 #include "ias/deteccion.h"
+#include "integraciones/conexion_agente.h"
 #include "plataforma/argumentos.h"
 #include "plataforma/identidad.h"
 #include "plataforma/preferencias.h"
@@ -52,7 +53,7 @@ Json EditorAbierto::argumentosCargar(Json doc, Json ias) {
             {"fuentes", Json::array()},
             {"tarjetaAgentes", !Preferencias::estandar().booleano("tarjetaAgentesVista")},
             {"integraciones", Json::array()},
-            {"agentesConectados", Json::array()}};
+            {"agentesConectados", agentesConectados()}};
 }
 
 Json EditorAbierto::destinosJS(const RegistrosCuenta::Destinos& destinos) {

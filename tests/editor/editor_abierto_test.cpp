@@ -172,6 +172,10 @@ TEST_F(EditorAbiertoTest, AbreUnDisenoDeLaCuentaConSusChats) {
     const std::string id = guardarEnLaCuenta("Barbería Ercilla", prueba::disenoGuardado());
     const json chats = json::array({{{"id", "c1"}, {"titulo", "Landing"}, {"mensajes", json::array()}}});
     EditorModelo::escribirChats(chats, id);
+    // An AI client in which the bridge is registered.
+    const auto codex = ConexionTarvel::casa() / ".codex/config.toml";
+    std::filesystem::create_directories(codex.parent_path());
+    std::ofstream(codex) << "[mcp_servers.sorvenia-tarvel]\ncommand = \"/x/tarvel\"\n";
 
     abrir(id);
     ASSERT_FALSE(modelo_->errorCarga()) << *modelo_->errorCarga();
@@ -187,6 +191,7 @@ TEST_F(EditorAbiertoTest, AbreUnDisenoDeLaCuentaConSusChats) {
     EXPECT_EQ(carga.at("doc").at("paginas").at(0).at("mesas").size(), 2u);
     EXPECT_FALSE(carga.contains("plantilla"));
     EXPECT_TRUE(carga.at("tarjetaAgentes"));
+    EXPECT_EQ(carga.at("agentesConectados"), json::array({"Codex · ChatGPT"}));
     // The account's hosting comes as a publishing destination.
     EXPECT_EQ(ultimaLlamada("destinos").at("hostings").at(0).at("dominio"), "ana.example");
 
