@@ -27,6 +27,15 @@ constexpr const char* idDiseno = "00112233445566aa";
 
 class EditorE2E : public prueba::AppE2E {
 protected:
+    // The two-mesa design of the editor tests, stored in the account.
+    void guardarBarberia(int version, const std::string& modificado) {
+        guardarDiseno({{"id", idDiseno},
+                       {"nombre", "Barbería Ercilla"},
+                       {"version", version},
+                       {"creado", "2026-12-01 10:00:00"},
+                       {"modificado", modificado},
+                       {"doc", prueba::disenoGuardado()}});
+    }
     // A canvas tool run by the page, as an agent would; its text.
     std::string herramienta(const std::string& nombre, const json& args = json::object()) {
         const json r = valor("const r = await window.tarvel.herramienta(" + json(nombre).dump() + ", " + args.dump() +
@@ -56,12 +65,7 @@ TEST_F(EditorE2E, NuevoAbreUnDisenoDeLaPlantilla) {
 
 TEST_F(EditorE2E, AbrirTraeElDisenoSusChatsYDondePublicarlo) {
     entrarComoCliente();
-    guardarDiseno({{"id", idDiseno},
-                   {"nombre", "Barbería Ercilla"},
-                   {"version", 3},
-                   {"creado", "2026-12-01 10:00:00"},
-                   {"modificado", "2026-12-02 11:30:00"},
-                   {"doc", prueba::disenoGuardado()}});
+    guardarBarberia(3, "2026-12-02 11:30:00");
     const fs::path chats = raiz_ / "home/.local/share/SorveniaTarvel/chats";
     fs::create_directories(chats);
     std::ofstream(chats / (std::string(idDiseno) + ".json"))
@@ -90,12 +94,7 @@ TEST_F(EditorE2E, AbrirTraeElDisenoSusChatsYDondePublicarlo) {
 // Asked to end right after a change, the application first uploads it.
 TEST_F(EditorE2E, AlTerminarSeGuardaElUltimoCambio) {
     entrarComoCliente();
-    guardarDiseno({{"id", idDiseno},
-                   {"nombre", "Barbería Ercilla"},
-                   {"version", 1},
-                   {"creado", "2026-12-01 10:00:00"},
-                   {"modificado", "2026-12-01 10:00:00"},
-                   {"doc", prueba::disenoGuardado()}});
+    guardarBarberia(1, "2026-12-01 10:00:00");
     arrancarCuentaLocal();
     arrancarAplicacion({"--abrir", idDiseno});
     ASSERT_TRUE(cargado("m2 «Contacto»"));
@@ -113,12 +112,7 @@ TEST_F(EditorE2E, AlTerminarSeGuardaElUltimoCambio) {
 // a design opens in the editor, and the editor's back button returns home.
 TEST_F(EditorE2E, DeInicioAlEditorYVuelta) {
     entrarComoCliente();
-    guardarDiseno({{"id", idDiseno},
-                   {"nombre", "Barbería Ercilla"},
-                   {"version", 1},
-                   {"creado", "2026-12-01 10:00:00"},
-                   {"modificado", "2026-12-01 10:00:00"},
-                   {"doc", prueba::disenoGuardado()}});
+    guardarBarberia(1, "2026-12-01 10:00:00");
     arrancarCuentaLocal();
     arrancarAplicacion();
     const std::string tarjeta = std::string("document.querySelector('article.diseno[data-id=\"") + idDiseno + "\"]')";

@@ -775,25 +775,13 @@ TEST_F(PaginaEditorTest, FotoDelEditorConDosMesas) {
     ASSERT_TRUE(png.has_value());
     ASSERT_TRUE(png->ok()) << png->fallo().mensaje;
 
-    const std::filesystem::path carpeta = CARPETA_CAPTURAS;
-    std::filesystem::create_directories(carpeta);
-    std::ofstream(carpeta / "editor.png", std::ios::binary)
-        .write(reinterpret_cast<const char*>((*png)->data()), static_cast<std::streamsize>((*png)->size()));
-
-    const auto cargador = Ref<GdkPixbufLoader>::adoptar(gdk_pixbuf_loader_new());
-    ASSERT_TRUE(gdk_pixbuf_loader_write(cargador.get(), (*png)->data(), (*png)->size(), nullptr));
-    ASSERT_TRUE(gdk_pixbuf_loader_close(cargador.get(), nullptr));
-    GdkPixbuf* imagen = gdk_pixbuf_loader_get_pixbuf(cargador.get());
-    ASSERT_NE(imagen, nullptr);
-    EXPECT_EQ(gdk_pixbuf_get_width(imagen), 1600);
-    EXPECT_EQ(gdk_pixbuf_get_height(imagen), 1000);
+    const auto foto = prueba::guardarFoto(**png, std::filesystem::path(CARPETA_CAPTURAS) / "editor.png");
+    ASSERT_TRUE(foto);
+    EXPECT_EQ(foto->ancho, 1600);
+    EXPECT_EQ(foto->alto, 1000);
 
     // The dark bar on top, and the mesas drawn where the page says they are.
-    const auto color = [&](int x, int y) {
-        const guchar* p = gdk_pixbuf_read_pixels(imagen) + static_cast<std::ptrdiff_t>(y) * gdk_pixbuf_get_rowstride(imagen) +
-                          x * gdk_pixbuf_get_n_channels(imagen);
-        return std::array<int, 3>{p[0], p[1], p[2]};
-    };
+    const auto color = [&](int x, int y) { return foto->color(x, y); };
     const auto barra = color(800, 10);
     EXPECT_LT(barra[0] + barra[1] + barra[2], 120);
     const json centros = llamar(

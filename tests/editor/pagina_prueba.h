@@ -1,14 +1,22 @@
 #pragma once
 // Driving one of our pages in a web view from a GUI test.
 
+#include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
+#include <array>
 #include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "../plataforma/esperar_bucle.h"
+#include "plataforma/objeto_g.h"
 #include "plataforma/web_vista.h"
 
 namespace sorvenia::prueba {
@@ -28,6 +36,33 @@ inline nlohmann::json llamarEnPagina(WebVista& vista, const std::string& cuerpo,
         return nullptr;
     }
     return **r;
+}
+
+// A picture of a page: written to `archivo` for a person to look at, and
+// decoded for the test to look at its pixels.
+struct Foto {
+    Ref<GdkPixbuf> imagen;
+    int ancho = 0;
+    int alto = 0;
+    std::array<int, 3> color(int x, int y) const {
+        const guchar* p = gdk_pixbuf_read_pixels(imagen.get()) +
+                          static_cast<std::ptrdiff_t>(y) * gdk_pixbuf_get_rowstride(imagen.get()) +
+                          x * gdk_pixbuf_get_n_channels(imagen.get());
+        return {p[0], p[1], p[2]};
+    }
+};
+
+inline std::optional<Foto> guardarFoto(const std::vector<std::uint8_t>& png, const std::filesystem::path& archivo) {
+    std::filesystem::create_directories(archivo.parent_path());
+    std::ofstream(archivo, std::ios::binary)
+        .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    const auto cargador = Ref<GdkPixbufLoader>::adoptar(gdk_pixbuf_loader_new());
+    if (!gdk_pixbuf_loader_write(cargador.get(), png.data(), png.size(), nullptr) ||
+        !gdk_pixbuf_loader_close(cargador.get(), nullptr))
+        return std::nullopt;
+    GdkPixbuf* imagen = gdk_pixbuf_loader_get_pixbuf(cargador.get());
+    if (imagen == nullptr) return std::nullopt;
+    return Foto{Ref<GdkPixbuf>::compartir(imagen), gdk_pixbuf_get_width(imagen), gdk_pixbuf_get_height(imagen)};
 }
 
 }  // namespace sorvenia::prueba
