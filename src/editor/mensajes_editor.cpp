@@ -10,6 +10,7 @@
 #include "centro/trabajos.h"
 #include "editor/editor_abierto.h"
 #include "ias/deteccion.h"
+#include "ias/matar.h"
 #include "ias/modelos.h"
 #include "plataforma/navegador.h"
 #include "plataforma/preferencias.h"
@@ -70,6 +71,12 @@ void EditorAbierto::recibir(const Json& m) {
                                         nombre && !nombre->empty() ? nombre : std::nullopt);
     } else if (*tipo == "abrirTrabajo") {
         if (const auto clave = texto(m, "clave")) Trabajos::compartido().abrir(*clave, nav_.lock().get());
+    } else if (*tipo == "pararAgente") {
+        IAsLocales::matar(procesoAgente());
+    } else if (*tipo == "pararTrabajo") {
+        const auto clave = texto(m, "clave");
+        if (const auto editor = clave ? Trabajos::compartido().modelo(*clave) : nullptr)
+            IAsLocales::matar(editor->procesoAgente());
     } else if (*tipo == "quitarTrabajo") {
         if (const auto clave = texto(m, "clave")) Trabajos::compartido().visto(*clave);
     } else if (*tipo == "olvidarConversacion") {

@@ -19,6 +19,8 @@
 #include "centro/trabajos.h"
 #include "comun/conexion_tarvel.h"
 #include "diseno_prueba.h"
+#include "editor_doble.h"
+#include "ias/proceso.h"
 #include "plataforma/iniciar_gtk.h"
 #include "plataforma/navegador.h"
 #include "plataforma/preferencias.h"
@@ -277,6 +279,20 @@ TEST_F(EditorAbiertoTest, LosMensajesDeLaPagina) {
     ASSERT_TRUE(esperarLlamada("respuestaIA"));
     EXPECT_EQ(ultimaLlamada("respuestaIA"),
               json({{"req", 7}, {"error", "El diseño con IA todavía no está disponible en Sorvenia Code."}}));
+
+    // Stopping another design's agent from the job list.
+    Lanzamiento l;
+    l.programa = "/bin/sleep";
+    l.argumentos = {"30"};
+    auto proceso = Proceso::lanzar(l);
+    ASSERT_TRUE(proceso) << proceso.fallo().mensaje;
+    auto otro = std::make_shared<prueba::EditorDoble>("k-otro", "d-otro");
+    otro->proceso = *proceso;
+    Trabajos::compartido().registrar(otro);
+    enviar({{"tipo", "pararTrabajo"}, {"clave", "k-nadie"}});
+    enviar({{"tipo", "pararTrabajo"}, {"clave", "k-otro"}});
+    EXPECT_TRUE(esperarHasta([&] { return !(*proceso)->enMarcha(); }));
+    Trabajos::compartido().quitar(*otro);
 
     // The agents card: seen, and the agents sheet opens.
     enviar({{"tipo", "conectarAgentes"}});
