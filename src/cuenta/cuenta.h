@@ -136,6 +136,12 @@ public:
     // "vpsPublicado" and "videoDeDiseno" preferences.
     Tarea<void> borrar(std::string id);
 
+    // Hands HTML to the account's photo service, which fills its photo
+    // placeholders (cuenta_fotos.cpp). Never throws and publishes nothing:
+    // any failure, or an answer of JSON null or without a text "html",
+    // gives `html` back unchanged.
+    Tarea<std::string> fotos(std::string html);
+
     // The browser sign-in. conectar() starts an attempt: a one-time state
     // and a verifier, and the account site's sign-in link with the
     // verifier's challenge, opened in the default browser (the test build

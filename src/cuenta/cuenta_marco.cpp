@@ -46,5 +46,6 @@ template Tarea<RespuestaVPS> Cuenta::llamar(LlamadaCuenta);
 template Tarea<RespuestaHosting> Cuenta::llamar(LlamadaCuenta);
 template Tarea<RespuestaGuardar> Cuenta::llamar(LlamadaCuenta);
 template Tarea<RespuestaBorrar> Cuenta::llamar(LlamadaCuenta);
+template Tarea<RespuestaFotos> Cuenta::llamar(LlamadaCuenta);
 
 }  // namespace sorvenia

@@ -35,6 +35,13 @@ std::string claveNueva() {
     return hex.substr(0, 16);
 }
 
+// The account's photo service, while the account lives.
+Tarea<std::string> fotosDeCuenta(std::weak_ptr<Cuenta> cuenta, std::string html) {
+    const auto c = cuenta.lock();
+    if (!c) co_return html;
+    co_return co_await c->fotos(std::move(html));
+}
+
 }  // namespace
 
 std::shared_ptr<EditorAbierto> EditorAbierto::crear() { return std::make_shared<EditorAbierto>(Clave{}); }
@@ -71,6 +78,7 @@ Tarea<nlohmann::json> EditorAbierto::herramienta(std::string nombre, nlohmann::j
     const std::weak_ptr<EditorAbierto> yo = weak_from_this();
     PuertaEditor puerta;
     puerta.id = id_;
+    puerta.fotos = [cuenta = cuenta_](std::string html) { return fotosDeCuenta(cuenta, std::move(html)); };
     puerta.js = [yo](const std::string& funcion, const nlohmann::json& argumento) {
         if (const auto m = yo.lock()) m->js(funcion, argumento);
     };

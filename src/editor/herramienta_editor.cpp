@@ -1,10 +1,12 @@
 #include "editor/herramienta_editor.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <limits>
 
 #include "editor/renderizador.h"
+#include "integraciones/servicios_cliente.h"
 #include "plataforma/cripto.h"
 
 namespace sorvenia {
@@ -51,6 +53,20 @@ Json respuestaComun(const Json& respuesta) {
                      error != respuesta.end() && error->is_boolean() && error->get<bool>());
 }
 
+// The markup a tool writes, with its logo and photo placeholders resolved
+// before the page sees it.
+Tarea<Json> resolverPlaceholders(Json argumentos, std::function<Tarea<std::string>(std::string)> fotos) {
+    const auto html = argumentos.find("html");
+    if (html == argumentos.end() || !html->is_string()) co_return argumentos;
+    std::string texto = html->get<std::string>();
+    const bool conPlaceholders = std::ranges::any_of(std::array{"foto:", "logo:", "photo:"}, [&](const char* p) {
+        return texto.find(p) != std::string::npos;
+    });
+    if (!conPlaceholders) co_return argumentos;
+    argumentos["html"] = co_await ServiciosCliente::resolver(std::move(texto), std::move(fotos));
+    co_return argumentos;
+}
+
 }  // namespace
 
 Tarea<Json> herramientaEnEditor(PuertaEditor puerta, Renderizador& renderizador, std::string nombre, Json argumentos,
@@ -59,14 +75,14 @@ Tarea<Json> herramientaEnEditor(PuertaEditor puerta, Renderizador& renderizador,
     if (externo && puerta.js)
         puerta.js("agenteExterno", {{"nombre", *externo}, {"herramienta", nombre}, {"terminar", nombre == "terminar"}});
 
-    // Image generation and the photo and logo placeholders are served by the
-    // customer's image services, which this build does not reach yet: the
-    // placeholders stay in the page as they were written.
+    // Image generation is served by the customer's image services, which
+    // this build does not reach yet.
     if (nombre == "generar_imagen")
         co_return itemError(
             "La generación de imágenes todavía no está disponible en Sorvenia Code. Usa foto:palabras mientras tanto.");
 
     if (!argumentos.is_object()) argumentos = Json::object();
+    argumentos = co_await resolverPlaceholders(std::move(argumentos), std::move(puerta.fotos));
     auto llamada = puerta.llamar("return await window.tarvel.herramienta(nombre, args);",
                                  {{"nombre", nombre}, {"args", argumentos}});
     const Resultado<Json> respuesta = co_await std::move(llamada);

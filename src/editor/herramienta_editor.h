@@ -26,6 +26,9 @@ struct PuertaEditor {
     std::function<Tarea<Resultado<nlohmann::json>>(std::string cuerpo, nlohmann::json argumentos)> llamar;
     // The design's id in the account, for the scenes a screenshot may show.
     std::optional<std::string> id;
+    // The account's photo service for the placeholders nothing else filled;
+    // empty: they stay as written.
+    std::function<Tarea<std::string>(std::string)> fotos;
 };
 
 // Never throws: every failure is one text item with "error" true.

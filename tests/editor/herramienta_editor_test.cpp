@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "../cuenta/servicio_local_prueba.h"
 #include "../plataforma/esperar_bucle.h"
 #include "editor/renderizador.h"
 #include "plataforma/cripto.h"
@@ -103,6 +104,39 @@ TEST_F(HerramientaEditor, GenerarImagenNoLlegaALaPagina) {
     EXPECT_EQ(r[0]["error"], true);
     EXPECT_NE(r[0]["text"].get<std::string>().find(" Usa foto:palabras mientras tanto."), std::string::npos);
     EXPECT_TRUE(pagina.registro.empty());
+}
+
+// The account's photo service as the editor hands it over: it fills the
+// "foto:playa" placeholder and notes what it was given.
+Tarea<std::string> fotosFalsas(std::shared_ptr<std::vector<std::string>> recibidos, std::string html) {
+    recibidos->push_back(html);
+    const std::string marcador = "foto:playa";
+    if (const auto p = html.find(marcador); p != std::string::npos)
+        html.replace(p, marcador.size(), "https://cuenta.example/fotos/1.svg");
+    co_return html;
+}
+
+// Placeholders in the markup a tool writes reach the page resolved: the
+// logo from the icon CDN, the photo from the account (no photo-bank key in
+// this keychain).
+TEST_F(HerramientaEditor, EscribirLlegaConPlaceholdersResueltos) {
+    const auto anterior = Llavero::usarAlmacen(std::make_shared<prueba::LlaveroEnMemoria>());
+    auto recibidos = std::make_shared<std::vector<std::string>>();
+    PaginaFalsa pagina;
+    PuertaEditor puerta = pagina.puerta();
+    puerta.fotos = [recibidos](std::string html) { return fotosFalsas(recibidos, std::move(html)); };
+    const Json args = {{"html", R"(<img src="foto:playa"><img src = "logo:Notion">)"}, {"donde", "final"}};
+    EXPECT_EQ(llamar(puerta, "escribir", args), texto("hecho", false));
+    Llavero::usarAlmacen(anterior);
+
+    EXPECT_EQ(pagina.ultimaLlamada["argumentos"],
+              (Json{{"nombre", "escribir"},
+                    {"args",
+                     {{"html", R"(<img src="https://cuenta.example/fotos/1.svg">)"
+                               R"(<img src="https://cdn.simpleicons.org/notion">)"},
+                      {"donde", "final"}}}}));
+    EXPECT_EQ(*recibidos,
+              std::vector<std::string>{R"(<img src="foto:playa"><img src="https://cdn.simpleicons.org/notion">)"});
 }
 
 std::pair<int, int> tamanoPng(const std::string& base64Png) {
