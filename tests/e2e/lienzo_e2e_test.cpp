@@ -166,6 +166,13 @@ TEST_F(LienzoE2E, UnClienteConstruyeUnaPaginaPorElPuente) {
     EXPECT_NE(ahora.find(">Tarifas</h2>"), std::string::npos) << ahora;
     EXPECT_EQ(ahora.find("data-lid=\"" + copia + "\""), std::string::npos) << ahora;
 
+    // A photo placeholder is filled by the account's photo service before
+    // the page gets the HTML.
+    bien(mcp, "escribir", {{"id", mesa}, {"modo", "dentro"}, {"html", "<img src=\"foto:olas grandes\" alt=\"Olas\">"}});
+    ahora = bien(mcp, "leer", {{"id", mesa}});
+    EXPECT_NE(ahora.find("src=\"" + servidor_ + "/fotos/"), std::string::npos) << ahora;
+    EXPECT_EQ(ahora.find("foto:olas"), std::string::npos) << ahora;
+
     // A call without what it needs says what to send.
     const json mal = mcp.herramienta("texto", {{"id", h2}});
     EXPECT_TRUE(mal.value("isError", false));
