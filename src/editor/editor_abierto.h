@@ -139,6 +139,15 @@ private:
     void copiaDeLoPendiente();
     void guardarChats(const nlohmann::json& mensaje);
     void noDisponible(const nlohmann::json& mensaje, const std::string& tipo);
+    // The page's "publicar" (publicar_editor.cpp): saves first when the
+    // design is new or changed, then publishes the message's pages to the
+    // hosting ("destino" "hosting") or as a preview, and answers the page.
+    Tarea<void> publicar(nlohmann::json mensaje);
+    Tarea<void> guardarAntesDePublicar();
+    Tarea<void> publicarEnHosting(nlohmann::json mensaje, std::shared_ptr<Cuenta> cuenta, std::string id,
+                                  std::map<std::string, std::string> archivos);
+    Tarea<void> publicarPrevia(std::shared_ptr<Cuenta> cuenta, std::string id,
+                               std::map<std::string, std::string> archivos);
     Tarea<void> redetectarIAs();
     void modeloIA(const nlohmann::json& mensaje);
     void abrirEnlace(const nlohmann::json& mensaje);
