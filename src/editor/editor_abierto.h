@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -148,6 +149,13 @@ private:
                                   std::map<std::string, std::string> archivos);
     Tarea<void> publicarPrevia(std::shared_ptr<Cuenta> cuenta, std::string id,
                                std::map<std::string, std::string> archivos);
+    // The site files with the scene videos their pages use uploaded first
+    // (escenas_editor.cpp); never throws. subirEscenas gives the scenes
+    // whose video is not in the account.
+    Tarea<std::map<std::string, std::string>> conEscenasSubidas(std::vector<std::pair<std::string, std::string>> archivos,
+                                                                std::shared_ptr<Cuenta> cuenta, std::string id);
+    Tarea<std::set<std::string>> subirEscenas(std::set<std::string> usadas, std::shared_ptr<Cuenta> cuenta,
+                                              std::string id);
     Tarea<void> redetectarIAs();
     void modeloIA(const nlohmann::json& mensaje);
     void abrirEnlace(const nlohmann::json& mensaje);

@@ -55,7 +55,7 @@ Tarea<void> EditorAbierto::publicar(Json m) {
     if (!cuenta_.lock() || !paginas) co_return;
     co_await guardarAntesDePublicar();
     const auto cuenta = cuenta_.lock();
-    if (!cuenta || cerrado_) co_return;
+    if (!cuenta) co_return;
     if (!id_) {
         js("publicado", {{"error", "Guarda el diseño antes de publicarlo."}});
         co_return;
@@ -63,9 +63,7 @@ Tarea<void> EditorAbierto::publicar(Json m) {
     const std::string id = *id_;
     // The files are those of the pages the page sent, not of the saved
     // document: the page flushed its latest state into them.
-    std::map<std::string, std::string> archivos;
-    // The first of two same-named files wins; archivosWeb never makes two.
-    for (auto& [nombre, documento] : archivosWeb(*paginas, nombre_)) archivos.emplace(nombre, std::move(documento));
+    auto archivos = co_await conEscenasSubidas(archivosWeb(*paginas, nombre_), cuenta, id);
     if (texto(m, "destino") == "hosting")
         co_await publicarEnHosting(m, cuenta, id, std::move(archivos));
     else

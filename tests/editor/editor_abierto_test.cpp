@@ -19,6 +19,7 @@
 #include "centro/trabajos.h"
 #include "comun/conexion_tarvel.h"
 #include "diseno_prueba.h"
+#include "editor/escenas.h"
 #include "editor/renderizador.h"
 #include "editor_doble.h"
 #include "ias/proceso.h"
@@ -427,6 +428,7 @@ TEST_F(EditorAbiertoTest, PublicaUnaPreviaYEnElHosting) {
     EXPECT_EQ(indice.status, 200);
     EXPECT_EQ(indice.cuerpo, Renderizador::documento("<h1>Hola</h1>", "Inicio", true));
     EXPECT_EQ(json::parse(servicio.registroDe("previa").at(0).at("cuerpo").get<std::string>()).at("nombre"), "Barbería");
+    EXPECT_TRUE(ultimaLlamada("aviso").is_null()) << "no scenes, no notice";
     // Nothing was pending, so nothing was saved first.
     EXPECT_EQ(servicio.registroDe("guardar").size(), 1u);
 
@@ -458,6 +460,45 @@ TEST_F(EditorAbiertoTest, PublicaUnaPreviaYEnElHosting) {
     enviar({{"tipo", "publicar"}, {"paginas", paginasWeb}, {"destino", "previa"}});
     ASSERT_TRUE(esperarHasta([&] { return ultimaLlamada("publicado").contains("error"); }));
     EXPECT_EQ(ultimaLlamada("publicado"), json({{"error", "Fallo forzado de «previa»."}}));
+}
+
+// The scene files the account received, in order.
+std::vector<std::string> escenasRecibidas(const prueba::ServicioLocalPrueba& servicio) {
+    std::vector<std::string> r;
+    for (const json& e : servicio.registroDe("recurso")) r.push_back(e.at("consulta").value("ruta", ""));
+    return r;
+}
+
+TEST_F(EditorAbiertoTest, LasEscenasSeSubenAntesDePublicar) {
+    const std::string id = guardarEnLaCuenta("Barbería", prueba::disenoGuardado());
+    const auto carpeta = Escenas::carpeta(id);
+    std::filesystem::create_directories(carpeta);
+    std::ofstream(carpeta / "ola.mp4") << "video de ola";
+    std::ofstream(carpeta / "ola.jpg") << "poster de ola";
+    std::ofstream(carpeta / "falta.jpg") << "poster de falta";  // its video is not on this computer
+    abrir(id);
+    const json paginas = json::array({{{"nombre", "Inicio"}, {"inicio", true},
+                                       {"html", R"(<video data-escena="ola" src="escenas/ola.mp4"></video>)"
+                                                R"(<video data-escena="falta" class="c" src="escenas/falta.mp4"></video>)"}}});
+
+    enviar({{"tipo", "publicar"}, {"paginas", paginas}, {"destino", "previa"}});
+    ASSERT_TRUE(esperarLlamada("publicado"));
+    EXPECT_EQ(ultimaLlamada("aviso"), json({{"texto", "Subiendo 2 escenas de vídeo…"}}));
+    EXPECT_EQ(escenasRecibidas(servicio), (std::vector<std::string>{"escenas/falta.jpg", "escenas/ola.mp4", "escenas/ola.jpg"}));
+    const json previa = ultimaLlamada("publicado");
+    ASSERT_TRUE(previa.contains("url")) << previa;
+    const std::string indice = prueba::obtener(previa.at("url").get<std::string>() + "index.html").cuerpo;
+    EXPECT_NE(indice.find(R"(<video data-escena="ola" src="escenas/ola.mp4"></video>)"), std::string::npos) << indice;
+    EXPECT_NE(indice.find(R"(<img src="escenas/falta.jpg" alt="" data-escena="falta" class="c">)"), std::string::npos)
+        << indice;
+
+    // What the account already holds is not sent again; a changed file is.
+    std::ofstream(carpeta / "ola.jpg") << "otro poster";
+    enviar({{"tipo", "publicar"}, {"paginas", paginas}, {"destino", "previa"}});
+    ASSERT_TRUE(esperarHasta([&] { return servicio.registroDe("previa").size() == 2; }));
+    EXPECT_EQ(escenasRecibidas(servicio),
+              (std::vector<std::string>{"escenas/falta.jpg", "escenas/ola.mp4", "escenas/ola.jpg", "escenas/ola.jpg"}));
+    std::filesystem::remove_all(carpeta);
 }
 
 TEST_F(EditorAbiertoTest, PublicarSinPaginasNoHaceNada) {
