@@ -106,6 +106,10 @@ public:
     Tarea<std::vector<VPS>> listarVPS();
     Tarea<Publicada> publicarHosting(std::string id, std::int64_t servicio, std::string carpeta,
                                      std::map<std::string, std::string> archivos);
+    // Publishes the stored design `id` as a temporary preview made of
+    // `archivos` (file name → text) (cuenta_previa.cpp). One request, 90 s;
+    // nothing changes here. Throws the frame's errors unchanged.
+    Tarea<Previa> previa(std::string id, std::string nombre, std::map<std::string, std::string> archivos);
 
     // Uploads a design with its whole document (cuenta_guardar.cpp): a new
     // one when `id` is absent, otherwise the stored one, which the account

@@ -47,5 +47,6 @@ template Tarea<RespuestaHosting> Cuenta::llamar(LlamadaCuenta);
 template Tarea<RespuestaGuardar> Cuenta::llamar(LlamadaCuenta);
 template Tarea<RespuestaBorrar> Cuenta::llamar(LlamadaCuenta);
 template Tarea<RespuestaFotos> Cuenta::llamar(LlamadaCuenta);
+template Tarea<RespuestaPrevia> Cuenta::llamar(LlamadaCuenta);
 
 }  // namespace sorvenia

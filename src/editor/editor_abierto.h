@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -139,6 +140,22 @@ private:
     void copiaDeLoPendiente();
     void guardarChats(const nlohmann::json& mensaje);
     void noDisponible(const nlohmann::json& mensaje, const std::string& tipo);
+    // The page's "publicar" (publicar_editor.cpp): saves first when the
+    // design is new or changed, then publishes the message's pages to the
+    // hosting ("destino" "hosting") or as a preview, and answers the page.
+    Tarea<void> publicar(nlohmann::json mensaje);
+    Tarea<void> guardarAntesDePublicar();
+    Tarea<void> publicarEnHosting(nlohmann::json mensaje, std::shared_ptr<Cuenta> cuenta, std::string id,
+                                  std::map<std::string, std::string> archivos);
+    Tarea<void> publicarPrevia(std::shared_ptr<Cuenta> cuenta, std::string id,
+                               std::map<std::string, std::string> archivos);
+    // The site files with the scene videos their pages use uploaded first
+    // (escenas_editor.cpp); never throws. subirEscenas gives the scenes
+    // whose video is not in the account.
+    Tarea<std::map<std::string, std::string>> conEscenasSubidas(std::vector<std::pair<std::string, std::string>> archivos,
+                                                                std::shared_ptr<Cuenta> cuenta, std::string id);
+    Tarea<std::set<std::string>> subirEscenas(std::set<std::string> usadas, std::shared_ptr<Cuenta> cuenta,
+                                              std::string id);
     Tarea<void> redetectarIAs();
     void modeloIA(const nlohmann::json& mensaje);
     void abrirEnlace(const nlohmann::json& mensaje);

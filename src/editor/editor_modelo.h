@@ -14,6 +14,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -84,6 +86,13 @@ public:
     // The lower-case, accent-free, dash-separated stem of a web file name,
     // at most 40 characters; empty when the text has no letter or number.
     static std::string slug(std::string_view texto);
+    // The site files of the page list the editor page sends (objects with
+    // "html", "nombre", "inicio"): one (file name, whole HTML document) per
+    // page, in order. Only a page marked "inicio" becomes "index.html";
+    // others take the slug of their name ("pagina" without one), and a
+    // taken stem gets "-2" until it is free. `nombre` titles unnamed pages.
+    static std::vector<std::pair<std::string, std::string>> archivosWeb(const nlohmann::json& paginas,
+                                                                        const std::string& nombre);
 
     // The chat history file of a design, ~/.local/share/SorveniaTarvel/
     // chats/<id>.json, creating the folder; nothing for an id that is not 1

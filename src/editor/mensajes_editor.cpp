@@ -43,7 +43,6 @@ const std::map<std::string, std::string, std::less<>> acciones = {
     {"iniciarSesionIA", "El inicio de sesión de las IA"},
     {"elegirImagen", "Elegir una imagen del ordenador"},
     {"exportarWeb", "La exportación de la web"},
-    {"publicar", "La publicación"},
     {"dominios", "La búsqueda de dominios"},
     {"comprarPack", "La compra de dominio y hosting"},
     {"publicarVPS", "La publicación en un VPS"},
@@ -105,6 +104,8 @@ void EditorAbierto::recibir(const Json& m) {
         Preferencias::estandar().fijarBooleano("tarjetaAgentesVista", true);
     } else if (*tipo == "enlace") {
         abrirEnlace(m);
+    } else if (*tipo == "publicar") {
+        lanzar(publicar(m));
     } else if (acciones.contains(*tipo)) {
         noDisponible(m, *tipo);
     }

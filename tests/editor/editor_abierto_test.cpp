@@ -19,6 +19,8 @@
 #include "centro/trabajos.h"
 #include "comun/conexion_tarvel.h"
 #include "diseno_prueba.h"
+#include "editor/escenas.h"
+#include "editor/renderizador.h"
 #include "editor_doble.h"
 #include "ias/proceso.h"
 #include "plataforma/iniciar_gtk.h"
@@ -404,6 +406,153 @@ TEST_F(EditorAbiertoTest, CerrarSueltaLaPaginaYElCentro) {
     modelo_->cerrar();  // a second close does nothing
     modelo_.reset();
     EXPECT_TRUE(debil.expired());
+}
+
+// The pages the editor page sends with "publicar".
+const json paginasWeb = json::array({{{"nombre", "Inicio"}, {"inicio", true}, {"html", "<h1>Hola</h1>"}},
+                                     {{"nombre", "Contacto"}, {"html", "<p>Escríbenos</p>"}}});
+
+TEST_F(EditorAbiertoTest, PublicaUnaPreviaYEnElHosting) {
+    const std::string id = guardarEnLaCuenta("Barbería", prueba::disenoGuardado());
+    abrir(id);
+    ASSERT_TRUE(modelo_->listo());
+
+    enviar({{"tipo", "publicar"}, {"paginas", paginasWeb}, {"destino", "previa"}});
+    ASSERT_TRUE(esperarLlamada("publicado"));
+    json previa = ultimaLlamada("publicado");
+    ASSERT_TRUE(previa.contains("url")) << previa;
+    EXPECT_EQ(previa.at("paginas"), 2);
+    EXPECT_FALSE(previa.at("caduca").get<std::string>().empty());
+    EXPECT_EQ(previa.at("nueva"), true);
+    const auto indice = prueba::obtener(previa.at("url").get<std::string>() + "index.html");
+    EXPECT_EQ(indice.status, 200);
+    EXPECT_EQ(indice.cuerpo, Renderizador::documento("<h1>Hola</h1>", "Inicio", true));
+    EXPECT_EQ(json::parse(servicio.registroDe("previa").at(0).at("cuerpo").get<std::string>()).at("nombre"), "Barbería");
+    EXPECT_TRUE(ultimaLlamada("aviso").is_null()) << "no scenes, no notice";
+    // Nothing was pending, so nothing was saved first.
+    EXPECT_EQ(servicio.registroDe("guardar").size(), 1u);
+
+    // A second preview replaces one the editor now knows; a missing
+    // "destino" means a preview too.
+    enviar({{"tipo", "publicar"}, {"paginas", paginasWeb}});
+    ASSERT_TRUE(esperarHasta([&] { return servicio.registroDe("previa").size() == 2 && ultimaLlamada("publicado") != previa; }));
+    EXPECT_EQ(ultimaLlamada("publicado").at("nueva"), false);
+
+    enviar({{"tipo", "publicar"}, {"paginas", paginasWeb}, {"destino", "hosting"}, {"servicio", 7}, {"carpeta", "web"}});
+    ASSERT_TRUE(esperarLlamada("publicadoHosting"));
+    const json hosting = ultimaLlamada("publicadoHosting");
+    EXPECT_EQ(hosting.at("dominio"), "ana.example");
+    EXPECT_EQ(hosting.at("carpeta"), "web");
+    EXPECT_EQ(hosting.at("servicio"), 7);
+    EXPECT_EQ(hosting.at("paginas"), 2);
+    EXPECT_EQ(hosting.at("nueva"), true);
+    EXPECT_EQ(prueba::obtener(hosting.at("url").get<std::string>() + "contacto.html").cuerpo,
+              Renderizador::documento("<p>Escríbenos</p>", "Contacto", true));
+
+    // A hosting that is not Ana's: the account's message and code.
+    enviar({{"tipo", "publicar"}, {"paginas", paginasWeb}, {"destino", "hosting"}, {"servicio", 99}, {"carpeta", "web"}});
+    ASSERT_TRUE(esperarHasta([&] { return ultimaLlamada("publicadoHosting").contains("error"); }));
+    EXPECT_EQ(ultimaLlamada("publicadoHosting"),
+              json({{"error", "Ese hosting no está en tu cuenta."}, {"codigo", "no_existe"}}));
+
+    // A failed preview carries the sentence alone.
+    servicio.interruptores({{"previa", {{"status", 500}}}});
+    enviar({{"tipo", "publicar"}, {"paginas", paginasWeb}, {"destino", "previa"}});
+    ASSERT_TRUE(esperarHasta([&] { return ultimaLlamada("publicado").contains("error"); }));
+    EXPECT_EQ(ultimaLlamada("publicado"), json({{"error", "Fallo forzado de «previa»."}}));
+}
+
+// The scene files the account received, in order.
+std::vector<std::string> escenasRecibidas(const prueba::ServicioLocalPrueba& servicio) {
+    std::vector<std::string> r;
+    for (const json& e : servicio.registroDe("recurso")) r.push_back(e.at("consulta").value("ruta", ""));
+    return r;
+}
+
+TEST_F(EditorAbiertoTest, LasEscenasSeSubenAntesDePublicar) {
+    const std::string id = guardarEnLaCuenta("Barbería", prueba::disenoGuardado());
+    const auto carpeta = Escenas::carpeta(id);
+    std::filesystem::create_directories(carpeta);
+    std::ofstream(carpeta / "ola.mp4") << "video de ola";
+    std::ofstream(carpeta / "ola.jpg") << "poster de ola";
+    std::ofstream(carpeta / "falta.jpg") << "poster de falta";  // its video is not on this computer
+    abrir(id);
+    const json paginas = json::array({{{"nombre", "Inicio"}, {"inicio", true},
+                                       {"html", R"(<video data-escena="ola" src="escenas/ola.mp4"></video>)"
+                                                R"(<video data-escena="falta" class="c" src="escenas/falta.mp4"></video>)"}}});
+
+    enviar({{"tipo", "publicar"}, {"paginas", paginas}, {"destino", "previa"}});
+    ASSERT_TRUE(esperarLlamada("publicado"));
+    EXPECT_EQ(ultimaLlamada("aviso"), json({{"texto", "Subiendo 2 escenas de vídeo…"}}));
+    EXPECT_EQ(escenasRecibidas(servicio), (std::vector<std::string>{"escenas/falta.jpg", "escenas/ola.mp4", "escenas/ola.jpg"}));
+    const json previa = ultimaLlamada("publicado");
+    ASSERT_TRUE(previa.contains("url")) << previa;
+    const std::string indice = prueba::obtener(previa.at("url").get<std::string>() + "index.html").cuerpo;
+    EXPECT_NE(indice.find(R"(<video data-escena="ola" src="escenas/ola.mp4"></video>)"), std::string::npos) << indice;
+    EXPECT_NE(indice.find(R"(<img src="escenas/falta.jpg" alt="" data-escena="falta" class="c">)"), std::string::npos)
+        << indice;
+
+    // What the account already holds is not sent again; a changed file is.
+    std::ofstream(carpeta / "ola.jpg") << "otro poster";
+    enviar({{"tipo", "publicar"}, {"paginas", paginas}, {"destino", "previa"}});
+    ASSERT_TRUE(esperarHasta([&] { return servicio.registroDe("previa").size() == 2; }));
+    EXPECT_EQ(escenasRecibidas(servicio),
+              (std::vector<std::string>{"escenas/falta.jpg", "escenas/ola.mp4", "escenas/ola.jpg", "escenas/ola.jpg"}));
+    std::filesystem::remove_all(carpeta);
+}
+
+TEST_F(EditorAbiertoTest, PublicarSinPaginasNoHaceNada) {
+    const std::string id = guardarEnLaCuenta("Barbería", prueba::disenoGuardado());
+    abrir(id);
+    for (const json& paginas : {json::array(), json("x"), json::array({1})})
+        enviar({{"tipo", "publicar"}, {"paginas", paginas}});
+    enviar({{"tipo", "publicar"}});
+    esperarHasta([] { return false; }, std::chrono::milliseconds(500));
+    EXPECT_TRUE(servicio.registroDe("previa").empty());
+    EXPECT_TRUE(ultimaLlamada("publicado").is_null());
+    EXPECT_TRUE(ultimaLlamada("aviso").is_null()) << "no longer answered as an action to come";
+}
+
+TEST_F(EditorAbiertoTest, UnDisenoSinGuardarPideGuardarse) {
+    abrir(std::nullopt, Plantilla::web());
+    enviar({{"tipo", "publicar"}, {"paginas", paginasWeb}, {"destino", "previa"}});
+    ASSERT_TRUE(esperarLlamada("publicado"));
+    EXPECT_EQ(ultimaLlamada("publicado"), json({{"error", "Guarda el diseño antes de publicarlo."}}));
+    EXPECT_TRUE(servicio.registroDe("previa").empty());
+}
+
+TEST_F(EditorAbiertoTest, PublicarEsperaALaPrimeraSubida) {
+    // The first upload of a new design takes 2 s; the user publishes meanwhile.
+    servicio.interruptores({{"guardar", {{"colgar", 2}}}});
+    abrir(std::nullopt, Plantilla::web());
+    enviar({{"tipo", "cambio"}, {"doc", {{"nuevo", true}}}, {"nombre", "Mi web"}});
+    ASSERT_TRUE(esperarHasta([&] { return modelo_->guardando(); }));
+    enviar({{"tipo", "publicar"}, {"paginas", paginasWeb}, {"destino", "previa"}});
+    ASSERT_TRUE(esperarLlamada("publicado"));
+    const json previa = ultimaLlamada("publicado");
+    EXPECT_TRUE(previa.contains("url")) << previa;
+    ASSERT_TRUE(modelo_->id());
+    const auto pedidas = servicio.registroDe("previa");
+    ASSERT_EQ(pedidas.size(), 1u);
+    EXPECT_EQ(json::parse(pedidas[0].at("cuerpo").get<std::string>()).at("id"), *modelo_->id());
+    EXPECT_EQ(servicio.registroDe("guardar").size(), 1u) << "one upload only";
+}
+
+TEST_F(EditorAbiertoTest, UnCambioPendienteSeGuardaAntesDePublicar) {
+    const std::string id = guardarEnLaCuenta("Barbería", prueba::disenoGuardado());
+    abrir(id);
+    enviar({{"tipo", "cambio"}, {"doc", {{"formato", 1}, {"n", 9}}}, {"nombre", "Barbería"}});
+    enviar({{"tipo", "publicar"}, {"paginas", paginasWeb}, {"destino", "previa"}});
+    ASSERT_TRUE(esperarLlamada("publicado"));
+    const auto guardados = servicio.registroDe("guardar");
+    ASSERT_EQ(guardados.size(), 2u);
+    EXPECT_EQ(json::parse(guardados[1].at("cuerpo").get<std::string>()).at("doc"), json({{"formato", 1}, {"n", 9}}));
+    EXPECT_FALSE(modelo_->docPendiente());
+    // Published after the save: the service logs in order.
+    std::vector<std::string> acciones;
+    for (const json& e : servicio.registro()) acciones.push_back(e.value("accion", ""));
+    std::erase_if(acciones, [](const std::string& a) { return a != "guardar" && a != "previa"; });
+    EXPECT_EQ(acciones, (std::vector<std::string>{"guardar", "guardar", "previa"}));
 }
 
 }  // namespace
