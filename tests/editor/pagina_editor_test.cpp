@@ -27,37 +27,11 @@ namespace {
 using nlohmann::json;
 using prueba::esperarHasta;
 using prueba::esperarTarea;
+using prueba::Buzon;
+using prueba::pausa;
 using prueba::disenoGuardado;
 
 const std::filesystem::path carpetaEditor = std::filesystem::path(SORVENIA_FUENTE) / "resources/editor";
-
-void pausa(int ms) {
-    esperarHasta([] { return false; }, std::chrono::milliseconds(ms));
-}
-
-// Every message the page posted, in order.
-struct Buzon {
-    std::vector<json> mensajes;
-
-    explicit Buzon(WebVista& vista) {
-        vista.alMensaje([this](const json& m) { mensajes.push_back(m); });
-    }
-    std::vector<json> de(const std::string& tipo) const {
-        std::vector<json> r;
-        for (const json& m : mensajes)
-            if (m.value("tipo", "") == tipo) r.push_back(m);
-        return r;
-    }
-    const json* ultimo(const std::string& tipo) const {
-        for (auto it = mensajes.rbegin(); it != mensajes.rend(); ++it)
-            if (it->value("tipo", "") == tipo) return &*it;
-        return nullptr;
-    }
-    const json* esperar(const std::string& tipo, std::size_t cuantos = 1) {
-        esperarHasta([&] { return de(tipo).size() >= cuantos; });
-        return de(tipo).size() >= cuantos ? ultimo(tipo) : nullptr;
-    }
-};
 
 json herramientasIA() {
     return json::array({{{"id", "claude"},

@@ -28,28 +28,11 @@ namespace {
 using nlohmann::json;
 using prueba::esperarHasta;
 using prueba::esperarTarea;
+using prueba::Buzon;
+using prueba::pausa;
 
 // The build's copy of the resources: the page with its fonts.
 const std::filesystem::path carpetaEditor = std::filesystem::path(CARPETA_RECURSOS) / "editor";
-
-void pausa(int ms) {
-    esperarHasta([] { return false; }, std::chrono::milliseconds(ms));
-}
-
-// Every message the page posted, in order.
-struct Buzon {
-    std::vector<json> mensajes;
-
-    explicit Buzon(WebVista& vista) {
-        vista.alMensaje([this](const json& m) { mensajes.push_back(m); });
-    }
-    std::vector<json> de(const std::string& tipo) const {
-        std::vector<json> r;
-        for (const json& m : mensajes)
-            if (m.value("tipo", "") == tipo) r.push_back(m);
-        return r;
-    }
-};
 
 // "2025-03-01T09:30:00Z" for now minus `minutos`.
 std::string isoHace(int minutos) {

@@ -21,6 +21,37 @@
 
 namespace sorvenia::prueba {
 
+// Lets the main loop run for `ms` milliseconds.
+inline void pausa(int ms) {
+    esperarHasta([] { return false; }, std::chrono::milliseconds(ms));
+}
+
+// Every message the page posted, in order.
+struct Buzon {
+    std::vector<nlohmann::json> mensajes;
+
+    explicit Buzon(WebVista& vista) {
+        vista.alMensaje([this](const nlohmann::json& m) { mensajes.push_back(m); });
+    }
+    std::vector<nlohmann::json> de(const std::string& tipo) const {
+        std::vector<nlohmann::json> r;
+        for (const nlohmann::json& m : mensajes)
+            if (m.value("tipo", "") == tipo) r.push_back(m);
+        return r;
+    }
+    const nlohmann::json* ultimo(const std::string& tipo) const {
+        for (auto it = mensajes.rbegin(); it != mensajes.rend(); ++it)
+            if (it->value("tipo", "") == tipo) return &*it;
+        return nullptr;
+    }
+    // The last message of that kind once `cuantos` have come; nothing when
+    // they do not come in time.
+    const nlohmann::json* esperar(const std::string& tipo, std::size_t cuantos = 1) {
+        esperarHasta([&] { return de(tipo).size() >= cuantos; });
+        return de(tipo).size() >= cuantos ? ultimo(tipo) : nullptr;
+    }
+};
+
 // Runs `cuerpo` as an async function in the page and gives its JSON; null,
 // and a failed expectation, when the page throws or never answers.
 inline nlohmann::json llamarEnPagina(WebVista& vista, const std::string& cuerpo,
