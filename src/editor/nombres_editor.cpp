@@ -27,12 +27,12 @@ constexpr std::string_view cola = " Lo de este Mac queda a salvo y se ofrecerá 
 constexpr std::string_view conexionPerdida =
     "No se guarda: la conexión con tu cuenta de Sorvenia ya no vale. Vuelve a conectarla en Ajustes › Cuenta.";
 
-// Rule 4: the account service's code for a limit of the account. Neither
-// the local account service nor the client names one; the Part fixes its
-// shape (11 characters, "limite_d…").
+// The account service's code for a limit of the account (a design count
+// over the plan's). Neither the local account service nor the client names
+// one elsewhere; it starts "limite_d" like the service's other limit codes.
 constexpr std::string_view codigoLimite = "limite_disenos";
 
-// Rule 6's description of an error that is no std::exception.
+// The description of an error that is no std::exception.
 constexpr std::string_view errorDesconocido = "Ha ocurrido un error inesperado.";
 
 std::string noGuardado(std::string_view descripcion) {
@@ -97,7 +97,7 @@ std::string_view recortarBlancos(std::string_view texto) {
 // the spelling and stay.
 constexpr gunichar limiteSinDiacriticos = 0x0510;
 
-// Step 1 of slug: case folding, then the text decomposed and every mark that
+// A slug starts with case folding, then the text decomposed and every mark that
 // follows a base character of those blocks removed, then composed again.
 // Spanish has no folding rules of its own (unlike Turkish or Lithuanian),
 // so «ñ» folds to «n» like any other letter with a diacritic. Nothing here
@@ -172,7 +172,7 @@ std::string EditorModelo::slug(std::string_view texto) {
     const TextoG minusculas(g_utf8_strdown(plegado.data(), static_cast<gssize>(plegado.size())));
     std::string_view resto = minusculas ? std::string_view(minusculas.get()) : std::string_view();
 
-    // Steps 3 to 5 as one walk: letters and numbers are kept whole, each run
+    // Then one walk: letters and numbers are kept whole, each run
     // of other characters gives one "-" (never at the start; at the end it
     // is dropped below). The walk stops once 41 characters are in: the cut
     // to 40 then cannot depend on what follows.

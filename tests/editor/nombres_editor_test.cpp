@@ -157,7 +157,7 @@ TEST(Slug, Tabla) {
         std::string esperado;
     };
     const std::vector<Caso> casos = {
-        // The Part's cases.
+        // Titles with accents, punctuation and dashes.
         {"Quiénes Somos", "quienes-somos"},
         {"¡Hola, mundo!", "hola-mundo"},
         {"Página 2 — Precios", "pagina-2-precios"},

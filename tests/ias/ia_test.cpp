@@ -161,7 +161,7 @@ TEST(ModelosIA, IdaYVueltaEnLasPreferencias) {
     fijarModelo("codex", "gpt 5");
     EXPECT_EQ(modelo("codex"), "gpt5");
 
-    // The file on disk holds the keys as the Part names them.
+    // The file on disk holds the keys other builds of the program read too.
     std::ifstream fichero(prefs.fichero());
     const auto guardado = Json::parse(fichero);
     EXPECT_EQ(guardado.at("modelo.claude"), "");
