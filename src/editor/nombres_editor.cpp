@@ -27,9 +27,8 @@ constexpr std::string_view cola = " Lo de este Mac queda a salvo y se ofrecerá 
 constexpr std::string_view conexionPerdida =
     "No se guarda: la conexión con tu cuenta de Sorvenia ya no vale. Vuelve a conectarla en Ajustes › Cuenta.";
 
-// The account service's code for a limit of the account (a design count
-// over the plan's). Neither the local account service nor the client names
-// one elsewhere; it starts "limite_d" like the service's other limit codes.
+// The code the account service answers with when the plan's limit of
+// designs is reached: the save then gets the limit's own sentence.
 constexpr std::string_view codigoLimite = "limite_disenos";
 
 // The description of an error that is no std::exception.
