@@ -28,7 +28,7 @@ constexpr std::string_view conexionPerdida =
     "No se guarda: la conexión con tu cuenta de Sorvenia ya no vale. Vuelve a conectarla en Ajustes › Cuenta.";
 
 // The code the account service answers with when the plan's limit of
-// designs is reached: the save then gets the limit's own sentence.
+// designs is reached: the notice then carries the service's own message.
 constexpr std::string_view codigoLimite = "limite_disenos";
 
 // The description of an error that is no std::exception.
