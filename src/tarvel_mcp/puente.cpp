@@ -20,7 +20,7 @@ constexpr std::string_view textoGrande =
     "La petición es demasiado grande para Sorvenia Code (más de 16 MB). Mándala en trozos más pequeños.";
 constexpr std::string_view instrucciones =
     "Sorvenia Code: diseña webs y piezas en un tarvel de HTML/CSS. Antes de usar las herramientas, el usuario tiene "
-    "que tener abierta la app Sorvenia Code en su Mac (si no, pídeselo). Llama primero a ver_tarvel y a guia(tema: "
+    "que tener abierta la app Sorvenia Code en su ordenador (si no, pídeselo). Llama primero a ver_tarvel y a guia(tema: "
     "\"encargo\").";
 constexpr std::string_view versionProtocolo = "2025-06-18";
 

@@ -82,7 +82,7 @@ TEST(Puente, ConLaAppCerradaContestaLoQuePuede) {
     EXPECT_EQ(init["serverInfo"], (Json{{"name", "sorvenia-tarvel"}, {"version", "1.0"}}));
     EXPECT_EQ(init["instructions"],
               "Sorvenia Code: diseña webs y piezas en un tarvel de HTML/CSS. Antes de usar las herramientas, el usuario "
-              "tiene que tener abierta la app Sorvenia Code en su Mac (si no, pídeselo). Llama primero a ver_tarvel y a "
+              "tiene que tener abierta la app Sorvenia Code en su ordenador (si no, pídeselo). Llama primero a ver_tarvel y a "
               "guia(tema: \"encargo\").");
     EXPECT_EQ(r(R"({"id":1,"method":"initialize","params":{"protocolVersion":5}})")["protocolVersion"], "2025-06-18");
     EXPECT_EQ(r(R"({"id":2,"method":"tools/list"})")["tools"], HerramientasTarvel::lista());
