@@ -10,6 +10,7 @@ paquetes=(
   libcpp-httplib-dev
   libglib2.0-dev libgtk-4-dev libwebkitgtk-6.0-dev libsecret-1-dev
   gnome-keyring dbus dbus-x11 xvfb xauth
+  libgcr-3-dev
   libgtest-dev
   libicu-dev
   clang libclang-rt-14-dev
