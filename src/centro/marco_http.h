@@ -24,6 +24,8 @@ inline constexpr std::size_t limitePeticion = 16'842'752;
 
 inline constexpr std::string_view estadoDemasiadoGrande = "413 Payload Too Large";
 inline constexpr std::string_view estadoMalFormada = "400 Bad Request";
+// A request given up so that others fit in the server's memory.
+inline constexpr std::string_view estadoSinSitio = "503 Service Unavailable";
 
 struct PeticionCompleta {
     std::string cabecera;  // the header block as UTF-8 text, without the blank line
