@@ -12,6 +12,7 @@ paquetes=(
   gnome-keyring dbus dbus-x11 xvfb xauth
   libgtest-dev
   libicu-dev
+  libre2-dev
   clang libclang-rt-14-dev
   libfontconfig-dev desktop-file-utils xdg-utils
   locales
