@@ -13,6 +13,7 @@ paquetes=(
   libgcr-3-dev
   libgtest-dev
   libicu-dev
+  libre2-dev
   clang libclang-rt-14-dev
   libfontconfig-dev desktop-file-utils xdg-utils
   locales
