@@ -43,8 +43,9 @@ struct LimitesServidorMCP {
     std::size_t conexiones = 256;
     // The bytes all connections together may hold of requests they are
     // still reading. A receive that would go past it takes the room from
-    // the slowest senders (bytes held for the time open), which are answered
-    // "503 Service Unavailable"; the sender itself may be the slowest.
+    // the slowest senders holding bytes (fewest bytes received per second
+    // since accepted), which are answered "503 Service Unavailable"; the
+    // receiving connection itself may be the slowest.
     std::size_t memoria = 64 * 1024 * 1024;
     // After a response, input the client is still sending is read and
     // thrown away for at most this long before closing, so that closing

@@ -163,6 +163,11 @@ TEST_F(PuentePrograma, CadaEstadoDelServidor) {
         {ServidorHTTPPrueba::respuesta(200, R"({"jsonrpc":"2.0","id":1,"result":{}})"),
          R"({"jsonrpc":"2.0","id":1,"result":{}})", false},
         {ServidorHTTPPrueba::respuesta(200, ""), "", false},
+        // Something else on the port: its page is not relayed.
+        {ServidorHTTPPrueba::respuesta(200, "<html>\n<p>Hola</p>\n</html>", "text/html"), cerrada, true},
+        // JSON written over several lines still reaches the client as one.
+        {ServidorHTTPPrueba::respuesta(200, "{\n  \"jsonrpc\": \"2.0\",\n  \"id\": 1,\n  \"result\": {}\n}"),
+         R"({  "jsonrpc": "2.0",  "id": 1,  "result": {}})", false},
         {ServidorHTTPPrueba::respuesta(202, "x"), "", false},
         {ServidorHTTPPrueba::respuesta(404, "no"),
          "Sorvenia Code ha rechazado la petición (HTTP 404). Si acabas de abrir o reiniciar la app, vuelve a intentarlo.",
