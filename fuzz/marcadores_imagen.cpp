@@ -42,7 +42,8 @@ std::wstring codigos(std::string_view utf8) {
 std::vector<MarcadorImagen> referencia(const std::wstring& texto, const std::wregex& patron) {
     std::vector<MarcadorImagen> lista;
     for (auto it = std::wsregex_iterator(texto.begin(), texto.end(), patron); it != std::wsregex_iterator(); ++it)
-        lista.push_back({static_cast<std::size_t>(it->position(0)), static_cast<std::size_t>(it->length(0)), it->str(1)});
+        lista.push_back(
+            {static_cast<std::size_t>(it->position(0)), static_cast<std::size_t>(it->length(0)), it->str(1)});
     return lista;
 }
 
@@ -61,7 +62,8 @@ void bienFormados(const std::wstring& texto, const std::vector<MarcadorImagen>& 
         fin = m.inicio + m.largo;
         const std::wstring_view todo(texto.data() + m.inicio, m.largo);
         comprobar(todo.size() >= 3 && (todo[0] | 0x20) == L's' && (todo[1] | 0x20) == L'r' && (todo[2] | 0x20) == L'c');
-        comprobar(todo.back() == L'"' && todo.substr(todo.size() - 1 - m.palabras.size(), m.palabras.size()) == m.palabras);
+        comprobar(todo.back() == L'"');
+        comprobar(todo.substr(todo.size() - 1 - m.palabras.size(), m.palabras.size()) == m.palabras);
         comprobar(m.palabras.size() >= minimo && m.palabras.size() <= maximo);
         comprobar(m.palabras.find(L'"') == std::wstring::npos);
     }

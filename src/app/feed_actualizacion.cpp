@@ -43,8 +43,9 @@ bool esNombrePaquete(std::string_view nombre) {
     if (guion == std::string_view::npos) return false;
     const auto version = nombre.substr(0, guion);
     const auto compilacion = nombre.substr(guion + 1);
-    return !version.empty() && std::all_of(version.begin(), version.end(), [](char c) { return digito(c) || c == '.'; }) &&
-           !compilacion.empty() && std::all_of(compilacion.begin(), compilacion.end(), digito);
+    const auto digitoOPunto = [](char c) { return digito(c) || c == '.'; };
+    return !version.empty() && std::all_of(version.begin(), version.end(), digitoOPunto) && !compilacion.empty() &&
+           std::all_of(compilacion.begin(), compilacion.end(), digito);
 }
 
 std::optional<Nueva> leerFeed(std::string_view cuerpo, const std::string& carpeta, std::int64_t instalada) {

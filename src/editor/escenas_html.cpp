@@ -53,8 +53,8 @@ struct Encontrado {
 bool buscar(const RE2& patron, std::string_view texto, std::size_t desde, Encontrado& e) {
     re2::StringPiece grupos[2];
     const int cuantos = patron.NumberOfCapturingGroups() + 1;
-    if (desde > texto.size() ||
-        !patron.Match(re2::StringPiece(texto.data(), texto.size()), desde, texto.size(), RE2::UNANCHORED, grupos, cuantos))
+    const re2::StringPiece todo(texto.data(), texto.size());
+    if (desde > texto.size() || !patron.Match(todo, desde, texto.size(), RE2::UNANCHORED, grupos, cuantos))
         return false;
     e = {grupos[0], grupos[1]};
     return true;
