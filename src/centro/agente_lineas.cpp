@@ -59,9 +59,21 @@ bool esTexto(const Json& padre, const char* nombre, std::string_view valor) {
     return v.is_string() && v.get_ref<const std::string&>() == valor;
 }
 
-Json objetoO(const Json& padre, const char* nombre) {
-    const Json& v = miembro(padre, nombre);
-    return v.is_object() ? v : Json::object();
+// The object under the key, taken out of the parsed line (no copy), or an
+// empty object.
+Json tomarObjeto(Json& padre, const char* nombre) {
+    if (!padre.is_object()) return Json::object();
+    const auto i = padre.find(nombre);
+    if (i == padre.end() || !i->is_object()) return Json::object();
+    return std::move(*i);
+}
+
+// The text under the key, taken out of the parsed line.
+std::optional<std::string> tomarTexto(Json& padre, const char* nombre) {
+    if (!padre.is_object()) return std::nullopt;
+    const auto i = padre.find(nombre);
+    if (i == padre.end() || !i->is_string()) return std::nullopt;
+    return std::move(i->get_ref<std::string&>());
 }
 
 // A step id only has to be unique within the chat; no secret rides on it.
@@ -91,24 +103,27 @@ void emitir(const EventosAgente& eventos, auto valor) { eventos(EventoAgente{std
 
 // The blocks of message.content that are objects; anything else is skipped.
 template <class Fn>
-void porBloque(const Json& obj, Fn&& fn) {
-    const Json& bloques = miembro(miembro(obj, "message"), "content");
+void porBloque(Json& obj, Fn&& fn) {
+    if (!obj.is_object() || !obj.contains("message")) return;
+    Json& mensaje = obj["message"];
+    if (!mensaje.is_object() || !mensaje.contains("content")) return;
+    Json& bloques = mensaje["content"];
     if (!bloques.is_array()) return;
-    for (const Json& bloque : bloques)
+    for (Json& bloque : bloques)
         if (bloque.is_object()) fn(bloque);
 }
 
-void claudeAsistente(const Json& obj, const EventosAgente& eventos) {
+void claudeAsistente(Json& obj, const EventosAgente& eventos) {
     const auto agente = texto(obj, "parent_tool_use_id");
-    porBloque(obj, [&](const Json& bloque) {
+    porBloque(obj, [&](Json& bloque) {
         if (!esTexto(bloque, "type", "tool_use")) return;
-        emitir(eventos,
-               EventoAgente::Paso{idDe(bloque), texto(bloque, "name").value_or(""), objetoO(bloque, "input"), agente});
+        emitir(eventos, EventoAgente::Paso{idDe(bloque), texto(bloque, "name").value_or(""),
+                                           tomarObjeto(bloque, "input"), agente});
     });
 }
 
-void claudeUsuario(const Json& obj, const EventosAgente& eventos) {
-    porBloque(obj, [&](const Json& bloque) {
+void claudeUsuario(Json& obj, const EventosAgente& eventos) {
+    porBloque(obj, [&](Json& bloque) {
         if (!esTexto(bloque, "type", "tool_result")) return;
         const Json& error = miembro(bloque, "is_error");
         emitir(eventos, EventoAgente::PasoHecho{texto(bloque, "tool_use_id").value_or(""),
@@ -116,28 +131,30 @@ void claudeUsuario(const Json& obj, const EventosAgente& eventos) {
     });
 }
 
-void claudeDelta(const Json& obj, const EventosAgente& eventos) {
-    const Json& ev = miembro(obj, "event");
+void claudeDelta(Json& obj, const EventosAgente& eventos) {
+    if (!obj.contains("event")) return;
+    Json& ev = obj["event"];
     if (!esTexto(ev, "type", "content_block_delta")) return;
-    const Json& delta = miembro(ev, "delta");
+    Json& delta = ev["delta"];
     if (!esTexto(delta, "type", "text_delta")) return;
-    if (auto t = texto(delta, "text")) emitir(eventos, EventoAgente::Texto{std::move(*t)});
+    if (auto t = tomarTexto(delta, "text")) emitir(eventos, EventoAgente::Texto{std::move(*t)});
 }
 
-void codexElemento(const Json& obj, const EventosAgente& eventos) {
-    const Json& item = miembro(obj, "item");
+void codexElemento(Json& obj, const EventosAgente& eventos) {
+    if (!obj.contains("item")) return;
+    Json& item = obj["item"];
     if (!item.is_object()) return;
     const std::string id = idDe(item);
     const std::string tipo = texto(item, "type").value_or("");
     const bool empezado = esTexto(obj, "type", "item.started");
     if (tipo == "agent_message") {
         if (empezado) return;
-        if (auto t = texto(item, "text")) emitir(eventos, EventoAgente::Texto{std::move(*t) + "\n"});
+        if (auto t = tomarTexto(item, "text")) emitir(eventos, EventoAgente::Texto{std::move(*t) + "\n"});
     } else if (tipo == "mcp_tool_call") {
         if (empezado) {
             const std::string nombre =
                 "mcp__" + texto(item, "server").value_or("tarvel") + "__" + texto(item, "tool").value_or("");
-            emitir(eventos, EventoAgente::Paso{id, nombre, objetoO(item, "arguments"), std::nullopt});
+            emitir(eventos, EventoAgente::Paso{id, nombre, tomarObjeto(item, "arguments"), std::nullopt});
         } else {
             emitir(eventos, EventoAgente::PasoHecho{id, esTexto(item, "status", "failed")});
         }
@@ -153,7 +170,7 @@ void codexElemento(const Json& obj, const EventosAgente& eventos) {
 }  // namespace
 
 void leerLineaClaude(std::string_view linea, const EventosAgente& eventos) {
-    const auto obj = objeto(linea);
+    auto obj = objeto(linea);
     if (!obj) return;
     const auto tipo = texto(*obj, "type");
     if (!tipo) return;
@@ -172,7 +189,7 @@ void leerLineaClaude(std::string_view linea, const EventosAgente& eventos) {
 }
 
 void leerLineaCodex(std::string_view linea, const EventosAgente& eventos) {
-    const auto obj = objeto(linea);
+    auto obj = objeto(linea);
     if (!obj) return;
     if (esTexto(*obj, "type", "thread.started"))
         if (auto s = texto(*obj, "thread_id")) emitir(eventos, EventoAgente::Sesion{std::move(*s)});
