@@ -194,6 +194,7 @@ TEST_F(Agente, ClaudeEnUnaApp) {
     EXPECT_EQ(argv(c), esperado);
     EXPECT_EQ(c.grabado.at("entrada"), "Haz una landing\n\n" + encargoApp(*p.app));
     EXPECT_EQ(fs::read_symlink(app / ".claude" / "skills"), skills());
+    EXPECT_FALSE(fs::exists(PublicarVPS::raiz() / "ssh" / "bin" / "tarvel-vps-3"));
     EXPECT_FALSE(fs::exists(trabajo));
 }
 
@@ -269,7 +270,9 @@ TEST_F(Agente, CodexDeDisenoYSuFinPropio) {
         R"({"type":"item.started","item":{"id":"i1","type":"mcp_tool_call","server":"tarvel","tool":"ver_tarvel","arguments":{}}})",
         R"({"type":"item.completed","item":{"id":"i1","type":"mcp_tool_call","status":"completed"}})",
         R"({"type":"item.completed","item":{"id":"i2","type":"agent_message","text":"Listo"}})"};
-    const auto c = correr(peticion(IA::Tipo::codex), lineas, 3);
+    auto p = peticion(IA::Tipo::codex);
+    p.vps = DestinoVPS{"tarvel-vps-2", "/tmp"};  // codex works on a VPS as on a design
+    const auto c = correr(p, lineas, 3);
     ASSERT_TRUE(c.estado.ok());
     EXPECT_EQ(*c.estado, 3);
     const std::string cwd = c.grabado.at("cwd").get<std::string>();
@@ -277,6 +280,7 @@ TEST_F(Agente, CodexDeDisenoYSuFinPropio) {
                                                  cwd, "-c", "mcp_servers.tarvel.url=\"" + url + "\""}));
     EXPECT_EQ(c.grabado.at("entrada"), sistemaDeDiseno() + "\n\nHaz una landing");
     EXPECT_FALSE(c.grabado.at("entorno").contains("MAX_MCP_OUTPUT_TOKENS"));
+    EXPECT_FALSE(fs::exists(PublicarVPS::raiz() / "ssh" / "bin" / "tarvel-vps-2"));
     EXPECT_EQ(c.eventos, (std::vector<E>{E{E::Sesion{"th-1"}},
                                          E{E::Paso{"i1", "mcp__tarvel__ver_tarvel", Json::object(), std::nullopt}},
                                          E{E::PasoHecho{"i1", false}}, E{E::Texto{"Listo\n"}}, E{E::Fin{""}}}));
