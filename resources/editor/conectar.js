@@ -1,5 +1,7 @@
 // The sign-in page. Native code calls window.conectar.estado({conectando,
-// error}) with the account's sign-in state; the page posts what the user
+// error, enlace}) with the account's sign-in state ("enlace" only while no
+// browser could be opened: the page then shows the link to copy instead of
+// saying the browser was opened); the page posts what the user
 // does: "listo" once ready, then "conectar", "reabrir", "copiar",
 // "cancelar" and "registro".
 "use strict";
@@ -12,6 +14,10 @@
   const vistas = { reposo: $("reposo"), espera: $("espera") };
   const error = $("error");
   const copiado = $("copiado");
+  const abierto = $("abierto");
+  const sinNavegador = $("sin-navegador");
+  const enlace = $("enlace");
+  const reabrir = $("reabrir");
   let ocultarCopiado = 0;
 
   const mostrarVista = (nombre) => {
@@ -22,6 +28,14 @@
     const hay = typeof texto === "string" && texto !== "";
     error.textContent = hay ? texto : "";
     error.hidden = !hay;
+  };
+
+  const mostrarEnlace = (texto) => {
+    const hay = typeof texto === "string" && texto !== "";
+    enlace.textContent = hay ? texto : "";
+    sinNavegador.hidden = !hay;
+    abierto.hidden = hay;
+    reabrir.textContent = hay ? "Probar a abrir el navegador" : "Abrir el navegador otra vez";
   };
 
   const avisarCopiado = () => {
@@ -36,6 +50,7 @@
       const conectando = estado.conectando === true;
       mostrarVista(conectando ? "espera" : "reposo");
       mostrarError(estado.error);
+      mostrarEnlace(conectando ? estado.enlace : null);
       if (!conectando) copiado.hidden = true;
       document.body.dataset.estado = conectando ? "espera" : "reposo";
     },

@@ -5,9 +5,11 @@
 #include <csignal>
 
 #include "app/argumentos_lanzamiento.h"
+#include "app/aviso_preferencias.h"
 #include "centro/centro.h"
 #include "plataforma/argumentos.h"
 #include "plataforma/identidad.h"
+#include "plataforma/preferencias.h"
 
 namespace sorvenia {
 
@@ -83,6 +85,11 @@ void SorveniaTarvelApp::mostrarVentana() {
         // clients find the application as soon as it is on screen.
         Centro::compartido().arrancar(cuenta_, nav_);
         aplicarArgumentosLanzamiento(Argumentos::todos(), cuenta_->cliente().has_value(), *nav_);
+        ventana_->presentar();
+        // Settings that could not be read were moved aside while the account
+        // was restored: the user learns why the sign-in page is back.
+        lanzar(avisarPreferenciasApartadas(ventana_->ventana(), Preferencias::estandar()));
+        return;
     }
     ventana_->presentar();
 }

@@ -74,9 +74,14 @@ Tarea<Json> Centro::disenos(Json argumentos, std::optional<std::string> clave) {
 }
 
 Tarea<Json> Centro::listarDisenos(std::shared_ptr<Cuenta> miCuenta) {
-    // A failed refresh still answers with whatever list the account holds.
+    // A failed refresh still answers with whatever list the account holds;
+    // with none, "no designs yet" would be a guess: the agent hears that the
+    // account could not be reached, and why.
     co_await miCuenta->refrescar();
     const auto& lista = miCuenta->disenos();
+    if (lista.empty() && miCuenta->error())
+        co_return unError("No se ha podido consultar tu cuenta de Sorvenia, así que no sé qué diseños hay. " +
+                          *miCuenta->error() + " Vuelve a intentarlo en un momento.");
     if (lista.empty()) co_return unTexto("No hay diseños todavía. Crea uno con nuevo=nombre.");
     std::string texto = "Diseños (id · nombre · última edición):";
     const auto cuantos = std::min(lista.size(), maximoListado);

@@ -7,8 +7,10 @@
 
 namespace sorvenia {
 
-void ConectarModelo::enviar(bool conectando, const std::optional<std::string>& error) {
+void ConectarModelo::enviar(bool conectando, const std::optional<std::string>& error,
+                            const std::optional<std::string>& enlace) {
     ultimo_ = {{"conectando", conectando}, {"error", error ? nlohmann::json(*error) : nlohmann::json(nullptr)}};
+    if (enlace) ultimo_["enlace"] = *enlace;
     mandar();
 }
 

@@ -3,7 +3,8 @@
 // account's sign-in state into the page and turns the page's messages into
 // the account's sign-in operations.
 //
-//   native → page: window.conectar && window.conectar.estado({"conectando": bool, "error": text or null})
+//   native → page: window.conectar && window.conectar.estado({"conectando": bool, "error": text or null,
+//                  "enlace": the link to copy, only while no browser could be opened})
 //   page → native: {"tipo": "listo" | "conectar" | "reabrir" | "copiar" | "safari" | "cancelar" | "registro"}
 
 #include <nlohmann/json.hpp>
@@ -28,8 +29,10 @@ public:
     void fijarWeb(WebVista* web) { web_ = web; }
     void fijarCuenta(std::weak_ptr<Cuenta> cuenta) { cuenta_ = std::move(cuenta); }
 
-    // Makes the state the page's last one and sends it.
-    void enviar(bool conectando, const std::optional<std::string>& error);
+    // Makes the state the page's last one and sends it. `enlace` is the
+    // sign-in link the user must open by hand, when no browser could be.
+    void enviar(bool conectando, const std::optional<std::string>& error,
+                const std::optional<std::string>& enlace = std::nullopt);
     // Sends the last state (or {"conectando": false} before any); nothing
     // while there is no page.
     void mandar();

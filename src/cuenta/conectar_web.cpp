@@ -11,7 +11,10 @@ ConectarWeb::ConectarWeb(std::shared_ptr<Cuenta> cuenta) : cuenta_(cuenta) {
 }
 
 void ConectarWeb::enviarEstado() {
-    if (const auto cuenta = cuenta_.lock()) modelo_.enviar(cuenta->conectando(), cuenta->error());
+    const auto cuenta = cuenta_.lock();
+    if (!cuenta) return;
+    const auto enlace = cuenta->sinNavegador() ? cuenta->enlaceConexion() : std::nullopt;
+    modelo_.enviar(cuenta->conectando(), cuenta->error(), enlace);
 }
 
 }  // namespace sorvenia

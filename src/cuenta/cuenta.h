@@ -70,6 +70,9 @@ public:
     bool cargando() const { return cargando_; }
     const std::optional<std::string>& error() const { return error_; }
     const std::optional<std::string>& enlaceConexion() const { return enlaceConexion_; }
+    // True while the attempt under way could not open any browser: its link
+    // is still good, and the sign-in page shows it for the user to copy.
+    bool sinNavegador() const { return sinNavegador_; }
     [[nodiscard]] Suscripcion observar(std::function<void(Cambio)> observador);
 
     // The account site's base address: the "servidor" preference when it is
@@ -153,7 +156,9 @@ public:
     // instead). The site sends the browser back to a "sorvenia-tarvel:"
     // address, which the desktop hands to recibir(): it must carry the
     // attempt's state; then its code is redeemed with the verifier. Every
-    // outcome shows in conectando(), error() and enlaceConexion().
+    // outcome shows in conectando(), error() and enlaceConexion(). When no
+    // browser can be opened the attempt stays under way (sinNavegador()):
+    // the link, opened by hand, can still finish it.
     void conectar();
     void reabrirNavegador();
     void copiarEnlace();
@@ -273,6 +278,7 @@ private:
     bool cargando_ = false;
     std::optional<std::string> error_;
     std::optional<std::string> enlaceConexion_;
+    bool sinNavegador_ = false;
     std::optional<Pendiente> pendiente_;
     FuenteAzar azar_;
     std::filesystem::path carpetaCopias_;

@@ -42,6 +42,7 @@ void activarAplicacion() {
 }  // namespace
 
 void Cuenta::conectar() {
+    sinNavegador_ = false;
     ponerError(std::nullopt);
     ponerConectando(true);
     const auto azar = [this](std::size_t n) { return azar_ ? aleatorio(n, azar_) : aleatorio(n); };
@@ -61,21 +62,26 @@ void Cuenta::conectar() {
         dejarEnlaceParaPruebas(enlace);
         return;
     }
+    // Without a browser the attempt stays under way: the page shows the
+    // link, and the user can open it in a browser elsewhere and come back.
     if (!Navegador::abrir(enlace)) {
-        ponerConectando(false);
-        pendiente_.reset();
+        sinNavegador_ = true;
         ponerError("No se ha podido abrir el navegador.");
     }
 }
 
 void Cuenta::reabrirNavegador() {
-    if (enlaceConexion_) Navegador::abrir(*enlaceConexion_);
+    if (!enlaceConexion_ || !Navegador::abrir(*enlaceConexion_)) return;
+    if (!sinNavegador_) return;
+    sinNavegador_ = false;
+    ponerError(std::nullopt);
 }
 
 // There is no Safari on Linux: nothing to open it in.
 void Cuenta::abrirEnSafari() {}
 
 void Cuenta::cancelarConexion() {
+    sinNavegador_ = false;
     pendiente_.reset();
     ponerEnlace(std::nullopt);
     ponerConectando(false);
@@ -94,6 +100,7 @@ void Cuenta::recibir(const std::string& url) {
     }
     std::string verificador = std::move(pendiente_->verificador);
     pendiente_.reset();
+    sinNavegador_ = false;
     ponerEnlace(std::nullopt);
     activarAplicacion();
     if (llamada->error == "denegado") {

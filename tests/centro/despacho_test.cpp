@@ -169,6 +169,22 @@ TEST_F(Despacho, UnRefrescoFallidoListaLoQueHay) {
     EXPECT_TRUE(cuenta->error()) << "the refresh did fail";
 }
 
+// With nothing to list, a failed refresh is not "no designs yet": the answer
+// says the account could not be reached, and why.
+TEST_F(Despacho, SinListaUnRefrescoFallidoDiceQueLaCuentaNoRespondio) {
+    servicio.interruptores({{"cuenta", {{"status", 500}}}});
+    const Json r = ejecutar("disenos", Json::object());
+    ASSERT_TRUE(cuenta->disenos().empty());
+    ASSERT_TRUE(cuenta->error());
+    EXPECT_EQ(r, marcado("No se ha podido consultar tu cuenta de Sorvenia, así que no sé qué diseños hay. " +
+                             *cuenta->error() + " Vuelve a intentarlo en un momento.",
+                         true));
+    EXPECT_EQ(r[0]["text"].get<std::string>().find("No hay diseños"), std::string::npos);
+
+    servicio.interruptores(Json::object());
+    EXPECT_EQ(ejecutar("disenos", Json::object()), texto("No hay diseños todavía. Crea uno con nuevo=nombre."));
+}
+
 TEST_F(Despacho, AbrirUnDisenoQueYaEstaListo) {
     auto abierto = std::make_shared<EditorDoble>("aaaaaaaaaaaaaaaa", "d1");
     abierto->listo_ = true;

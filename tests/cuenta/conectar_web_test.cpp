@@ -32,7 +32,7 @@ protected:
         fijarIdAplicacion("es.sorvenia.tarvel.pruebas");
         anterior_ = Navegador::usarAbridor([this](const std::string& uri) {
             abiertos.push_back(uri);
-            return true;
+            return abrirFunciona;
         });
         cuenta = crear();
         pantalla = std::make_unique<ConectarWeb>(cuenta);
@@ -46,6 +46,7 @@ protected:
         gtk_window_destroy(ventana.get());
         pantalla.reset();
         Navegador::usarAbridor(anterior_);
+        fijarIdAplicacion("es.sorvenia.tarvel.pruebas");
         CuentaPrueba::TearDown();
     }
 
@@ -69,6 +70,7 @@ protected:
     std::unique_ptr<ConectarWeb> pantalla;
     Ref<GtkWindow> ventana;
     std::vector<std::string> abiertos;
+    bool abrirFunciona = true;
 
 private:
     Navegador::Abridor anterior_;
@@ -105,6 +107,32 @@ TEST_F(ConectarWebTest, LaPaginaSigueElEstadoDeLaCuenta) {
     pulsar("registro");
     ASSERT_TRUE(esperarHasta([&] { return !abiertos.empty(); }));
     EXPECT_EQ(abiertos.back(), servicio.base() + "/registro/");
+}
+
+// No browser could be opened: the page does not say it opened one; it shows
+// the link to copy, and once a browser opens it says so again.
+TEST_F(ConectarWebTest, SinNavegadorLaPaginaMuestraElEnlaceParaCopiar) {
+    fijarIdAplicacion("es.sorvenia.tarvel");
+    abrirFunciona = false;
+    ASSERT_TRUE(muestra("reposo", "")) << pagina();
+    pulsar("conectar");
+    ASSERT_TRUE(muestra("espera", "No se ha podido abrir el navegador.")) << pagina();
+    ASSERT_TRUE(cuenta->enlaceConexion());
+    const auto vista = [&] {
+        return ejecutar("const v = (id) => !document.getElementById(id).hidden && "
+                        "document.getElementById(id).offsetParent !== null;"
+                        "return {abierto: v('abierto'), sinNavegador: v('sin-navegador'),"
+                        " enlace: document.getElementById('enlace').textContent};");
+    };
+    EXPECT_EQ(vista(), json({{"abierto", false}, {"sinNavegador", true}, {"enlace", *cuenta->enlaceConexion()}}));
+
+    pulsar("copiar");
+    ASSERT_TRUE(esperarHasta([&] { return !ejecutar("return document.getElementById('copiado').hidden;").get<bool>(); }));
+
+    abrirFunciona = true;
+    pulsar("reabrir");
+    ASSERT_TRUE(muestra("espera", "")) << pagina();
+    EXPECT_EQ(vista(), json({{"abierto", true}, {"sinNavegador", false}, {"enlace", ""}}));
 }
 
 TEST_F(ConectarWebTest, SoloValenLosMensajesBienFormadosDeLaPaginaPrincipal) {

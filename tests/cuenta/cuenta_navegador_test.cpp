@@ -166,26 +166,51 @@ TEST_F(CuentaNavegador, SinAzarNoHayConexion) {
     EXPECT_EQ(sinAzar->error(), "Ese enlace de conexión ya no vale: pulsa «Conectar» otra vez.");
 }
 
-TEST_F(CuentaNavegador, NavegadorQueNoAbreYCancelar) {
+// Without a browser the attempt stays under way: the link, opened by hand in
+// a browser elsewhere, still signs the customer in.
+TEST_F(CuentaNavegador, SinNavegadorElEnlaceAbiertoAManoConecta) {
     fijarIdAplicacion("es.sorvenia.tarvel");
     abrirFunciona = false;
     cuenta->conectar();
     EXPECT_EQ(error(), "No se ha podido abrir el navegador.");
-    EXPECT_FALSE(cuenta->conectando());
+    EXPECT_TRUE(cuenta->conectando());
+    EXPECT_TRUE(cuenta->sinNavegador());
     ASSERT_EQ(abiertos.size(), 1U);
-    ASSERT_TRUE(cuenta->enlaceConexion()) << "the link stays for the page's link actions";
+    ASSERT_TRUE(cuenta->enlaceConexion());
     EXPECT_EQ(abiertos[0], *cuenta->enlaceConexion());
     EXPECT_FALSE(fs::exists(archivoEnlace()));
-    cuenta->recibir("sorvenia-tarvel://c?state=" + item(abiertos[0], "state") + "&code=x");
-    EXPECT_EQ(error(), "Ese enlace de conexión ya no vale: pulsa «Conectar» otra vez.");
 
+    cuenta->recibir(autorizar(*cuenta->enlaceConexion()));
+    ASSERT_TRUE(bombearHasta([&] { return !cuenta->conectando(); }, std::chrono::seconds(15)));
+    ASSERT_TRUE(cuenta->cliente()) << error();
+    EXPECT_FALSE(cuenta->sinNavegador());
+    EXPECT_FALSE(cuenta->error());
+}
+
+TEST_F(CuentaNavegador, NavegadorQueNoAbreYCancelar) {
+    fijarIdAplicacion("es.sorvenia.tarvel");
+    abrirFunciona = false;
+    cuenta->conectar();
+    EXPECT_TRUE(cuenta->sinNavegador());
+    cuenta->reabrirNavegador();
+    EXPECT_TRUE(cuenta->sinNavegador()) << "still no browser";
+    EXPECT_EQ(error(), "No se ha podido abrir el navegador.");
+
+    // A browser that opens now: the message goes, the attempt goes on.
     abrirFunciona = true;
+    cuenta->reabrirNavegador();
+    EXPECT_FALSE(cuenta->sinNavegador());
+    EXPECT_FALSE(cuenta->error());
+    EXPECT_TRUE(cuenta->conectando());
+    ASSERT_EQ(abiertos.size(), 3U);
+    EXPECT_EQ(abiertos[2], abiertos[0]);
+
     cuenta->conectar();
     EXPECT_FALSE(cuenta->error());
     EXPECT_TRUE(cuenta->conectando());
     cuenta->reabrirNavegador();
-    ASSERT_EQ(abiertos.size(), 3U);
-    EXPECT_EQ(abiertos[2], abiertos[1]);
+    ASSERT_EQ(abiertos.size(), 5U);
+    EXPECT_EQ(abiertos[4], abiertos[3]);
 
     cuenta->recibir("sorvenia-tarvel://c?state=otro");
     cuenta->cancelarConexion();
@@ -193,7 +218,7 @@ TEST_F(CuentaNavegador, NavegadorQueNoAbreYCancelar) {
     EXPECT_FALSE(cuenta->enlaceConexion());
     EXPECT_EQ(error(), "La respuesta no corresponde a esta conexión.") << "cancelling keeps the message";
     cuenta->reabrirNavegador();
-    EXPECT_EQ(abiertos.size(), 3U) << "no link, nothing opened";
+    EXPECT_EQ(abiertos.size(), 5U) << "no link, nothing opened";
 }
 
 }  // namespace

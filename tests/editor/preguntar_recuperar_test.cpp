@@ -17,10 +17,12 @@
 
 #include "../apoyo/cache_propia.h"
 #include "../plataforma/esperar_bucle.h"
+#include "app/aviso_preferencias.h"
 #include "app/canal_pruebas.h"
 #include "app/canal_pruebas/dialogos_canal.h"
 #include "editor/preguntar_recuperar.h"
 #include "plataforma/alerta.h"
+#include "plataforma/carpetas.h"
 #include "plataforma/iniciar_gtk.h"
 #include "plataforma/objeto_g.h"
 
@@ -329,6 +331,38 @@ TEST_F(PreguntarRecuperarTest, FechaEnEspanolSinLocale) {
         EXPECT_EQ(detalle::fechaLargaEspanol(mediodia), "1 de julio de 2026, 12:00") << locale;
     }
     std::setlocale(LC_ALL, "C");
+}
+
+// ---------------------------------------------------------------- unreadable settings
+
+// A settings file that could not be read is announced once, with where it
+// was kept; readable settings announce nothing.
+TEST_F(AlertaTest, PreferenciasIlegiblesSeAnuncianUnaVez) {
+    auto carpeta = CarpetaTemporal::crear("aviso-preferencias-");
+    ASSERT_TRUE(carpeta) << carpeta.fallo().mensaje;
+    const fs::path fichero = carpeta->ruta() / "preferencias.json";
+    std::ofstream(fichero) << "{\"cliente@sorvenia.example\": \"e30=\"";
+    Preferencias preferencias(fichero);
+    EXPECT_FALSE(preferencias.existe("cliente@sorvenia.example"));
+
+    auto pendiente = prueba::Pendiente<bool>(avisarPreferenciasApartadas(nullptr, preferencias));
+    GtkWindow* dialogo = esperarAlerta();
+    ASSERT_NE(dialogo, nullptr);
+    const auto visto = contenido(dialogo);
+    ASSERT_EQ(visto.textos.size(), 2u);
+    EXPECT_EQ(visto.textos[0], "No se han podido leer tus preferencias");
+    const std::string apartado = fs::directory_iterator(carpeta->ruta())->path().filename().string();
+    EXPECT_TRUE(apartado.starts_with("preferencias.json.ilegible-")) << apartado;
+    EXPECT_EQ(visto.textos[1], "El fichero de preferencias estaba dañado. Se ha guardado aparte como «" + apartado +
+                                   "» en " + carpeta->ruta().string() +
+                                   " y se empieza con los ajustes de siempre. Si tenías la sesión iniciada, vuelve a "
+                                   "conectar tu cuenta.");
+    gtk_widget_activate(boton(dialogo, "Aceptar"));
+    EXPECT_EQ(pendiente.esperar(), true);
+
+    auto otraVez = prueba::Pendiente<bool>(avisarPreferenciasApartadas(nullptr, preferencias));
+    EXPECT_EQ(otraVez.esperar(), false);
+    EXPECT_TRUE(alertasAbiertas().empty());
 }
 
 }  // namespace
