@@ -5,6 +5,7 @@
 #include "centro/centro.h"
 #include "centro/trabajos.h"
 #include "editor/editor_modelo.h"
+#include "editor/subidas_finales.h"
 #include "plataforma/tarea.h"
 
 namespace sorvenia {
@@ -36,8 +37,12 @@ std::vector<std::shared_ptr<EditorModelo>> editoresPorGuardar() {
     std::vector<std::shared_ptr<EditorModelo>> lista;
     for (const auto& m : Trabajos::compartido().modelos())
         if (m->porGuardar()) lista.push_back(m);
-    const auto abierto = Centro::compartido().editor.lock();
-    if (abierto && abierto->porGuardar() && std::ranges::find(lista, abierto) == lista.end()) lista.push_back(abierto);
+    const auto anadir = [&](const std::shared_ptr<EditorModelo>& m) {
+        if (m && m->porGuardar() && std::ranges::find(lista, m) == lista.end()) lista.push_back(m);
+    };
+    anadir(Centro::compartido().editor.lock());
+    // Closed editors whose last change is still being uploaded.
+    for (const auto& m : SubidasFinales::lista()) anadir(m);
     return lista;
 }
 

@@ -14,7 +14,8 @@ namespace sorvenia {
 class EditorModelo;
 
 // The editors quitting must wait for: the job registry's, in its order,
-// then the hub's open editor unless it is already among them.
+// then the hub's open editor, then the closed editors still uploading their
+// last change, each once.
 std::vector<std::shared_ptr<EditorModelo>> editoresPorGuardar();
 
 // Starts the final save of each editor and calls `seguir` exactly once:

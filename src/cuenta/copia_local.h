@@ -3,7 +3,8 @@
 // its file format, and the date coding the format uses.
 //
 // One compact JSON object per file, keys in the order of the fields:
-// "id"?, "nombre", "doc", "fecha", "servidor"?, "cliente"?, "ref"?. Absent
+// "id"?, "nombre", "doc", "fecha", "servidor"?, "cliente"?, "ref"?, "base"?
+// ({"version"?, "modificado"?}). Absent
 // optional fields leave their key out. "fecha" is a number: seconds, with
 // fraction, since 2001-01-01 00:00:00 UTC. Reading requires "nombre" (a
 // text), "doc" (any JSON value, null included) and "fecha" (a number); the
@@ -29,6 +30,16 @@ struct CopiaLocal {
     std::optional<std::string> servidor;  // host of the account site the design belongs to
     std::optional<std::int64_t> cliente;  // the customer signed in when it was written
     std::optional<std::string> ref;       // the editor's own identity; only when `id` is absent
+
+    // The account's version of the design that the copy's changes were made
+    // on: as the account gave it when the design was opened or last saved.
+    // It is the account's own word, never this computer's clock.
+    struct Base {
+        std::optional<std::int64_t> version;
+        std::optional<std::string> modificado;  // the account's "yyyy-MM-dd HH:mm:ss"
+        bool operator==(const Base&) const = default;
+    };
+    std::optional<Base> base;
 };
 
 namespace copias {

@@ -52,6 +52,12 @@ std::optional<std::string> codificar(const CopiaLocal& c) {
     if (c.servidor) salida += ",\"servidor\":" + texto(*c.servidor);
     if (c.cliente) salida += ",\"cliente\":" + std::to_string(*c.cliente);
     if (c.ref) salida += ",\"ref\":" + texto(*c.ref);
+    if (c.base) {
+        std::string base;
+        if (c.base->version) base += "\"version\":" + std::to_string(*c.base->version);
+        if (c.base->modificado) base += (base.empty() ? "" : ",") + std::string("\"modificado\":") + texto(*c.base->modificado);
+        salida += ",\"base\":{" + base + "}";
+    }
     salida += "}";
     return salida;
 }
@@ -68,6 +74,12 @@ std::optional<CopiaLocal> decodificar(std::string_view bytes) {
     const auto instante = fechaDesde2001(fecha->get<double>());
     if (!instante) return std::nullopt;
     c.fecha = *instante;
+    // A base that cannot be read only means the copy's base is unknown.
+    if (const auto* base = campos::miembro(j, "base"); base != nullptr && base->is_object()) {
+        CopiaLocal::Base b;
+        if (campos::opcional(*base, "version", b.version) && campos::opcional(*base, "modificado", b.modificado))
+            c.base = std::move(b);
+    }
     return c;
 }
 
@@ -163,8 +175,9 @@ fs::path Cuenta::carpetaDeCopias() const {
 }
 
 void Cuenta::guardarCopiaLocal(const std::optional<std::string>& id, const std::string& nombre, const JSONValor& doc,
-                               const std::optional<std::string>& ref) {
+                               const std::optional<std::string>& ref, std::optional<CopiaLocal::Base> base) {
     CopiaLocal copia;
+    copia.base = std::move(base);
     copia.id = id;
     copia.nombre = nombre;
     copia.doc = doc;
@@ -192,16 +205,19 @@ std::optional<Cuenta::CopiaLocal> Cuenta::copiaLocal(const std::optional<std::st
     return leerCopia(carpetaDeCopias() / nombreCopia(id, ref));
 }
 
-std::optional<Cuenta::CopiaLocal> Cuenta::copiaPendiente(const std::string& id, const std::string& modificado) {
+std::optional<Cuenta::CopiaLocal> Cuenta::copiaPendiente(const std::string& id, const JSONValor& enLaCuenta) {
     auto copia = copiaLocal(id, std::nullopt);
     if (!copia) return std::nullopt;
-    const auto enLaCuenta = copias::fechaDelServicio(modificado);
-    if (!enLaCuenta) return copia;
-    if (*enLaCuenta >= copia->fecha) {
-        // The account holds the newer version.
+    // The account holds this very document (an upload landed but its answer
+    // never came back): nothing in the copy is missing there.
+    if (copia->doc.cadena() == enLaCuenta.cadena()) {
         borrarCopiaLocal(id, std::nullopt);
         return std::nullopt;
     }
+    // Otherwise the copy holds changes the account lacks: made on the very
+    // version the account still has, or on an older one while someone saved
+    // elsewhere, or on a base not recorded. Clocks of two computers cannot
+    // tell which version is newer; only the user can, so it is offered.
     return copia;
 }
 

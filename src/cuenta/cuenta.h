@@ -211,19 +211,21 @@ public:
     // Writes (or replaces) the design's copy, dated now and stamped with the
     // account site's host and the signed-in customer's id; `ref` is kept
     // only when `id` is absent. Nothing is written when the document holds a
-    // number that is not finite.
+    // number that is not finite. `base` is the account's version the
+    // changes were made on, as far as the caller knows it.
     void guardarCopiaLocal(const std::optional<std::string>& id, const std::string& nombre, const JSONValor& doc,
-                           const std::optional<std::string>& ref);
+                           const std::optional<std::string>& ref,
+                           std::optional<CopiaLocal::Base> base = std::nullopt);
     // Removes the design's copy, if there is one.
     void borrarCopiaLocal(const std::optional<std::string>& id, const std::optional<std::string>& ref);
     // The design's copy, whichever site and customer it belongs to.
     std::optional<CopiaLocal> copiaLocal(const std::optional<std::string>& id,
                                          const std::optional<std::string>& ref) const;
-    // The copy of the cloud design `id` when it is newer than the account's
-    // version, whose modification time is `modificado` ("yyyy-MM-dd
-    // HH:mm:ss", UTC). A copy not newer than that is deleted; one kept when
-    // `modificado` cannot be read.
-    std::optional<CopiaLocal> copiaPendiente(const std::string& id, const std::string& modificado);
+    // The copy of the cloud design `id` to offer when the design opens with
+    // the account's document `enLaCuenta`. A copy holding exactly that
+    // document is obsolete and deleted; any other is offered: no clock,
+    // this computer's or the account's, decides that changes are lost.
+    std::optional<CopiaLocal> copiaPendiente(const std::string& id, const JSONValor& enLaCuenta);
     // The copies of the current account site and signed-in customer (an
     // absent host or customer matches only an absent one), newest first.
     std::vector<CopiaLocal> copiasLocales() const;

@@ -91,7 +91,7 @@ Tarea<DisenoResumen> Cuenta::guardar(std::optional<std::string> id, std::string 
     if (fallo) {
         // A conflict is the caller's to settle (it saves a copy under a new
         // name); any other failure must not lose what was being sent.
-        if (!esConflicto(fallo)) guardarCopiaLocal(id, nombre, doc, ref);
+        if (!esConflicto(fallo)) guardarCopiaLocal(id, nombre, doc, ref, CopiaLocal::Base{version, std::nullopt});
         std::rethrow_exception(fallo);
     }
 

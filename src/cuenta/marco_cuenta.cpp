@@ -48,6 +48,9 @@ PeticionHTTP peticionDeCuenta(const std::string& servidor, const LlamadaCuenta& 
     p.metodo = llamada.metodo;
     p.url = *url;
     p.tiempoLimite = llamada.tiempoLimite;
+    // An answer that keeps dripping fails too, a while after the idle limit
+    // would have: the callers then keep their work on this computer.
+    p.tiempoTotal = llamada.tiempoLimite * 2;
     p.cabeceras.emplace_back("User-Agent", agenteCuenta);
     if (clave) p.cabeceras.emplace_back("Authorization", "Bearer " + *clave);
     if (llamada.metodo == "POST" && llamada.json) {

@@ -107,12 +107,14 @@ Tarea<std::optional<Json>> EditorAbierto::abrirDeLaCuenta(std::shared_ptr<Cuenta
                                                           std::optional<Cuenta::CopiaLocal> elegida) {
     const std::string id = *id_;
     Json doc;
+    JSONValor enLaCuenta;
     try {
         auto [diseno, previa, destinos] = co_await cuenta->abrir(id);
         previaInicial_ = std::move(previa);
         destinosIniciales_ = std::move(destinos);
         nombre_ = diseno.nombre;
         version_ = diseno.version;
+        enLaCuenta = diseno.doc;
         Json parsed = Json::parse(diseno.doc.cadena(), nullptr, false);
         if (parsed.is_discarded()) {
             fijarErrorCarga(prefijoError + "el documento guardado no es JSON válido.");
@@ -123,14 +125,13 @@ Tarea<std::optional<Json>> EditorAbierto::abrirDeLaCuenta(std::shared_ptr<Cuenta
         fijarErrorCarga(prefijoError + e.what());
         co_return std::nullopt;
     }
+    const auto& lista = cuenta->disenos();
+    if (const auto resumen = std::ranges::find_if(lista, [&](const DisenoResumen& d) { return d.id == id; });
+        resumen != lista.end())
+        modificado_ = resumen->modificado;
     const bool fueElegida = elegida.has_value();
     std::optional<Cuenta::CopiaLocal> copia = std::move(elegida);
-    if (!copia) {
-        const auto& lista = cuenta->disenos();
-        const auto resumen = std::ranges::find_if(lista, [&](const DisenoResumen& d) { return d.id == id; });
-        copia = resumen != lista.end() ? cuenta->copiaPendiente(id, resumen->modificado)
-                                       : cuenta->copiaLocal(id, std::nullopt);
-    }
+    if (!copia) copia = cuenta->copiaPendiente(id, enLaCuenta);
     if (!copia || !copiaUtilizable(*cuenta, *copia)) co_return doc;
     auto suyo = documentoDe(copia->doc);
     const Recuperacion respuesta =

@@ -8,12 +8,15 @@
 #include "centro/trabajos.h"
 #include "cuenta/cuenta.h"
 #include "editor/editor_abierto.h"
+#include "editor/subidas_finales.h"
 #include "plataforma/web_vista.h"
 
 namespace sorvenia {
 
 Tarea<void> EditorAbierto::salir() {
     const auto yo = shared_from_this();
+    pararTemporizador();
+    co_await recogerCambio();
     pararTemporizador();
     if (!errorCarga_ && docPendiente_) co_await guardar(true);
     if (const auto nav = nav_.lock()) nav->fijarPantalla(Navegacion::Pantalla::inicio());
@@ -54,9 +57,14 @@ void EditorAbierto::cerrarAparcado() { lanzar(esperarYCerrarAparcado()); }
 Tarea<void> EditorAbierto::esperarYCerrarAparcado() {
     const auto yo = shared_from_this();
     co_await dormir(1.5);
+    if (aparcado_ && !cerrado_ && !reservado_) co_await recogerCambio();
     while (aparcado_ && !cerrado_ && !reservado_) {
         if (docPendiente_ && !guardando_) {
             co_await guardar(false);
+            // A failed attempt is not repeated here: closing keeps the
+            // document as a local copy and makes one last upload, instead of
+            // retrying for as long as the application runs.
+            if (ultimoFallido_) break;
             co_await dormir(0.5);
         } else if (guardando_) {
             co_await dormir(0.5);
@@ -76,12 +84,36 @@ void EditorAbierto::cerrar() {
     auto& centro = Centro::compartido();
     if (centro.editor.lock() == yo) centro.editor.reset();
     pararTemporizador();
-    if (!errorCarga_ && docPendiente_) {
-        // The copy first: the application may quit before the upload ends.
-        copiaDeLoPendiente();
-        lanzar(guardar(false));
-    }
+    // The page may hold a last change; it is asked for it before it goes.
+    std::unique_ptr<WebVista> pagina = listo_ && !errorCarga_ ? std::move(webRetenida_) : nullptr;
     webRetenida_.reset();
+    if (errorCarga_) return;
+    // The newest document on disk first, an upload in flight included: the
+    // application may quit before the last upload ends. The upload that
+    // succeeds removes the copy again.
+    copiaDeLoPendiente();
+    if (!pagina && !docPendiente_ && !guardando_) return;
+    // Quitting waits for this editor until its last change is uploaded.
+    SubidasFinales::anotar(yo);
+    despidiendose_ = true;
+    lanzar(despedirse(std::move(pagina)));
+}
+
+Tarea<void> EditorAbierto::despedirse(std::unique_ptr<WebVista> pagina) {
+    const auto yo = shared_from_this();
+    bool cambioNuevo = false;
+    if (pagina) {
+        auto llamada = pagina->llamar(textoEntregarCambio);
+        const auto respuesta = co_await conTiempoLimite(std::move(llamada), segundosEntregarCambio);
+        cambioNuevo = respuesta && respuesta->ok() && aceptarCambio(**respuesta);
+        if (cambioNuevo) copiaDeLoPendiente();
+        pagina.reset();
+    }
+    despidiendose_ = false;
+    // The last upload, unless the last attempt has just failed with nothing
+    // new since: the copy on disk keeps that document for the next opening.
+    if (docPendiente_ && (cambioNuevo || !ultimoFallido_)) co_await guardar(false);
+    if (!guardando_) SubidasFinales::quitar(*this);
 }
 
 }  // namespace sorvenia

@@ -50,7 +50,9 @@ public:
     void renombrar(std::string nombre) override;
     void js(std::string funcion, nlohmann::json argumento) override;
     void cerrar() override;
-    bool porGuardar() const override { return !errorCarga_ && (docPendiente_ || guardando_); }
+    bool porGuardar() const override {
+        return !errorCarga_ && (docPendiente_ || guardando_ || (listo_ && webRetenida_ && !cerrado_));
+    }
 
     // Binds the editor to the window's account and navigation and to the
     // design it shows (a parked editor keeps its own design), makes it the
@@ -78,6 +80,16 @@ public:
     // The page's change: the whole document becomes pending and is uploaded
     // 1.5 s after the last change (0.1 s for a design never uploaded).
     void cambio(const nlohmann::json& mensaje);
+    // The page holds each change a moment before handing it over; before
+    // quitting, leaving or closing, it is asked for what it holds, which
+    // becomes the pending document. A page that does not answer within two
+    // seconds is given up on.
+    Tarea<void> recogerCambio();
+    // The page call that hands the held change over ({"doc", "nombre",
+    // "primera"} as in "cambio", or null), and how long it is waited for.
+    static constexpr const char* textoEntregarCambio =
+        "return window.tarvel && window.tarvel.entregarCambio ? window.tarvel.entregarCambio() : null;";
+    static constexpr double segundosEntregarCambio = 2.0;
     // One upload attempt of the pending document; the outcome shows in the
     // page. `forzarMiniatura` draws a thumbnail even within 45 s of the last.
     Tarea<void> guardar(bool forzarMiniatura);
@@ -122,6 +134,9 @@ public:
 
 private:
     struct Clave {};
+    // The tests' way to mark an agent run, which parks the editor when its
+    // screen goes away.
+    friend struct PruebaEditorAbierto;
 
 public:
     explicit EditorAbierto(Clave);
@@ -133,8 +148,22 @@ private:
     void programarGuardado(double segundos);
     void pararTemporizador();
     Tarea<std::optional<std::string>> miniatura(bool forzar);
+    // Steps 1-5 of a change: false when the message is ignored.
+    bool aceptarCambio(const nlohmann::json& mensaje);
     void alGuardar(const DisenoResumen& d, bool eraNuevo);
     void alFallarGuardado(std::exception_ptr error, JSONValor doc);
+    // A conflict or a deleted design: the design becomes a new one (once)
+    // and is saved again, at once the first time, later after a growing
+    // pause.
+    void comoDisenoNuevo(bool conflicto);
+    void reintentarTrasRechazo();
+    // The copies this editor's earlier names (id or ref) left behind, once
+    // a later upload holds their changes.
+    void borrarCopiasSuperadas(Cuenta& cuenta);
+    // The teardown's asynchronous end: takes the page's last change, keeps
+    // the newest document as a local copy and uploads it.
+    Tarea<void> despedirse(std::unique_ptr<WebVista> pagina);
+    void vigilarSubida();
     void aparcar();
     Tarea<void> esperarYCerrarAparcado();
     void copiaDeLoPendiente();
@@ -180,6 +209,23 @@ private:
     // The document of the upload under way: kept until it ends, so that a
     // quit in the middle can still leave it on disk.
     std::optional<JSONValor> docEnVuelo_;
+    // The account's modification time of the version last opened or saved:
+    // what a local copy of this editor's changes is based on.
+    std::optional<std::string> modificado_;
+    // Set when the last upload attempt failed (cleared by a success).
+    bool ultimoFallido_ = false;
+    // Conflicts and deleted-design answers in a row, for the pause between
+    // the saves they cause.
+    int rechazosSeguidos_ = 0;
+    // Numbers each upload, so that a late check knows whether the upload it
+    // was started for still runs.
+    std::uint64_t subidas_ = 0;
+    // The names (id, ref) this editor's design had before a conflict or a
+    // deleted design made it a new one, and when the editor was made.
+    std::vector<std::pair<std::optional<std::string>, std::optional<std::string>>> nombresAnteriores_;
+    std::chrono::system_clock::time_point creado_ = std::chrono::system_clock::now();
+    // Between closing and the page's answer with its last change.
+    bool despidiendose_ = false;
     std::optional<TareaLanzada> temporizador_;
     bool guardando_ = false;
     bool cerrado_ = false;

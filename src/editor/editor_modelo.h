@@ -67,10 +67,12 @@ public:
     virtual void cerrar() = 0;
 
     // Whether quitting must wait for this editor: it shows its design (no
-    // load error) and holds changes not yet uploaded, or is uploading.
+    // load error) and holds changes not yet uploaded, is uploading, or its
+    // page is still there and may hold a change it has not handed over.
     virtual bool porGuardar() const = 0;
-    // The flush at quit: true when nothing is left unsaved; what cannot be
-    // uploaded in time stays on this computer as a local copy.
+    // The flush at quit: the page hands over any change it holds, then true
+    // when nothing is left unsaved; what cannot be uploaded in time stays on
+    // this computer as a local copy.
     virtual Tarea<bool> guardarAhora() = 0;
     // The process of the agent working on this design, while one runs
     // (the home screen stops it from the job list); none otherwise.

@@ -172,6 +172,12 @@ double limiteEfectivo(double segundos) {
     return std::min(segundos, 1e7);
 }
 
+// The whole transfer's limit: ten times the idle one unless given.
+double limiteTotal(double segundos, double inactivo) {
+    if (std::isnan(segundos) || segundos <= 0) return std::min(inactivo * 10.0, 1e7);
+    return std::min(segundos, 1e7);
+}
+
 bool configurarTransporte(CURL* c, const PeticionHTTP& p, const curl_slist* cabeceras) {
     const long conectar = static_cast<long>(std::ceil(limiteEfectivo(p.tiempoLimite) * 1000.0));
     bool ok = curl_easy_setopt(c, CURLOPT_URL, p.url.c_str()) == CURLE_OK;
@@ -214,19 +220,23 @@ bool configurarMetodo(CURL* c, const PeticionHTTP& p) {
 
 enum class Final { completa, cancelada, inactiva, averia };
 
-// Drives the transfer until it ends, is cancelled or goes quiet for longer
-// than the limit.
-Final correr(Transferencia& t, Recepcion& r, double limite) {
+// Drives the transfer until it ends, is cancelled, goes quiet for longer
+// than `limite` or runs past `total`.
+Final correr(Transferencia& t, Recepcion& r, double limite, double total) {
     const auto quieto = std::chrono::duration<double>(limite);
+    const auto fin = Reloj::now() + std::chrono::duration_cast<Reloj::duration>(std::chrono::duration<double>(total));
     std::stop_callback despertar(r.parar, [multi = t.multi()] { curl_multi_wakeup(multi); });
     for (;;) {
         int activas = 0;
         if (curl_multi_perform(t.multi(), &activas) != CURLM_OK) return Final::averia;
         if (activas == 0) return Final::completa;
         if (r.parar.stop_requested()) return Final::cancelada;
-        const auto pasado = Reloj::now() - r.ultimaActividad;
-        if (pasado >= quieto) return Final::inactiva;
-        const auto queda = std::chrono::ceil<std::chrono::milliseconds>(quieto - pasado).count();
+        const auto ahora = Reloj::now();
+        const auto pasado = ahora - r.ultimaActividad;
+        if (pasado >= quieto || ahora >= fin) return Final::inactiva;
+        const auto queda = std::chrono::ceil<std::chrono::milliseconds>(
+                               std::min<std::chrono::duration<double>>(quieto - pasado, fin - ahora))
+                               .count();
         const int espera = static_cast<int>(std::min<decltype(queda)>(queda, 1000));
         if (curl_multi_poll(t.multi(), nullptr, 0, espera, nullptr) != CURLM_OK) return Final::averia;
     }
@@ -292,7 +302,8 @@ Resultado<RespuestaHTTP> pedir(const PeticionHTTP& peticion, std::stop_token par
         !configurarMetodo(t.easy(), peticion) || !t.empezar())
         return falloRed();
 
-    switch (correr(t, r, limiteEfectivo(peticion.tiempoLimite))) {
+    const double limite = limiteEfectivo(peticion.tiempoLimite);
+    switch (correr(t, r, limite, limiteTotal(peticion.tiempoTotal, limite))) {
     case Final::cancelada:
         return falloCancelada();
     case Final::inactiva:

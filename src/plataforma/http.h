@@ -30,6 +30,11 @@ struct PeticionHTTP {
     // receiving) before it fails with "tiempo": the whole transfer may take
     // longer while bytes keep moving. Zero, negative or NaN mean 60.
     double tiempoLimite = 60;
+    // Seconds the whole transfer may take, however steadily bytes keep
+    // coming, before it fails with "tiempo": a server that drips its answer
+    // must not hold a request for ever. Zero, negative or NaN mean ten times
+    // the idle limit.
+    double tiempoTotal = 0;
     bool seguirRedirecciones = false;
     // The largest body accepted; more fails with "grande".
     std::size_t limiteBytes = 64u * 1024u * 1024u;

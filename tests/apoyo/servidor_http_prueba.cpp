@@ -123,8 +123,29 @@ void ServidorHTTPPrueba::atender(int conexion) {
         peticiones_.push_back(peticion);
     }
     if (!esperarRetraso(conexion)) return;
-    enviarTodo(conexion, respondedor_(peticion));
+    const std::string respuesta = respondedor_(peticion);
+    if (goteo_.load().count() > 0)
+        enviarGoteando(conexion, respuesta);
+    else
+        enviarTodo(conexion, respuesta);
     shutdown(conexion, SHUT_WR);
+}
+
+void ServidorHTTPPrueba::enviarGoteando(int conexion, const std::string& datos) const {
+    const auto fin = datos.find("\r\n\r\n");
+    const std::size_t cabeza = fin == std::string::npos ? 0 : fin + 4;
+    if (!enviarTodo(conexion, datos.substr(0, cabeza))) return;
+    for (const char byte : datos.substr(cabeza)) {
+        if (parar_ || !enviarTodo(conexion, std::string(1, byte))) return;
+        const auto hasta = std::chrono::steady_clock::now() + goteo_.load();
+        while (!parar_ && std::chrono::steady_clock::now() < hasta) {
+            pollfd espera{conexion, POLLIN, 0};
+            if (poll(&espera, 1, 10) > 0) {
+                char leido;
+                if (recv(conexion, &leido, 1, MSG_PEEK) <= 0) return;  // the client hung up
+            }
+        }
+    }
 }
 
 bool ServidorHTTPPrueba::esperarRetraso(int conexion) const {

@@ -39,6 +39,11 @@ public:
     // (nothing is sent then) or the server is destroyed.
     void retrasar(std::chrono::milliseconds retraso) { retraso_ = retraso; }
 
+    // Answers go out with their headers at once and their body one byte at
+    // a time, this long apart (zero: at once), like a server that drips its
+    // answer; the client hanging up ends it.
+    void gotear(std::chrono::milliseconds entreBytes) { goteo_ = entreBytes; }
+
     // A well-formed answer with the given status and body.
     static std::string respuesta(int status, const std::string& cuerpo = "",
                                  const std::string& tipo = "application/json");
@@ -47,12 +52,14 @@ private:
     void servir();
     void atender(int conexion);
     bool esperarRetraso(int conexion) const;
+    void enviarGoteando(int conexion, const std::string& datos) const;
 
     Respondedor respondedor_;
     int escucha_ = -1;
     std::uint16_t puerto_ = 0;
     std::atomic<bool> parar_{false};
     std::atomic<std::chrono::milliseconds> retraso_{std::chrono::milliseconds(0)};
+    std::atomic<std::chrono::milliseconds> goteo_{std::chrono::milliseconds(0)};
     mutable std::mutex mutex_;
     std::vector<PeticionHTTP> peticiones_;
     std::thread hilo_;

@@ -9,6 +9,7 @@
 #include "../plataforma/esperar_bucle.h"
 #include "centro/centro.h"
 #include "centro/trabajos.h"
+#include "editor/subidas_finales.h"
 #include "editor_doble.h"
 
 namespace sorvenia {
@@ -33,6 +34,16 @@ TEST(Salida, EsperaSoloALosEditoresConCambiosYUnaVezCadaUno) {
     EXPECT_EQ(lista[1], abierto);
     for (const auto& m : {abierto, conAgente, sinCambios}) Trabajos::compartido().quitar(*m);
     Centro::compartido().editor.reset();
+    EXPECT_TRUE(editoresPorGuardar().empty());
+
+    // A closed editor whose last change is still being uploaded is waited
+    // for too, once, until it is done.
+    auto cerrado = std::make_shared<EditorDoble>("d");
+    cerrado->pendiente = true;
+    SubidasFinales::anotar(cerrado);
+    SubidasFinales::anotar(cerrado);
+    EXPECT_EQ(editoresPorGuardar(), std::vector<std::shared_ptr<EditorModelo>>{cerrado});
+    SubidasFinales::quitar(*cerrado);
     EXPECT_TRUE(editoresPorGuardar().empty());
 }
 

@@ -160,6 +160,19 @@ TEST(CopiaLocalFormato, CodificaEnOrdenYCompacto) {
     EXPECT_EQ(leida->servidor, c.servidor);
     EXPECT_EQ(leida->cliente, c.cliente);
     EXPECT_FALSE(leida->ref);
+    EXPECT_FALSE(leida->base);
+
+    // The account's version the changes were made on travels as "base".
+    c.base = CopiaLocal::Base{4, "2024-05-06 07:08:09"};
+    const auto texto = copias::codificar(c).value();
+    EXPECT_TRUE(texto.ends_with(R"(,"base":{"version":4,"modificado":"2024-05-06 07:08:09"}})")) << texto;
+    EXPECT_EQ(copias::decodificar(texto)->base, c.base);
+    c.base = CopiaLocal::Base{std::nullopt, std::nullopt};
+    EXPECT_EQ(copias::decodificar(copias::codificar(c).value())->base, c.base);
+    // A base of the wrong shape leaves it unknown; the copy still reads.
+    const auto rara = copias::decodificar(R"({"nombre":"a","doc":1,"fecha":0,"base":{"version":"x"}})");
+    ASSERT_TRUE(rara);
+    EXPECT_FALSE(rara->base);
 }
 
 TEST(CopiaLocalFormato, NumeroNoFinitoNoSeCodifica) {
@@ -325,49 +338,49 @@ TEST_F(CopiasLocales, FallosDeEscrituraNoSeNotan) {
 
 // ---- Newer than the account ----
 
-TEST_F(CopiasLocales, PendienteSoloSiEsMasNuevaQueLaCuenta) {
+// A copy is obsolete only when the account holds its very document; times
+// never decide. The account's clock running two minutes ahead of this
+// computer once made every copy look older than the account's version and
+// deleted it unseen.
+TEST_F(CopiasLocales, PendienteSeDecidePorElDocumentoNoPorRelojes) {
     auto cuenta = crearConCopias();
-    EXPECT_FALSE(cuenta->copiaPendiente("12", "2024-05-06 07:08:09")) << "no copy";
+    const JSONValor enLaCuenta = documento(R"({"paginas":[{"html":"<p>cuenta</p>"}]})");
+    EXPECT_FALSE(cuenta->copiaPendiente("12", enLaCuenta)) << "no copy";
 
-    const Fecha escrita = fecha("2024-05-06 07:08:09");
-    ponerCopia("12.json", copia("12", "Cartel", escrita, "127.0.0.1", std::nullopt));
-
-    // The account's version a second older: the copy holds newer changes.
-    const auto pendiente = cuenta->copiaPendiente("12", "2024-05-06 07:08:08");
+    // Written a minute before the account's last save by its clock (ahead by
+    // two minutes): the copy still holds changes the account lacks.
+    const Fecha escrita = std::chrono::system_clock::now();
+    auto suya = copia("12", "Cartel", escrita, "127.0.0.1", std::nullopt);
+    suya.base = CopiaLocal::Base{3, "2024-05-06 07:08:09"};
+    ponerCopia("12.json", suya);
+    const auto pendiente = cuenta->copiaPendiente("12", enLaCuenta);
     ASSERT_TRUE(pendiente);
     EXPECT_EQ(pendiente->nombre, "Cartel");
-    EXPECT_EQ(pendiente->fecha, escrita);
+    EXPECT_EQ(pendiente->base, suya.base);
     EXPECT_TRUE(fs::exists(sinSubir / "12.json"));
 
-    // An account time that cannot be read: the copy is offered and kept.
-    EXPECT_TRUE(cuenta->copiaPendiente("12", "ayer"));
-    EXPECT_TRUE(cuenta->copiaPendiente("12", "2024-05-06T07:08:10Z"));
+    // Without a recorded base, in doubt: offered too.
+    ponerCopia("12.json", copia("12", "Cartel", escrita - 24h, "127.0.0.1", std::nullopt));
+    EXPECT_TRUE(cuenta->copiaPendiente("12", enLaCuenta));
     EXPECT_TRUE(fs::exists(sinSubir / "12.json"));
 
-    // A second newer: the account wins and the copy goes.
-    EXPECT_FALSE(cuenta->copiaPendiente("12", "2024-05-06 07:08:10"));
+    // The account holds exactly the copy's document (an upload that landed
+    // without its answer): the copy goes, whatever its date.
+    EXPECT_FALSE(cuenta->copiaPendiente("12", documento(R"({"paginas":[]})")));
     EXPECT_FALSE(fs::exists(sinSubir / "12.json"));
-
-    // The same second counts as newer in the account.
-    ponerCopia("12.json", copia("12", "Cartel", escrita, "127.0.0.1", std::nullopt));
-    EXPECT_FALSE(cuenta->copiaPendiente("12", "2024-05-06 07:08:09"));
-    EXPECT_FALSE(fs::exists(sinSubir / "12.json"));
-
-    // A fraction after the account's second is newer than it.
-    ponerCopia("12.json", copia("12", "Cartel", escrita + 250ms, "127.0.0.1", std::nullopt));
-    EXPECT_TRUE(cuenta->copiaPendiente("12", "2024-05-06 07:08:09"));
 }
 
 TEST_F(CopiasLocales, PendienteMiraSoloLaCopiaDelId) {
     auto cuenta = crearConCopias();
+    const JSONValor otro = documento(R"({"otro":1})");
     ponerCopia("nuevo-12.json",
                copia(std::nullopt, "por ref", fecha("2030-01-01 00:00:00"), std::nullopt, std::nullopt));
-    EXPECT_FALSE(cuenta->copiaPendiente("12", "2024-05-06 07:08:09"));
+    EXPECT_FALSE(cuenta->copiaPendiente("12", otro));
     EXPECT_TRUE(fs::exists(sinSubir / "nuevo-12.json"));
 
     // Another site or customer does not matter here (the opening checks).
     ponerCopia("12.json", copia("12", "de otro", fecha("2030-01-01 00:00:00"), "otro.example", 99));
-    const auto c = cuenta->copiaPendiente("12", "2024-05-06 07:08:09");
+    const auto c = cuenta->copiaPendiente("12", otro);
     ASSERT_TRUE(c);
     EXPECT_EQ(c->servidor, "otro.example");
     EXPECT_EQ(c->cliente, 99);
@@ -377,7 +390,7 @@ TEST_F(CopiasLocales, PendienteConCopiaIlegibleNoBorra) {
     auto cuenta = crearConCopias();
     fs::create_directories(sinSubir);
     escribirTexto(sinSubir / "12.json", "{roto");
-    EXPECT_FALSE(cuenta->copiaPendiente("12", "2099-01-01 00:00:00"));
+    EXPECT_FALSE(cuenta->copiaPendiente("12", JSONValor()));
     EXPECT_EQ(leerTexto(sinSubir / "12.json"), "{roto") << "a file that is not a copy is left alone";
 }
 
@@ -551,7 +564,7 @@ TEST_F(CopiasLocales, UnaTuberiaNoBloqueaLaLectura) {
     fs::create_directories(sinSubir);
     ASSERT_EQ(mkfifo((sinSubir / "12.json").c_str(), 0600), 0);
     EXPECT_FALSE(cuenta->copiaLocal("12", std::nullopt));
-    EXPECT_FALSE(cuenta->copiaPendiente("12", "2024-01-01 00:00:00"));
+    EXPECT_FALSE(cuenta->copiaPendiente("12", JSONValor()));
     EXPECT_TRUE(cuenta->copiasLocales().empty());
     EXPECT_EQ(fs::status(sinSubir / "12.json").type(), fs::file_type::fifo) << "left alone";
 }

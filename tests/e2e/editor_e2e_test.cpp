@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include "../editor/diseno_prueba.h"
 #include "app_e2e.h"
@@ -106,6 +107,39 @@ TEST_F(EditorE2E, AlTerminarSeGuardaElUltimoCambio) {
         json::parse(prueba::leer(raiz_ / "cuenta-local/clientes/1/disenos" / (std::string(idDiseno) + ".json")).value_or("{}"));
     EXPECT_NE(guardado.value("doc", json()).dump().find("Último cambio antes de salir"), std::string::npos);
     EXPECT_EQ(guardado.value("version", 0), 2);
+}
+
+// True when `texto` is in the account's copy of the design or in a local
+// copy of unsent changes.
+bool guardadoEnAlgunSitio(const fs::path& raiz, const std::string& texto) {
+    const auto contiene = [&](const fs::path& archivo) {
+        return prueba::leer(archivo).value_or("").find(texto) != std::string::npos;
+    };
+    if (contiene(raiz / "cuenta-local/clientes/1/disenos" / (std::string(idDiseno) + ".json"))) return true;
+    std::error_code error;
+    for (fs::recursive_directory_iterator i(raiz / "home", error), fin; !error && i != fin; i.increment(error))
+        if (i->path().parent_path().filename() == "sin-subir" && contiene(i->path())) return true;
+    return false;
+}
+
+// The page holds a change for a moment before handing it over. A request
+// to end that comes at once (SIGTERM takes the road of Control+Q and of
+// closing the window) still finds it: it is uploaded, or kept as a copy.
+TEST_F(EditorE2E, AlTerminarEnseguidaNoSePierdeElCambioDeLaPagina) {
+    entrarComoCliente();
+    guardarBarberia(1, "2026-12-01 10:00:00");
+    arrancarCuentaLocal();
+    for (const auto pausa : {0ms, 100ms}) {
+        SCOPED_TRACE(std::to_string(pausa.count()) + " ms");
+        arrancarAplicacion({"--abrir", idDiseno});
+        ASSERT_TRUE(cargado("m2 «Contacto»"));
+        const std::string cambio = "Cambio " + std::to_string(pausa.count()) + " ms antes de salir";
+        ASSERT_FALSE(herramienta("texto", {{"id", "titulo"}, {"texto", cambio}}).empty());
+        std::this_thread::sleep_for(pausa);
+        app_->senal(SIGTERM);
+        ASSERT_TRUE(app_->esperar(15s).has_value()) << "la aplicación no ha terminado";
+        EXPECT_TRUE(guardadoEnAlgunSitio(raiz_, cambio));
+    }
 }
 
 // Signed in, the window opens on the home screen with the account's designs;

@@ -15,6 +15,7 @@
 #include "../cuenta/cuenta_prueba.h"
 #include "../plataforma/esperar_bucle.h"
 #include "app/navegacion.h"
+#include "app/salida.h"
 #include "centro/centro.h"
 #include "centro/trabajos.h"
 #include "comun/conexion_tarvel.h"
@@ -29,6 +30,12 @@
 #include "plataforma/web_vista.h"
 
 namespace sorvenia {
+
+// An agent run of the editor, as the agent action marks it.
+struct PruebaEditorAbierto {
+    static void agente(EditorAbierto& m, bool enMarcha) { m.agenteEnMarcha_ = enMarcha; }
+};
+
 namespace {
 
 using nlohmann::json;
@@ -405,7 +412,131 @@ TEST_F(EditorAbiertoTest, CerrarSueltaLaPaginaYElCentro) {
     EXPECT_EQ(Trabajos::compartido().modelo(modelo_->clave()), nullptr);
     modelo_->cerrar();  // a second close does nothing
     modelo_.reset();
-    EXPECT_TRUE(debil.expired());
+    // Released once the page has been asked for a last change.
+    EXPECT_TRUE(esperarHasta([&] { return debil.expired(); }));
+}
+
+bool contiene(const json& valor, const std::string& texto) { return valor.dump().find(texto) != std::string::npos; }
+
+// The page holds each change a moment before it hands it over. Quitting
+// right after a change, or closing the editor right after one, still takes
+// it: the quit flush asks the page first and uploads it; closing asks the
+// page, keeps it on disk and uploads it.
+TEST_F(EditorAbiertoTest, ElCambioQueLaPaginaRetieneNoSePierde) {
+    const std::string id = guardarEnLaCuenta("Barbería", prueba::disenoGuardado());
+    abrir(id);
+    const auto antes = subidas(servicio).size();
+    ASSERT_FALSE(herramienta("texto", {{"id", "titulo"}, {"texto", "Justo antes de salir"}}).empty());
+    EXPECT_TRUE(modelo_->porGuardar()) << "the page may hold a change";
+    EXPECT_TRUE(esperarTarea(modelo_->guardarAhora()).value_or(false));
+    ASSERT_EQ(subidas(servicio).size(), antes + 1);
+    EXPECT_TRUE(contiene(subidas(servicio).back().at("doc"), "Justo antes de salir"));
+
+    ASSERT_FALSE(herramienta("texto", {{"id", "titulo"}, {"texto", "Justo antes de cerrar"}}).empty());
+    modelo_->cerrar();
+    ASSERT_TRUE(esperarHasta([&] { return subidas(servicio).size() == antes + 2 && !modelo_->guardando(); }));
+    EXPECT_TRUE(contiene(subidas(servicio).back().at("doc"), "Justo antes de cerrar"));
+    EXPECT_FALSE(cuenta_->copiaLocal(id, std::nullopt)) << "the upload removed the copy";
+}
+
+bool esperandoA(const std::shared_ptr<EditorAbierto>& modelo) {
+    return std::ranges::any_of(editoresPorGuardar(), [&](const auto& e) { return e.get() == modelo.get(); });
+}
+
+// Leaving while the last upload is under way: until it ends its document is
+// on disk, and quitting waits for the editor although the job registry and
+// the hub have let it go.
+TEST_F(EditorAbiertoTest, CerrarConLaSubidaEnCursoLaGuardaHastaQueTermina) {
+    const std::string id = guardarEnLaCuenta("Barbería", prueba::disenoGuardado());
+    abrir(id);
+    servicio.interruptores({{"guardar", {{"colgar", 2}}}});
+    enviar({{"tipo", "cambio"}, {"doc", {{"en", "vuelo"}}}, {"nombre", "Barbería"}});
+    ASSERT_TRUE(esperarHasta([&] { return modelo_->guardando(); }));
+    modelo_->cerrar();
+    const auto copia = cuenta_->copiaLocal(id, std::nullopt);
+    ASSERT_TRUE(copia) << "the document in flight is on disk";
+    EXPECT_EQ(copia->doc.cadena(), R"({"en":"vuelo"})");
+    EXPECT_TRUE(esperandoA(modelo_));
+
+    ASSERT_TRUE(esperarHasta([&] { return !modelo_->guardando(); }, std::chrono::seconds(10)));
+    EXPECT_EQ(subidas(servicio).back().at("doc"), json({{"en", "vuelo"}}));
+    EXPECT_FALSE(cuenta_->copiaLocal(id, std::nullopt)) << "the upload landed: the copy goes";
+    EXPECT_FALSE(esperandoA(modelo_));
+}
+
+// A parked editor whose save keeps failing tries once when its agent run
+// ends, then closes with its document on disk, instead of uploading it
+// every half second for as long as the application runs.
+TEST_F(EditorAbiertoTest, UnAparcadoCuyoGuardadoFallaSeCierraConUnaCopia) {
+    const std::string id = guardarEnLaCuenta("Barbería", prueba::disenoGuardado());
+    abrir(id);
+    PruebaEditorAbierto::agente(*modelo_, true);
+    modelo_->alSalir();
+    ASSERT_TRUE(modelo_->aparcado());
+    const auto antes = subidas(servicio).size();
+    servicio.interruptores(
+        {{"guardar", {{"status", 413}, {"cuerpo", R"({"error":{"code":"demasiado_grande","message":"Grande."}})"}}}});
+    enviar({{"tipo", "cambio"}, {"doc", {{"grande", 1}}}, {"nombre", "Barbería"}});
+    // The autosave's attempt fails; nothing retries it by itself.
+    ASSERT_TRUE(esperarHasta([&] { return subidas(servicio).size() == antes + 1 && !modelo_->guardando(); }));
+
+    PruebaEditorAbierto::agente(*modelo_, false);
+    modelo_->cerrarAparcado();
+    ASSERT_TRUE(esperarHasta([&] { return modelo_->cerrado(); }, std::chrono::seconds(10)));
+    esperarHasta([] { return false; }, std::chrono::milliseconds(1500));
+    EXPECT_EQ(subidas(servicio).size(), antes + 2) << "one attempt when the run ended, then no more";
+    const auto copia = cuenta_->copiaLocal(id, std::nullopt);
+    ASSERT_TRUE(copia);
+    EXPECT_EQ(copia->doc.cadena(), R"({"grande":1})");
+}
+
+// A server that refuses every save with a conflict, or says the design is
+// gone, is not asked again and again at once: the design becomes a new one
+// once (" (copia)" added once after a conflict), the saves back off, and
+// when one finally succeeds no copy of the design's earlier names is left.
+TEST_F(EditorAbiertoTest, LosRechazosSeguidosEsperanYNoDejanCopiasHuerfanas) {
+    struct Caso {
+        int status;
+        const char* codigo;
+        const char* nombre;
+    };
+    for (const Caso c : {Caso{409, "conflicto", "Barbería (copia)"}, Caso{404, "no_existe", "Barbería"}}) {
+        SCOPED_TRACE(c.codigo);
+        if (modelo_) modelo_->cerrar();
+        const std::string id = guardarEnLaCuenta("Barbería", prueba::disenoGuardado());
+        abrir(id);
+        const auto antes = subidas(servicio).size();
+        const json rechazo = {{"error", {{"code", c.codigo}, {"message", "No."}}}};
+        servicio.interruptores({{"guardar", {{"status", c.status}, {"cuerpo", rechazo.dump()}}}});
+        enviar({{"tipo", "cambio"}, {"doc", {{"mio", c.status}}}, {"nombre", "Barbería"}});
+        esperarHasta([] { return false; }, std::chrono::milliseconds(3500));
+        const auto rechazadas = subidas(servicio).size() - antes;
+        EXPECT_GE(rechazadas, 2u);
+        EXPECT_LE(rechazadas, 4u) << "the saves wait between attempts";
+        EXPECT_EQ(modelo_->nombre(), c.nombre);
+
+        servicio.interruptores(json::object());
+        ASSERT_TRUE(esperarHasta([&] { return modelo_->id() && *modelo_->id() != id && !modelo_->guardando(); },
+                                 std::chrono::seconds(15)));
+        EXPECT_EQ(subidas(servicio).back().at("nombre"), c.nombre);
+        EXPECT_EQ(subidas(servicio).back().at("doc"), json({{"mio", c.status}}));
+        EXPECT_TRUE(cuenta_->copiasLocales().empty()) << "no copy left behind";
+    }
+}
+
+// An answer that drips for ever keeps the upload open, but after a while
+// its document is on disk anyway.
+TEST_F(EditorAbiertoTest, UnaRespuestaQueGoteaDejaUnaCopiaMientras) {
+    const std::string id = guardarEnLaCuenta("Barbería", prueba::disenoGuardado());
+    abrir(id);
+    servicio.interruptores({{"guardar", {{"gotear", 1.0}}}});
+    enviar({{"tipo", "cambio"}, {"doc", {{"goteo", 1}}}, {"nombre", "Barbería"}});
+    ASSERT_TRUE(esperarHasta([&] { return modelo_->guardando(); }));
+    EXPECT_FALSE(cuenta_->copiaLocal(id, std::nullopt));
+    ASSERT_TRUE(esperarHasta([&] { return cuenta_->copiaLocal(id, std::nullopt).has_value(); },
+                             std::chrono::seconds(30)));
+    EXPECT_TRUE(modelo_->guardando()) << "the answer is still on its way";
+    EXPECT_EQ(cuenta_->copiaLocal(id, std::nullopt)->doc.cadena(), R"({"goteo":1})");
 }
 
 // The pages the editor page sends with "publicar".

@@ -54,8 +54,8 @@ TEST(DatosInicio, ElObjetoEntero) {
                  {"b2", "Sin foto", 1, std::nullopt, "2025-01-01 00:00:00", "2025-01-05 09:00:00"}};
     f.ias = {ia(IA::Tipo::claude, "Claude", true)};
     f.iasListas = true;
-    f.copias = {CopiaLocal{std::nullopt, "Nueva", JSONValor(), marzo(), std::nullopt, std::nullopt, "R-1"},
-                CopiaLocal{"b2", "Sin foto", JSONValor(), marzo(), std::nullopt, std::nullopt, std::nullopt}};
+    f.copias = {CopiaLocal{std::nullopt, "Nueva", JSONValor(), marzo(), std::nullopt, std::nullopt, "R-1", std::nullopt},
+                CopiaLocal{"b2", "Sin foto", JSONValor(), marzo(), std::nullopt, std::nullopt, std::nullopt, std::nullopt}};
     f.error = "Sin conexión.";
     f.integraciones = json::array({{{"id", "pexels"}}});
     f.trabajos = json::array({{{"clave", "k1"}}});

@@ -201,6 +201,31 @@ TEST(Http, UnServidorQueTardaEsFalloDeTiempo) {
     EXPECT_LT(pasado, 2.0);
 }
 
+// A server that sends a byte now and then never trips the idle limit; the
+// whole transfer's limit ends it. Without one, the default (ten times the
+// idle limit) does.
+TEST(Http, UnaRespuestaQueGoteaAgotaElTiempoTotal) {
+    ServidorHTTPPrueba servidor([](const prueba::PeticionHTTP&) {
+        return ServidorHTTPPrueba::respuesta(200, std::string(400, 'x'));
+    });
+    servidor.gotear(50ms);
+    struct Caso {
+        double inactivo, total, minimo, maximo;
+    };
+    for (const Caso c : {Caso{2.0, 1.0, 0.9, 1.8}, Caso{0.3, 0, 2.9, 4.0}}) {
+        auto p = hacia(servidor);
+        p.tiempoLimite = c.inactivo;
+        p.tiempoTotal = c.total;
+        const auto inicio = Reloj::now();
+        const auto r = pedir(p);
+        const double pasado = segundosDesde(inicio);
+        ASSERT_FALSE(r.ok()) << "inactivo " << c.inactivo;
+        EXPECT_EQ(r.fallo().codigo, "tiempo");
+        EXPECT_GE(pasado, c.minimo);
+        EXPECT_LT(pasado, c.maximo);
+    }
+}
+
 TEST(Http, ConexionRechazada) {
     // A bound socket that does not listen refuses connections, and keeps the
     // port from being taken by anyone else meanwhile.

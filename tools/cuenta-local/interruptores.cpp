@@ -30,6 +30,7 @@ std::optional<Interruptor> deJSON(const nlohmann::json& j) {
     if (const auto s = j.find("status"); s != j.end() && s->is_number_integer()) i.status = s->get<int>();
     if (const auto c = j.find("cuerpo"); c != j.end() && c->is_string()) i.cuerpo = c->get<std::string>();
     if (const auto c = j.find("colgar"); c != j.end() && c->is_number()) i.colgar = c->get<double>();
+    if (const auto g = j.find("gotear"); g != j.end() && g->is_number()) i.gotear = g->get<double>();
     if (const auto v = j.find("veces"); v != j.end() && v->is_number_integer()) i.veces = v->get<int>();
     return i;
 }

@@ -18,6 +18,7 @@ struct Interruptor {
     std::optional<int> status;         // answer this status without doing the action
     std::optional<std::string> cuerpo;  // with this body (status 200 when no status)
     double colgar = 0;                 // seconds to wait first
+    double gotear = 0;                 // seconds between the answer's bytes, sent one at a time
     std::optional<int> veces;          // how many requests it applies to
 };
 

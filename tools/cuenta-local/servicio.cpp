@@ -87,8 +87,14 @@ struct CuentaLocal::Impl {
         aviso.wait_for(bloqueo, std::chrono::duration<double>(segundos), [this] { return parado; });
     }
 
+    bool sigue() {
+        std::lock_guard bloqueo(mutex);
+        return !parado;
+    }
+
     Respuesta conInterruptor(const std::string& accion, const std::function<Respuesta()>& hacer) {
         const auto i = estado.interruptores.tomar(accion);
+        if (i && i->gotear > 0) goteo = i->gotear;
         if (i && i->colgar > 0) colgar(i->colgar);
         if (i && (i->status || i->cuerpo)) return respuestaForzada(*i, accion);
         return hacer();
@@ -111,9 +117,26 @@ struct CuentaLocal::Impl {
         return pagina(estado, p);
     }
 
+    // The switch's pause between the bytes of the answer being made on this
+    // thread (each request has a worker thread of its own).
+    static thread_local double goteo;
+
+    // The answer one byte at a time, `segundos` apart; stopping ends it.
+    void gotearRespuesta(httplib::Response& res, const Respuesta& r, double segundos) {
+        auto cuerpo = std::make_shared<std::string>(r.cuerpo);
+        res.set_content_provider(cuerpo->size(), r.tipo,
+                                 [this, cuerpo, segundos](std::size_t desde, std::size_t, httplib::DataSink& sink) {
+                                     if (desde >= cuerpo->size() || !sigue()) return false;
+                                     if (!sink.write(cuerpo->data() + desde, 1)) return false;
+                                     colgar(segundos);
+                                     return sigue();
+                                 });
+    }
+
     void manejar(const httplib::Request& req, httplib::Response& res) {
         const Peticion p = peticionDe(req);
         std::string accion;
+        goteo = 0;
         Respuesta r;
         try {
             r = atender(p, accion);
@@ -122,10 +145,15 @@ struct CuentaLocal::Impl {
         }
         res.status = r.status;
         for (const auto& [nombre, valor] : r.cabeceras) res.set_header(nombre, valor);
-        res.set_content(r.cuerpo, r.tipo);
+        if (goteo > 0)
+            gotearRespuesta(res, r, goteo);
+        else
+            res.set_content(r.cuerpo, r.tipo);
         estado.registro.anotar(p, accion, r, cabecerasParaRegistro(req));
     }
 };
+
+thread_local double CuentaLocal::Impl::goteo = 0;
 
 CuentaLocal::CuentaLocal(const std::filesystem::path& datos) : impl_(std::make_unique<Impl>(datos)) {
     auto manejador = [this](const httplib::Request& req, httplib::Response& res) { impl_->manejar(req, res); };

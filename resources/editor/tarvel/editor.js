@@ -232,6 +232,15 @@ export class Editor {
     if (this.temporizadorCambio) this.enviarCambio();
   }
 
+  // The held change handed straight to native code, which asks for it
+  // before quitting or closing: the "cambio" message itself, or null.
+  tomarCambio() {
+    if (!this.temporizadorCambio) return null;
+    clearTimeout(this.temporizadorCambio);
+    this.temporizadorCambio = 0;
+    return { tipo: "cambio", doc: this.doc, nombre: this.nombre, primera: this.primera() };
+  }
+
   // ---- drawing the document ----
 
   contexto() {

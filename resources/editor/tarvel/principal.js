@@ -178,6 +178,13 @@ window.tarvel = {
   forzarCambio() {
     if (editor.doc) editor.enviarCambio();
   },
+  // Native code is about to quit or close the editor: a text being typed
+  // ends, and the change not yet handed over is returned.
+  entregarCambio() {
+    if (!editor.doc) return null;
+    lienzo.terminarEdicion();
+    return editor.tomarCambio();
+  },
   probarVideo() {
     exportarVideo();
   },
