@@ -49,7 +49,8 @@ void EditorAbierto::cambio(const Json& m) {
     auto valor = JSONValor::desde(*doc);
     if (!valor || valor->cadena() == "null") return;
     docPendiente_ = std::move(*valor);
-    if (const auto nombre = m.find("nombre"); nombre != m.end() && nombre->is_string()) nombre_ = *nombre;
+    if (const auto nombre = m.find("nombre"); nombre != m.end() && nombre->is_string())
+        nombre_ = nombreDiseno(nombre->get_ref<const std::string&>());
     const auto primera = m.find("primera");
     if (primera != m.end() && primera->is_object() && primera->contains("html") && (*primera)["html"].is_string())
         primeraMesa_ = PrimeraMesa{(*primera)["html"], entero(*primera, "w").value_or(1440),
