@@ -45,7 +45,7 @@ Navegacion::Suscripcion Navegacion::observar(std::function<void(Cambio)> observa
 void Navegacion::tutorial(const std::vector<DisenoResumen>& disenos) {
     const DisenoResumen* elegido = nullptr;
     for (const auto& d : disenos) {
-        if (d.nombre != "Bienvenido a Sorvenia Code") continue;
+        if (d.nombre != Plantilla::nombreBienvenida) continue;
         // Strictly later only: among equal dates the first one stays.
         if (elegido == nullptr || d.modificado > elegido->modificado) elegido = &d;
     }

@@ -1,5 +1,10 @@
 #include "app/plantilla.h"
 
+#include <fstream>
+#include <iterator>
+
+#include "plataforma/recursos.h"
+
 namespace sorvenia {
 
 const std::vector<Plantilla>& Plantilla::todas() {
@@ -32,5 +37,16 @@ const Plantilla& Plantilla::conId(std::string_view id) {
 const Plantilla& Plantilla::web() { return todas().front(); }
 
 Plantilla Plantilla::bienvenida() { return {"bienvenida", "Bienvenida", 1440, 900, true}; }
+
+std::optional<nlohmann::json> Plantilla::documentoInicial() const {
+    const auto archivo = Recursos::ruta("plantillas/" + id + ".json");
+    if (!archivo) return std::nullopt;
+    std::ifstream entrada(*archivo, std::ios::binary);
+    if (!entrada) return std::nullopt;
+    auto doc = nlohmann::json::parse(std::istreambuf_iterator<char>(entrada), std::istreambuf_iterator<char>(), nullptr,
+                                     false);
+    if (doc.is_discarded() || !doc.is_object()) return std::nullopt;
+    return doc;
+}
 
 }  // namespace sorvenia

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 namespace sorvenia {
 
 struct Plantilla {
@@ -32,6 +34,15 @@ struct Plantilla {
 
     // The welcome tutorial's template: not a row of the table.
     static Plantilla bienvenida();
+    // The name of the design the welcome template makes, by which the
+    // tutorial finds it again.
+    static constexpr std::string_view nombreBienvenida = "Bienvenido a Sorvenia Code";
+
+    // The document a new design of this template starts with, from the
+    // resource "plantillas/<id>.json": nothing for a template without one
+    // (the page then draws one empty mesa of the template's size), nor when
+    // the file is missing or is not a JSON object.
+    std::optional<nlohmann::json> documentoInicial() const;
 };
 
 }  // namespace sorvenia

@@ -1,19 +1,13 @@
 #include "app/raiz.h"
 
 #include "app/fondo.h"
+#include "app/pantalla_pendiente.h"
 #include "cuenta/conectar_web.h"
 #include "editor/editor_vista.h"
 #include "pantallas/inicio_web.h"
 
 namespace sorvenia {
 namespace {
-
-// Screens still to come (servers, agency): an empty screen over the backdrop.
-GtkWidget* pantallaVacia(const std::string& nombre) {
-    GtkWidget* caja = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
-    gtk_widget_set_name(caja, nombre.c_str());
-    return caja;
-}
 
 std::string nombreDe(Navegacion::Pantalla::Caso caso) {
     switch (caso) {
@@ -71,7 +65,7 @@ void Raiz::mostrarPantalla() {
         inicio_ = std::make_unique<InicioWeb>(cuenta_, nav_);
         pantalla_ = inicio_->widget();
     } else {
-        pantalla_ = pantallaVacia(deseada);
+        pantalla_ = pantallaPendiente(p.caso(), nav_);
     }
     gtk_overlay_add_overlay(capas_.get(), pantalla_);
 }

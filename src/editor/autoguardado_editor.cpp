@@ -69,7 +69,8 @@ bool EditorAbierto::aceptarCambio(const Json& m) {
     auto valor = JSONValor::desde(*doc);
     if (!valor || valor->cadena() == "null") return false;
     docPendiente_ = std::move(*valor);
-    if (const auto nombre = m.find("nombre"); nombre != m.end() && nombre->is_string()) nombre_ = *nombre;
+    if (const auto nombre = m.find("nombre"); nombre != m.end() && nombre->is_string())
+        nombre_ = nombreDiseno(nombre->get_ref<const std::string&>());
     const auto primera = m.find("primera");
     if (primera != m.end() && primera->is_object() && primera->contains("html") && (*primera)["html"].is_string())
         primeraMesa_ = PrimeraMesa{(*primera)["html"], entero(*primera, "w").value_or(1440),

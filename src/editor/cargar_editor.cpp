@@ -75,6 +75,7 @@ Tarea<void> EditorAbierto::cargar() {
     if (!cuenta) co_return;
     ias_ = co_await IAsLocales::detectar();
     Json doc = nullptr;
+    bool guardarDeInmediato = false;
     // The copy the home screen chose counts only for this very design.
     std::optional<Cuenta::CopiaLocal> elegida = std::exchange(copiaParaAbrir, std::nullopt);
     if (elegida && elegida->id != id_) elegida.reset();
@@ -89,6 +90,15 @@ Tarea<void> EditorAbierto::cargar() {
             if (elegida->ref) ref_ = *elegida->ref;
             docPendiente_ = elegida->doc;
         }
+    } else if (plantilla_) {
+        // A template with content of its own (the welcome design) starts
+        // the design with it, under its name, and is saved at once: the
+        // tutorial then finds and opens this same design.
+        if (auto inicial = plantilla_->documentoInicial()) {
+            doc = std::move(*inicial);
+            if (*plantilla_ == Plantilla::bienvenida()) nombre_ = Plantilla::nombreBienvenida;
+            guardarDeInmediato = true;
+        }
     }
     if (cerrado_) co_return;
     Json argumentos = argumentosCargar(std::move(doc), IAsLocales::json(ias_));
@@ -99,6 +109,8 @@ Tarea<void> EditorAbierto::cargar() {
     listo_ = true;
     enviarTrabajos();
     despuesDeCargar();
+    // The page hands its document over as a change, which uploads it.
+    if (guardarDeInmediato) js("forzarCambio", Json::object());
 }
 
 // The design from the account, or the unsent changes kept on this computer

@@ -94,7 +94,7 @@ Tarea<nlohmann::json> EditorAbierto::herramienta(std::string nombre, nlohmann::j
 }
 
 void EditorAbierto::renombrar(std::string nombre) {
-    nombre_ = std::move(nombre);
+    nombre_ = nombreDiseno(nombre);
     js("estado", {{"guardado", "—"}, {"nombre", nombre_}});
 }
 

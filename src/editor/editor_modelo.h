@@ -85,6 +85,9 @@ public:
     // become "-", trimmed, no leading dots, at most 120 characters), or
     // `porDefecto` when nothing is left.
     static std::string nombreSeguro(const std::optional<std::string>& nombre, std::string_view porDefecto);
+    // A design's name as it is kept and uploaded: valid UTF-8, at most 80
+    // characters (the name the page and the agents' nombrar allow).
+    static std::string nombreDiseno(std::string_view nombre);
     // The lower-case, accent-free, dash-separated stem of a web file name,
     // at most 40 characters; empty when the text has no letter or number.
     static std::string slug(std::string_view texto);

@@ -132,6 +132,7 @@ bool esLetraONumero(std::string_view letra) {
 }
 
 constexpr std::size_t maximoNombre = 120;
+constexpr std::size_t maximoNombreDiseno = 80;
 constexpr std::size_t maximoSlug = 40;
 
 }  // namespace
@@ -159,6 +160,11 @@ std::string EditorModelo::nombreSeguro(const std::optional<std::string>& nombre,
     resto = primerasLetras(resto, maximoNombre);
     if (resto.empty()) return std::string(porDefecto);
     return std::string(resto);
+}
+
+std::string EditorModelo::nombreDiseno(std::string_view nombre) {
+    const std::string valido = repararUtf8(nombre);
+    return std::string(primerasLetras(valido, maximoNombreDiseno));
 }
 
 std::string EditorModelo::slug(std::string_view texto) {

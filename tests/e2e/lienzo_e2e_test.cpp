@@ -108,8 +108,11 @@ TEST_F(LienzoE2E, UnClienteConstruyeUnaPaginaPorElPuente) {
     const std::string mesa = capturaDe(creada, "Mesa creada: (\\S+) «Landing»");
     ASSERT_FALSE(mesa.empty()) << creada;
 
+    // A sheet that starts with a Google Fonts @import (a ";" inside its
+    // address) keeps every rule: the screenshot below shows them.
     bien(mcp, "css", {{"mesa", mesa},
-                      {"css", ".hero{background:#d81b60;color:#fff;padding:80px;min-height:420px}"
+                      {"css", "@import url(\"https://fonts.googleapis.com/css2?family=Inter:wght@400;700&display=swap\");\n"
+                              ".hero{background:#d81b60;color:#fff;padding:80px;min-height:420px}"
                               ".precios{background:#1e88e5;color:#fff;padding:60px;min-height:300px}"}});
     bien(mcp, "escribir", {{"id", mesa}, {"modo", "dentro"},
                            {"html", "<section class=\"hero\"><h1>Clases de surf en Zarautz</h1>"

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -360,6 +361,44 @@ TEST_F(EditorAbiertoTest, UnDisenoNuevoSeSubeYGuardaSusChats) {
     EXPECT_FALSE(subida.contains("version"));
     EXPECT_EQ(EditorModelo::leerChats(modelo_->id()), chats);
     EXPECT_EQ(cuenta_->disenos().front().id, *modelo_->id());
+}
+
+// The tutorial's first visit makes the welcome design, named and filled
+// from its template and uploaded at once; every later visit opens that one.
+TEST_F(EditorAbiertoTest, ElTutorialAbreDosVecesElMismoDisenoDeBienvenida) {
+    using Pantalla = Navegacion::Pantalla;
+    nav_->tutorial(cuenta_->disenos());
+    ASSERT_EQ(nav_->pantalla(), Pantalla::editor(std::nullopt, Plantilla::bienvenida()));
+    abrir(nav_->pantalla().id(), nav_->pantalla().plantilla());
+    ASSERT_TRUE(esperarHasta([&] { return modelo_->id() && !modelo_->guardando() && !modelo_->docPendiente(); }));
+    const std::string id = *modelo_->id();
+    EXPECT_EQ(modelo_->nombre(), "Bienvenido a Sorvenia Code");
+    const json primera = ultimaLlamada("cargar");
+    EXPECT_EQ(primera.at("nombre"), "Bienvenido a Sorvenia Code");
+    const std::string html = primera.at("doc").at("paginas").at(0).at("mesas").at(0).at("html");
+    EXPECT_NE(html.find(">Bienvenido a Sorvenia Code</h1>"), std::string::npos) << html;
+    const json subida = subidas(servicio).back();
+    EXPECT_EQ(subida.at("nombre"), "Bienvenido a Sorvenia Code");
+    EXPECT_EQ(subida.at("doc").at("paginas").at(0).at("mesas").at(0).at("html"), html);
+    EXPECT_TRUE(std::ranges::any_of(subidas(servicio), [](const json& s) {
+        return s.value("miniatura", "").starts_with("data:image/jpeg;base64,");
+    }));
+    EXPECT_NE(herramienta("ver_tarvel").find("Diseño «Bienvenido a Sorvenia Code»"), std::string::npos);
+    modelo_->cerrar();
+    modelo_.reset();
+
+    const auto antes = subidas(servicio).size();
+    nav_->tutorial(cuenta_->disenos());
+    ASSERT_EQ(nav_->pantalla(), Pantalla::editor(id, Plantilla::bienvenida()));
+    abrir(nav_->pantalla().id(), nav_->pantalla().plantilla());
+    ASSERT_FALSE(modelo_->errorCarga()) << *modelo_->errorCarga();
+    EXPECT_EQ(modelo_->id(), id);
+    EXPECT_EQ(ultimaLlamada("cargar").at("doc").at("paginas").at(0).at("mesas").at(0).at("html"), html);
+    esperarHasta([] { return false; }, std::chrono::milliseconds(500));
+    EXPECT_EQ(subidas(servicio).size(), antes);  // opening it again uploads nothing
+    EXPECT_EQ(std::ranges::count_if(cuenta_->disenos(),
+                                    [](const DisenoResumen& d) { return d.nombre == "Bienvenido a Sorvenia Code"; }),
+              1);
 }
 
 TEST_F(EditorAbiertoTest, UnConflictoGuardaUnaCopiaComoDisenoNuevo) {

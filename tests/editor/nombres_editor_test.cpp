@@ -125,6 +125,25 @@ TEST(NombreSeguro, Tabla) {
         EXPECT_EQ(EditorModelo::nombreSeguro(caso.nombre, "diseño"), caso.esperado) << caso.nombre.value_or("(nada)");
 }
 
+// The design's own name: at most 80 characters, whole ones, valid UTF-8.
+TEST(NombreDiseno, Tabla) {
+    std::string caras;
+    for (int i = 0; i < 80; ++i) caras += "😀";
+    const struct {
+        std::string nombre;
+        std::string esperado;
+    } casos[] = {
+        {"Asador Bilbao", "Asador Bilbao"},
+        {std::string(80, 'a'), std::string(80, 'a')},
+        {std::string(81, 'a'), std::string(80, 'a')},
+        {std::string(2 * 1024 * 1024, 'x'), std::string(80, 'x')},
+        {caras + "más", caras},
+        {std::string(79, 'e') + "e\xCC\x81" + "z", std::string(79, 'e') + "e\xCC\x81"},  // an accent stays on its letter
+        {"Caf\xE9", "Caf\xEF\xBF\xBD"},
+    };
+    for (const auto& c : casos) EXPECT_EQ(EditorModelo::nombreDiseno(c.nombre), c.esperado) << c.nombre.substr(0, 90);
+}
+
 TEST(NombreSeguro, PorDefectoSinCambios) {
     EXPECT_EQ(EditorModelo::nombreSeguro(std::nullopt, "web"), "web");
     EXPECT_EQ(EditorModelo::nombreSeguro("", "animacion"), "animacion");

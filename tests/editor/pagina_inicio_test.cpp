@@ -244,6 +244,9 @@ TEST_F(PaginaInicioTest, DiceListoUnaVezConElObjetoEntero) {
 TEST_F(PaginaInicioTest, PintaDisenosCopiasTrabajosIAsEIntegraciones) {
     datos(datosCompletos());
     EXPECT_EQ(llamar("return document.body.dataset.estado;"), "listo");
+    // The account's logo takes the drawn one's place: one logo in the header.
+    ASSERT_TRUE(esperarHasta([&] { return visible("#logo-imagen"); }));
+    EXPECT_FALSE(visible("#logo-dibujo"));
 
     // Designs, in the account's order: name, date, picture or placeholder.
     EXPECT_EQ(textos(".diseno .diseno-nombre"), json({"Barbería Ercilla", "Clínica dental Sonríe", "Estudio Lumen"}));

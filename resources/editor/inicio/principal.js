@@ -45,8 +45,10 @@ function pintarLogo(ruta) {
   const src = rutaPropia(ruta);
   const img = $("logo-imagen");
   if (!src || img.getAttribute("src") === src) return;
-  img.onload = () => { img.hidden = false; $("logo-dibujo").hidden = true; };
-  img.onerror = () => { img.hidden = true; $("logo-dibujo").hidden = false; };
+  // The drawn logo is an SVG element, which has no `hidden` property:
+  // the attribute itself hides it.
+  img.onload = () => { img.hidden = false; $("logo-dibujo").toggleAttribute("hidden", true); };
+  img.onerror = () => { img.hidden = true; $("logo-dibujo").toggleAttribute("hidden", false); };
   img.src = src;
 }
 

@@ -11,6 +11,15 @@ export const ANCHO_MIN = 80;
 export const ANCHO_MAX = 6000;
 export const ALTO_MIN = 80;
 export const ALTO_MAX = 12000;
+// Longest name of a page, a mesa or a variable, in characters.
+export const LARGO_NOMBRE = 80;
+
+// Whether a name is over the longest allowed, counted in characters (a
+// character is one or two code units, so only a head needs splitting).
+export const demasiadoLargo = (nombre) => nombre.length > LARGO_NOMBRE && [...nombre.slice(0, 2 * LARGO_NOMBRE + 2)].length > LARGO_NOMBRE;
+
+// A stored name cut to the longest allowed, whole characters only.
+const acortar = (nombre) => (demasiadoLargo(nombre) ? [...nombre.slice(0, 2 * LARGO_NOMBRE)].slice(0, LARGO_NOMBRE).join("") : nombre);
 
 const numeroEn = (v, d, min, max) => (typeof v === "number" && Number.isFinite(v) ? Math.min(max, Math.max(min, v)) : d);
 
@@ -65,7 +74,7 @@ function mayorNumero(texto, patron, actual) {
 function normalizarMesa(crudo, doc, indice, usados) {
   const m = esObjeto(crudo) ? { ...crudo } : {};
   if (typeof m.id !== "string" || !m.id || usados.has(m.id)) m.id = null;
-  m.nombre = typeof m.nombre === "string" && m.nombre.trim() ? m.nombre : `Mesa ${indice + 1}`;
+  m.nombre = typeof m.nombre === "string" && m.nombre.trim() ? acortar(m.nombre) : `Mesa ${indice + 1}`;
   m.ancho = Math.round(numeroEn(m.ancho, 1440, ANCHO_MIN, ANCHO_MAX));
   m.alto = Math.round(numeroEn(m.alto, 900, ALTO_MIN, ALTO_MAX));
   m.auto = m.auto === true;
@@ -111,7 +120,7 @@ export function normalizarDocumento(crudo) {
     const p = { ...crudoPagina };
     if (typeof p.id !== "string" || !p.id || usados.has(p.id)) p.id = nuevoId(doc, "p");
     usados.add(p.id);
-    p.nombre = typeof p.nombre === "string" && p.nombre.trim() ? p.nombre : `Página ${i + 1}`;
+    p.nombre = typeof p.nombre === "string" && p.nombre.trim() ? acortar(p.nombre) : `Página ${i + 1}`;
     p.mesas = (Array.isArray(p.mesas) ? p.mesas : []).map((m, j) => {
       const mesa = normalizarMesa(m, doc, j, usados);
       if (!mesa.id) mesa.id = nuevoId(doc, "m");

@@ -3,6 +3,7 @@
 // messages that hand every change to native code.
 
 import { cssAnimaciones, decorar } from "./animaciones.js";
+import { separarImports } from "./css.js";
 import { documentoNuevo, estadoDeshacible, fijarPortada, nuevoId, normalizarDocumento } from "./documento.js";
 import { Historial } from "./historial.js";
 import { el, enviar, recortar } from "./utiles.js";
@@ -347,7 +348,8 @@ export class Editor {
     const plantilla = this.taller.createElement("template");
     plantilla.innerHTML = mesa.html;
     quitarPeligrosos(plantilla.content);
-    const partes = [cssFuentes(fuentesUsadas(this.fuentes, mesa)), this.cssVariables("web"), mesa.css];
+    const { imports, resto } = separarImports(mesa.css);
+    const partes = [imports, cssFuentes(fuentesUsadas(this.fuentes, mesa)), this.cssVariables("web"), resto];
     if (modo !== "captura" && mesa.animaciones.length) {
       decorar(plantilla.content, mesa.animaciones);
       partes.push(cssAnimaciones(mesa.animaciones, modo, plantilla.content));
@@ -406,6 +408,11 @@ export class Editor {
     this.agenteExterno = null;
     this.actualizarMarcas();
     this.avisar();
+  }
+
+  // Brings a mesa, with its title, into the canvas's view.
+  mostrarMesa(mesa) {
+    if (this.ganchos && this.ganchos.alMostrarMesa) this.ganchos.alMostrarMesa(mesa);
   }
 
   mesaVisible() {

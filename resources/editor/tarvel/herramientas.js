@@ -7,8 +7,8 @@
 
 import { DISPAROS, NOMBRES, SIN_FIN, TIPOS, duracionPorDefecto, normalizarAnimacion } from "./animaciones.js";
 import { codigoDe } from "./codigo.js";
-import { contarReglas, declaracionValida, declaraciones, sumarHoja, textoDeclaraciones } from "./css.js";
-import { ALTO_MAX, ALTO_MIN, ANCHO_MAX, ANCHO_MIN, SEPARACION, crearMesa, crearPagina, fijarPortada, nuevoId } from "./documento.js";
+import { contarReglas, declaracionValida, declaraciones, leerHoja, sumarHoja, textoDeclaraciones } from "./css.js";
+import { ALTO_MAX, ALTO_MIN, ANCHO_MAX, ANCHO_MIN, LARGO_NOMBRE, SEPARACION, crearMesa, crearPagina, demasiadoLargo, fijarPortada, nuevoId } from "./documento.js";
 import { booleano, copiaProfunda, esObjeto, numero, plural, recortar, slug } from "./utiles.js";
 import { limpiarCopia, quitarPeligrosos } from "./vista_mesa.js";
 
@@ -39,6 +39,13 @@ function textoOpcional(args, clave) {
   if (typeof v === "number" && Number.isFinite(v)) return String(v);
   if (typeof v !== "string") fallar(`«${clave}» tiene que ser un texto.`);
   return v.trim() || null;
+}
+
+// Names are repeated in answers and stored in the design: a long one
+// slows every later call and bloats every save.
+function nombreCorto(nombre, clave) {
+  if (demasiadoLargo(nombre)) fallar(`«${clave}» es demasiado largo: usa pocas palabras (como mucho ${LARGO_NOMBRE} letras).`);
+  return nombre;
 }
 
 function numeroOpcional(args, clave, que) {
@@ -105,6 +112,12 @@ function listaLids(elementos, max = 60) {
 
 // Separates the <style> blocks of a fragment (they go to the mesa's sheet)
 // and drops what never belongs in a mesa. Counts the scripts dropped.
+// The pieces of CSS the browser dropped, quoted for the agent.
+function citarIlegibles(malas) {
+  const citadas = malas.slice(0, 3).map((s) => `«${recortar(s.replace(/\s+/g, " "), 80)}»`);
+  return citadas.join(", ") + (malas.length > 3 ? ` y ${plural(malas.length - 3, "trozo más", "trozos más")}` : "");
+}
+
 function prepararFragmento(vista, html) {
   const fragmento = vista.fragmento(html);
   const estilos = [...fragmento.querySelectorAll("style")];
@@ -268,9 +281,10 @@ function escribir(editor, args) {
     else vista.body.append(importados);
     const todos = [...raices.flatMap((r) => [r, ...r.querySelectorAll("[data-lid]")])].map((e) => e.getAttribute("data-lid"));
     let reglas = 0;
-    if (css.trim()) {
-      mesa.css = sumarHoja(mesa.css, css);
-      reglas = contarReglas(editor.taller, css);
+    const { buenas, malas } = leerHoja(editor.taller, css);
+    if (buenas.length) {
+      mesa.css = sumarHoja(mesa.css, buenas.join("\n"));
+      reglas = buenas.length;
     }
     editor.tocar(mesa.id);
     editor.mesaTrabajo = mesa.id;
@@ -281,7 +295,8 @@ function escribir(editor, args) {
       (raices.length ? ` (${raices.map((r) => `${r.getAttribute("data-lid")} ${etiqueta(r)}`).join(", ")})` : "") + `, ${todos.length} en total.`];
     if (todos.length) lineas.push(`data-lid: ${listaLids(raices.flatMap((r) => [r, ...r.querySelectorAll("[data-lid]")]))}.`);
     if (nuevos.length < todos.length) lineas.push(`Se han mantenido ${todos.length - nuevos.length} data-lid que ya traía el HTML.`);
-    if (css.trim()) lineas.push(`CSS sumado a la hoja de la mesa: ${plural(reglas, "regla", "reglas")}.`);
+    if (buenas.length) lineas.push(`CSS sumado a la hoja de la mesa: ${plural(reglas, "regla", "reglas")}.`);
+    if (malas.length) lineas.push(`No he sumado este CSS del <style>, que el navegador no puede leer: ${citarIlegibles(malas)}. Revisa que cada llave, comilla y comentario se cierre.`);
     if (scripts) lineas.push(`He quitado ${plural(scripts, "<script>", "<script>")}: en el tarvel no se ejecuta código. Para el movimiento usa animar.`);
     return bien(lineas.join("\n"));
   });
@@ -350,10 +365,18 @@ function css(editor, args) {
   if (reemplazar === null) fallar("«reemplazar» tiene que ser true o false.");
   if (!reemplazar && !args.css.trim()) fallar("«css» está vacío: manda reglas, o reemplazar=true para vaciar la hoja.");
   const mesa = encontrarMesa(editor, id);
+  // A piece the browser drops would leave the mesa unstyled without a word
+  // (an unclosed block swallows every rule after it): nothing is changed
+  // and the agent is told what to mend.
+  const { buenas, malas } = leerHoja(editor.taller, args.css);
+  if (malas.length) {
+    fallar(`El navegador no puede leer este CSS y la hoja de la mesa ${nombreMesa(mesa)} no ha cambiado: ${citarIlegibles(malas)}. ` +
+      "Revisa que cada llave, comilla y comentario se cierre, y vuelve a mandarlo.");
+  }
   return editor.cambiar(() => {
     mesa.css = reemplazar ? args.css.trim() : sumarHoja(mesa.css, args.css);
     editor.mesaTrabajo = mesa.id;
-    const nuevas = contarReglas(editor.taller, args.css);
+    const nuevas = buenas.length;
     const total = contarReglas(editor.taller, mesa.css);
     return bien(reemplazar
       ? `Hoja de la mesa ${nombreMesa(mesa)} sustituida: ahora tiene ${plural(total, "regla", "reglas")}.`
@@ -377,7 +400,7 @@ function medidas(args, ancho, alto) {
 }
 
 function crearMesaHerramienta(editor, args) {
-  const nombre = texto(args, "nombre", "Falta «nombre»: manda el nombre de la mesa nueva (p. ej. «Inicio» o «Contacto»).");
+  const nombre = nombreCorto(texto(args, "nombre", "Falta «nombre»: manda el nombre de la mesa nueva (p. ej. «Inicio» o «Contacto»)."), "nombre");
   if (args.ancho === undefined || args.ancho === null) fallar("Falta «ancho»: manda el ancho en px (p. ej. 1440 para una web, 390 para un móvil).");
   const ancho = numeroOpcional(args, "ancho", "el ancho en px, p. ej. 1440");
   const alto = numeroOpcional(args, "alto", "el alto en px, o quítalo y manda web=true para alto automático");
@@ -392,6 +415,8 @@ function crearMesaHerramienta(editor, args) {
     pagina.mesas.push(mesa);
     fijarPortada(pagina);
     editor.mesaTrabajo = mesa.id;
+    // Placed right of the others, it would often be out of view.
+    editor.mostrarMesa(mesa);
     return bien(`Mesa creada: ${mesa.id} «${nombre}», ${mesa.ancho} × ${auto ? `alto automático (mínimo ${mesa.alto})` : mesa.alto}, ` +
       `a la derecha de las demás. Escribe en ella con escribir id=${mesa.id} modo=dentro, una sección cada vez.` +
       (pagina.mesas.length === 1 ? " Es la portada de la página." : ""));
@@ -507,7 +532,7 @@ function codigo(editor, args) {
 
 function nombrar(editor, args) {
   const nombre = texto(args, "nombre", "Falta «nombre»: manda el nombre del diseño, corto (2-4 palabras), p. ej. «Asador Bilbao».");
-  if (nombre.length > 80) fallar("«nombre» es demasiado largo: usa 2-4 palabras (como mucho 80 letras).");
+  if (demasiadoLargo(nombre)) fallar(`«nombre» es demasiado largo: usa 2-4 palabras (como mucho ${LARGO_NOMBRE} letras).`);
   if (editor.doc.nombreAMano) return bien(`El usuario le puso nombre a mano («${editor.nombre}»): se queda así.`);
   if (nombre === editor.nombre) return bien(`El diseño ya se llama «${nombre}».`);
   editor.renombrar(nombre, false);
@@ -529,6 +554,7 @@ function variables(editor, args) {
     if (!esObjeto(v)) fallar(`El elemento ${i} de «variables» no es un objeto {nombre, valor, oscuro?}; ${ejemplo}.`);
     if (typeof v.nombre !== "string" || !v.nombre.trim()) fallar(`Falta «nombre» en el elemento ${i} de «variables»: ${ejemplo}.`);
     const nombre = v.nombre.trim().replace(/^--/, "");
+    if (demasiadoLargo(nombre)) fallar(`El nombre de la variable ${i} es demasiado largo: usa pocas palabras (como mucho ${LARGO_NOMBRE} letras).`);
     if (!/^[A-Za-z_][\w-]*$/.test(nombre)) fallar(`«${v.nombre}» no vale como nombre de variable: usa letras, números y guiones, p. ej. color-marca.`);
     if (v.valor !== undefined && typeof v.valor !== "string" && typeof v.valor !== "number") fallar(`«valor» de ${nombre} tiene que ser un texto (vacío para borrarla).`);
     if (v.oscuro !== undefined && v.oscuro !== null && typeof v.oscuro !== "string") fallar(`«oscuro» de ${nombre} tiene que ser un texto.`);
@@ -568,6 +594,7 @@ function variables(editor, args) {
 function paginas(editor, args) {
   const doc = editor.doc;
   const crear = textoOpcional(args, "crear");
+  if (crear !== null) nombreCorto(crear, "crear");
   const abrir = numeroOpcional(args, "abrir", "el índice de la página, desde 0");
   if (crear !== null && abrir !== null) fallar("Manda «crear» o «abrir», no los dos.");
   if (crear !== null) {
@@ -695,7 +722,7 @@ function mesas(editor, args) {
   const { pagina } = editor.paginaDe(mesa.id);
   switch (accion) {
     case "renombrar": {
-      const nombre = texto(args, "nombre", "Falta «nombre»: manda el nombre nuevo de la mesa.");
+      const nombre = nombreCorto(texto(args, "nombre", "Falta «nombre»: manda el nombre nuevo de la mesa."), "nombre");
       return editor.cambiar(() => {
         const viejo = mesa.nombre;
         mesa.nombre = nombre;
@@ -776,7 +803,7 @@ function ordenarMesas(editor, args) {
       if (!esObjeto(g)) fallar(`El grupo ${i} no es un objeto {titulo, ids}.`);
       const lista = resolver(g.ids, `grupos[${i}].ids`).filter((m) => !usadas.has(m));
       lista.forEach((m) => usadas.add(m));
-      titulos.push(typeof g.titulo === "string" ? g.titulo.trim() : "");
+      titulos.push(typeof g.titulo === "string" ? nombreCorto(g.titulo.trim(), `grupos[${i}].titulo`) : "");
       return lista;
     });
     const resto = pagina.mesas.filter((m) => !usadas.has(m));

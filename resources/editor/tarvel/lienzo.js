@@ -12,6 +12,8 @@ const ZOOM_MIN = 0.05;
 const ZOOM_MAX = 4;
 const MARGEN = 64;
 const UMBRAL_ARRASTRE = 4;
+// Screen pixels a mesa's title takes above the mesa, at any zoom.
+const ALTO_TITULO = 28;
 
 export class Lienzo {
   constructor(editor, raiz, mundo, { alZoom } = {}) {
@@ -128,13 +130,15 @@ export class Lienzo {
     return mejor;
   }
 
-  // Brings a rectangle of the world into view when it is not.
+  // Brings a rectangle of the world into view when it is not. Room is kept
+  // above it for a mesa's title, which stands over the mesa's top edge.
   mostrar(r) {
     const { w, h } = this.tamano();
     const z = this.camara.zoom;
     const sx = this.camara.x + r.x * z;
     const sy = this.camara.y + r.y * z;
-    if (sx >= 0 && sy >= 0 && sx + r.w * z <= w && sy + Math.min(r.h, h / z) * z <= h) return;
+    // Whole, or for a tall one its top half of the view's height.
+    if (sx >= 0 && sy >= ALTO_TITULO && sx + r.w * z <= w && sy + Math.min(r.h * z, h / 2) <= h) return;
     if (r.w * z > w - 2 * MARGEN) this.encuadrar({ ...r, h: Math.min(r.h, r.w) });
     else {
       this.camara = { zoom: z, x: w / 2 - (r.x + r.w / 2) * z, y: MARGEN - r.y * z };

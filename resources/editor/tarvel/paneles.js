@@ -134,10 +134,9 @@ export class Paneles {
 
   agenteExterno(dato) {
     if (!dato || typeof dato !== "object") return;
-    if (dato.terminar === true) {
-      this.editor.terminarAgente();
-      return;
-    }
+    // The terminar tool that follows removes the indicator itself, and
+    // answers whether there was one.
+    if (dato.terminar === true) return;
     this.editor.agenteExterno = { nombre: typeof dato.nombre === "string" && dato.nombre ? dato.nombre : "Un agente", herramienta: String(dato.herramienta || "") };
     this.pintar();
   }
@@ -503,7 +502,7 @@ export class Paneles {
     const editor = this.editor;
     const filas = el("div", { class: "variables" });
     const pintarFila = (v) => {
-      const nombre = el("input", { value: v ? v.nombre : "", placeholder: "color-marca", "aria-label": "Nombre" });
+      const nombre = el("input", { value: v ? v.nombre : "", placeholder: "color-marca", maxlength: "80", "aria-label": "Nombre" });
       const valor = el("input", { value: v ? v.valor : "", placeholder: "#2f5bff", "aria-label": "Valor" });
       const oscuro = el("input", { value: v ? v.oscuro || "" : "", placeholder: "en oscuro", "aria-label": "Valor en modo oscuro" });
       const guardar = () => {

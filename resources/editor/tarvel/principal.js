@@ -35,6 +35,7 @@ editor.ganchos = {
     lienzo.mostrar({ x: mesa.x + r.x, y: mesa.y + r.y, w: Math.max(r.w, 200), h: Math.max(r.h, 120) });
   },
   mesaVisible: () => lienzo.mesaVisible(),
+  alMostrarMesa: (mesa) => lienzo.mostrar({ x: mesa.x, y: mesa.y, w: mesa.ancho, h: editor.altoDe(mesa) }),
 };
 editor.alCambiar(() => lienzo.programarRevelado());
 
