@@ -1,22 +1,27 @@
 // The real claude and codex (pinned in tests/apoyo/agentes) against the
 // scripted stand-in of their model APIs and the application's own MCP
-// server: the script makes each agent call two canvas tools on the route
-// key's design and then end with a text; the server must see both calls
-// with that key, the stand-in must get both results back, and the agent's
-// output must hold the lines the application reads.
+// server, run with the command lines the application gives them (prompt on
+// standard input, the MCP server named "tarvel"): the script makes each
+// agent call two canvas tools on the route key's design and then end with a
+// text; the server must see both calls with that key, the stand-in must get
+// both results back, the output must hold the lines the application reads,
+// and the application's line readers must make the expected events of them.
 
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "centro/agente_lineas.h"
 #include "centro/servidor_mcp.h"
 #include "ejecutar_prueba.h"
 #include "modelo_falso.h"
@@ -49,6 +54,51 @@ std::vector<json> lineasJSON(const std::string& salida) {
         inicio = fin + 1;
     }
     return lineas;
+}
+
+// The events the application reads from a run's output, one text each:
+// "sesion <id>", "paso <tool> <input>", "hecho", "hecho con error",
+// "texto <text>" (trailing line ends dropped), "fin <text>". The agents' own
+// tool searches (which load deferred tools) are left out with their results:
+// they are not the canvas's. A session id repeated on later lines is listed
+// once. Every finished step must be one that started and is still open.
+template <class Leer>
+std::vector<std::string> eventosDe(const std::string& salida, Leer leer) {
+    std::vector<EventoAgente> eventos;
+    std::size_t inicio = 0;
+    while (inicio < salida.size()) {
+        std::size_t fin = salida.find('\n', inicio);
+        if (fin == std::string::npos) fin = salida.size();
+        leer(std::string_view(salida).substr(inicio, fin - inicio), [&](EventoAgente e) { eventos.push_back(std::move(e)); });
+        inicio = fin + 1;
+    }
+    std::vector<std::string> vistos;
+    std::set<std::string> abiertos, busquedas;
+    for (const EventoAgente& e : eventos) {
+        if (const auto* paso = std::get_if<EventoAgente::Paso>(&e.valor)) {
+            if (paso->herramienta == "ToolSearch" || paso->herramienta == "tool_search") {
+                busquedas.insert(paso->id);
+                continue;
+            }
+            EXPECT_TRUE(abiertos.insert(paso->id).second) << "paso repetido " << paso->id;
+            vistos.push_back("paso " + paso->herramienta + " " + paso->entrada.dump());
+        } else if (const auto* hecho = std::get_if<EventoAgente::PasoHecho>(&e.valor)) {
+            if (busquedas.contains(hecho->id)) continue;
+            EXPECT_EQ(abiertos.erase(hecho->id), 1u) << "paso hecho sin empezar " << hecho->id;
+            vistos.push_back(hecho->error ? "hecho con error" : "hecho");
+        } else if (const auto* texto = std::get_if<EventoAgente::Texto>(&e.valor)) {
+            std::string t = texto->texto;
+            while (!t.empty() && t.back() == '\n') t.pop_back();
+            vistos.push_back("texto " + t);
+        } else if (const auto* sesion = std::get_if<EventoAgente::Sesion>(&e.valor)) {
+            if (std::find(vistos.begin(), vistos.end(), "sesion " + sesion->id) == vistos.end())
+                vistos.push_back("sesion " + sesion->id);
+        } else if (const auto* final = std::get_if<EventoAgente::Fin>(&e.valor)) {
+            vistos.push_back("fin " + final->texto);
+        }
+    }
+    EXPECT_TRUE(abiertos.empty());
+    return vistos;
 }
 
 class AgentesReales : public ::testing::Test {
@@ -123,7 +173,9 @@ protected:
 
 TEST_F(AgentesReales, ClaudeLlamaALasHerramientasYDevuelveSusResultados) {
     prueba::ModeloFalso modelo(guion);
-    const json mcp = {{"mcpServers", {{"sorvenia-tarvel", {{"type", "http"}, {"url", urlMCP()}}}}}};
+    const fs::path trabajo = casa_ / "trabajo";
+    fs::create_directories(trabajo);
+    std::ofstream(trabajo / "mcp.json") << json{{"mcpServers", {{"tarvel", {{"type", "http"}, {"url", urlMCP()}}}}}};
     auto entorno = entornoComun();
     entorno.insert({{"ANTHROPIC_BASE_URL", modelo.url()},
                     {"ANTHROPIC_API_KEY", "sk-ant-prueba"},
@@ -131,13 +183,15 @@ TEST_F(AgentesReales, ClaudeLlamaALasHerramientasYDevuelveSusResultados) {
                     {"CLAUDE_CODE_DISABLE_NONESSENTIAL_TRAFFIC", "1"},
                     {"DISABLE_AUTOUPDATER", "1"},
                     {"DISABLE_TELEMETRY", "1"},
-                    {"DISABLE_ERROR_REPORTING", "1"}});
+                    {"DISABLE_ERROR_REPORTING", "1"},
+                    {"MAX_MCP_OUTPUT_TOKENS", "60000"}});
     const auto r = prueba::ejecutarPrograma(
         CLAUDE_BIN,
-        {"-p", "Añade una sección de contacto.", "--output-format", "stream-json", "--verbose", "--mcp-config",
-         mcp.dump(), "--strict-mcp-config", "--allowedTools",
-         "mcp__sorvenia-tarvel__ver_tarvel,mcp__sorvenia-tarvel__crear_mesa"},
-        "", entorno, 120s);
+        {"-p", "--effort", "high", "--output-format", "stream-json", "--include-partial-messages", "--verbose",
+         "--mcp-config", (trabajo / "mcp.json").string(), "--strict-mcp-config", "--setting-sources", "project,local",
+         "--append-system-prompt", "Trabajas en el tarvel.", "--allowedTools", "mcp__tarvel__ver_tarvel",
+         "mcp__tarvel__crear_mesa"},
+        "Añade una sección de contacto.", entorno, 120s);
     ASSERT_EQ(r.estado, 0) << r.errores << r.salida;
     comprobarHerramientas(modelo);
 
@@ -161,7 +215,7 @@ TEST_F(AgentesReales, ClaudeLlamaALasHerramientasYDevuelveSusResultados) {
     }
     // ToolSearch may come first when claude defers the MCP tools.
     std::erase(llamadas, "ToolSearch");
-    EXPECT_EQ(llamadas, (std::vector<std::string>{"mcp__sorvenia-tarvel__ver_tarvel", "mcp__sorvenia-tarvel__crear_mesa"}));
+    EXPECT_EQ(llamadas, (std::vector<std::string>{"mcp__tarvel__ver_tarvel", "mcp__tarvel__crear_mesa"}));
     ASSERT_GE(resultados.size(), 2u);
     EXPECT_NE(resultados.back().find("Contacto"), std::string::npos) << resultados.back();
     const json& fin = lineas.back();
@@ -169,6 +223,12 @@ TEST_F(AgentesReales, ClaudeLlamaALasHerramientasYDevuelveSusResultados) {
     EXPECT_EQ(fin.value("subtype", ""), "success");
     EXPECT_EQ(fin.value("result", ""), textoFinal);
     EXPECT_EQ(fin.value("session_id", ""), sesion);
+
+    // What the application's reader makes of that output.
+    EXPECT_EQ(eventosDe(r.salida, Agente::leerLineaClaude),
+              (std::vector<std::string>{"sesion " + sesion, "paso mcp__tarvel__ver_tarvel {}", "hecho",
+                                        "texto Creo la sección.", R"(paso mcp__tarvel__crear_mesa {"nombre":"Contacto"})",
+                                        "hecho", std::string("texto ") + textoFinal, std::string("fin ") + textoFinal}));
 }
 
 TEST_F(AgentesReales, CodexLlamaALasHerramientasYDevuelveSusResultados) {
@@ -187,14 +247,18 @@ TEST_F(AgentesReales, CodexLlamaALasHerramientasYDevuelveSusResultados) {
            "base_url = \"" + modelo.url() + "/v1\"\n"
            "env_key = \"MODELO_FALSO_API_KEY\"\n"
            "wire_api = \"responses\"\n"
-           "[mcp_servers.sorvenia-tarvel]\n"
-           "url = \"" + urlMCP() + "\"\n"
+           // Without this codex refuses every MCP call ("requires approval,
+           // but approval policy is never"); the URL comes with -c.
+           "[mcp_servers.tarvel]\n"
            "default_tools_approval_mode = \"approve\"\n";
     auto entorno = entornoComun();
     entorno.insert({{"MODELO_FALSO_API_KEY", "sk-prueba"}, {"OPENAI_API_KEY", ""}});
-    const auto r = prueba::ejecutarPrograma(
-        CODEX_BIN, {"exec", "--json", "--skip-git-repo-check", "-C", casa_.string(), "Añade una sección de contacto."},
-        "", entorno, 120s);
+    const fs::path trabajo = casa_ / "trabajo";
+    fs::create_directories(trabajo);
+    const auto r = prueba::ejecutarPrograma(CODEX_BIN,
+                                            {"exec", "--json", "--skip-git-repo-check", "-s", "read-only", "-C",
+                                             trabajo.string(), "-c", "mcp_servers.tarvel.url=\"" + urlMCP() + "\""},
+                                            "Añade una sección de contacto.", entorno, 120s);
     ASSERT_EQ(r.estado, 0) << r.errores << r.salida;
     comprobarHerramientas(modelo);
 
@@ -212,7 +276,7 @@ TEST_F(AgentesReales, CodexLlamaALasHerramientasYDevuelveSusResultados) {
         const json& item = l["item"];
         EXPECT_NE(item.value("type", ""), "error") << item.dump();
         if (item.value("type", "") == "mcp_tool_call") {
-            EXPECT_EQ(item.value("server", ""), "sorvenia-tarvel");
+            EXPECT_EQ(item.value("server", ""), "tarvel");
             EXPECT_EQ(item.value("status", ""), "completed") << item.dump();
             herramientas.push_back(item.value("tool", ""));
         }
@@ -221,6 +285,13 @@ TEST_F(AgentesReales, CodexLlamaALasHerramientasYDevuelveSusResultados) {
     EXPECT_EQ(herramientas, (std::vector<std::string>{"ver_tarvel", "crear_mesa"}));
     EXPECT_EQ(mensaje, textoFinal);
     EXPECT_EQ(lineas.back().value("type", ""), "turn.completed");
+
+    // Codex reports no end of its own: the runner adds it after the exit.
+    EXPECT_EQ(eventosDe(r.salida, Agente::leerLineaCodex),
+              (std::vector<std::string>{"sesion " + lineas.front().value("thread_id", ""),
+                                        "paso mcp__tarvel__ver_tarvel {}", "hecho", "texto Creo la sección.",
+                                        R"(paso mcp__tarvel__crear_mesa {"nombre":"Contacto"})", "hecho",
+                                        std::string("texto ") + textoFinal}));
 }
 
 }  // namespace
