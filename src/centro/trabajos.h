@@ -102,6 +102,8 @@ public:
     // Told after every change of the list: at once for starts, ends and
     // removals, at most once per 0.35 s for progress.
     [[nodiscard]] Suscripcion observar(std::function<void()> observador);
+    // Announces a change the registry cannot see itself (an editor parked).
+    void anunciar() { cambio(false); }
 
     // Sends the notification through the running GApplication, if any.
     static void avisarConAplicacion(const Aviso& aviso);

@@ -8,6 +8,7 @@
 #include "centro/trabajos.h"
 #include "cuenta/cuenta.h"
 #include "editor/editor_abierto.h"
+#include "ias/matar.h"
 #include "plataforma/web_vista.h"
 
 namespace sorvenia {
@@ -47,6 +48,8 @@ void EditorAbierto::aparcar() {
                 Trabajos::compartido().progreso(*m, std::nullopt, std::nullopt, std::nullopt);
         }(shared_from_this()));
     }
+    // The job lists show that this design is no longer the one on screen.
+    Trabajos::compartido().anunciar();
 }
 
 void EditorAbierto::cerrarAparcado() { lanzar(esperarYCerrarAparcado()); }
@@ -73,6 +76,7 @@ void EditorAbierto::cerrar() {
     const auto yo = shared_from_this();  // the registry may hold the last other reference
     Trabajos::compartido().quitar(*this);
     observadorTrabajos_.reset();
+    IAsLocales::matar(procesoAgente_);  // the agent's whole process group
     auto& centro = Centro::compartido();
     if (centro.editor.lock() == yo) centro.editor.reset();
     pararTemporizador();
