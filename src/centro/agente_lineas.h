@@ -20,10 +20,10 @@ inline constexpr std::size_t lineaProfundidadMaxima = 256;
 
 // One output line of `claude -p --output-format stream-json` (without its
 // line end); calls `eventos` once per event, in the order the line holds them.
-void leerLineaClaude(std::string_view linea, const EventosAgente &eventos);
+void leerLineaClaude(std::string_view linea, const EventosAgente& eventos);
 
 // The same for one line of `codex exec --json`. Codex never reports the end
 // of the turn: the runner delivers Fin itself once the process has ended.
-void leerLineaCodex(std::string_view linea, const EventosAgente &eventos);
+void leerLineaCodex(std::string_view linea, const EventosAgente& eventos);
 
-} // namespace sorvenia::Agente
+}  // namespace sorvenia::Agente
