@@ -259,7 +259,9 @@ TEST_F(AgenteEditorTest, LosPasosLleganAlChatEnOrdenYLaSesionSeRetoma) {
     abrir(guardarEnLaCuenta(prueba::disenoGuardado()));
     const std::string html(400, 'x');
     guion_->orden = esperarSoltar();
-    guion_->eventos = {texto("Miro el tarvel."),
+    // Claude writes its answer in pieces; they make one message.
+    guion_->eventos = {texto("Miro "),
+                       texto("el tarvel."),
                        paso("t1", "mcp__tarvel__ver_tarvel", json::object()),
                        hecho("t1"),
                        paso("t2", "mcp__tarvel__escribir", {{"id", "m1"}, {"modo", "dentro"}, {"html", html}}, "revisor"),
@@ -301,15 +303,15 @@ TEST_F(AgenteEditorTest, LosPasosLleganAlChatEnOrdenYLaSesionSeRetoma) {
 
     std::ofstream(soltar_) << "";
     ASSERT_TRUE(esperarChat("termina"));
-    EXPECT_EQ(tiposDeChat(), (std::vector<std::string>{"empieza", "texto", "paso", "pasoHecho", "paso", "pasoHecho",
+    EXPECT_EQ(tiposDeChat(), (std::vector<std::string>{"empieza", "texto", "texto", "paso", "pasoHecho", "paso", "pasoHecho",
                                                        "sesion", "fin", "error", "termina"}));
     const auto chat = llamadasA("chat");
     EXPECT_EQ(chat[0], json({{"tipo", "empieza"}, {"ia", "Claude"}}));
-    EXPECT_EQ(chat[4].at("entrada").at("html"), std::string(300, 'x') + "…");
-    EXPECT_EQ(chat[4].at("agente"), "revisor");
-    EXPECT_EQ(chat[2].at("agente"), "");
-    EXPECT_EQ(chat[5], json({{"tipo", "pasoHecho"}, {"id", "t2"}, {"error", true}}));
-    EXPECT_EQ(chat[6], json({{"tipo", "sesion"}, {"ia", "claude"}, {"sesion", "s-1"}}));
+    EXPECT_EQ(chat[5].at("entrada").at("html"), std::string(300, 'x') + "…");
+    EXPECT_EQ(chat[5].at("agente"), "revisor");
+    EXPECT_EQ(chat[3].at("agente"), "");
+    EXPECT_EQ(chat[6], json({{"tipo", "pasoHecho"}, {"id", "t2"}, {"error", true}}));
+    EXPECT_EQ(chat[7], json({{"tipo", "sesion"}, {"ia", "claude"}, {"sesion", "s-1"}}));
     EXPECT_EQ(chat.back(), json({{"tipo", "termina"}, {"codigo", 0}}));
     EXPECT_FALSE(modelo_->agenteEnMarcha());
     EXPECT_FALSE(modelo_->procesoAgente());
@@ -429,8 +431,11 @@ TEST_F(AgenteEditorTest, PararOCerrarAcabaConTodoElGrupo) {
         } else {
             // The user's stop button.
             pagina("document.getElementById('chat-parar').click(); return 1;");
+            EXPECT_EQ(chatVisible()["filas"].back()["texto"], "Trabajando.");
             ASSERT_TRUE(esperarChat("termina"));
             EXPECT_EQ(llamadasA("chat").back(), json({{"tipo", "termina"}, {"codigo", SIGTERM}}));
+            // The user is told it was their stop, not a failure.
+            EXPECT_EQ(chatVisible()["filas"].back(), json({{"clase", "chat-mensaje rol-aviso"}, {"texto", "Has parado la IA."}}));
         }
         EXPECT_TRUE(esperarHasta([&] { return vivosEnGrupo(grupo) == 0; }, std::chrono::seconds(8)))
             << vivosEnGrupo(grupo) << " left in the group";
