@@ -8,7 +8,10 @@ cd "$(dirname "$0")/.."
 if [ ! -f build/CMakeCache.txt ]; then
   CC=clang CXX=clang++ cmake -S . -B build -G Ninja -DSORVENIA_WERROR=ON >/dev/null
 fi
-cmake --build build --target banco_mcp
+cmake --build build --target banco_mcp banco_lineas_agente
 
 # The MCP server: ours in this process, the reference as its child under Node.js.
 build/bench/banco_mcp "$(command -v node)" build/interop/servidor_referencia.mjs
+
+# The agents' output-line parsers, against JSON parsing of the same lines.
+build/bench/banco_lineas_agente

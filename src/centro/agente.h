@@ -45,6 +45,24 @@ struct PeticionAgente {
     std::optional<std::string> sistemaPropio;  // replaces the default brief
 };
 
+// The brief of an app project run, one line: "[MODO APLICACIÓN · carpeta
+// del proyecto: …]" ("APP DE MÓVIL" with a mobile brief, which closes it).
+std::string encargoApp(const DestinoApp& app);
+
+// The claude sessions folder of the working folder `trabajo`, made when
+// missing: <config>/projects/<real path with every character that is not
+// an ASCII letter or digit made "-">, where <config> is $CLAUDE_CONFIG_DIR
+// (a leading "~" is the home folder) when set and not empty, else
+// ~/.claude. Nothing when the real path cannot be found (no such folder)
+// or the folder cannot be made.
+std::optional<std::string> carpetaDeSesiones(const std::filesystem::path& trabajo);
+
+// The folder name carpetaDeSesiones uses for `trabajo`: its real path with
+// every Unicode scalar that is not an ASCII letter or digit made "-". Any
+// length (a name longer than the file system allows then cannot be made,
+// and carpetaDeSesiones gives nothing). Nothing when there is no real path.
+std::optional<std::string> nombreDeSesiones(const std::filesystem::path& trabajo);
+
 // Runs one turn; `proceso` gets the started child (to hold and stop it),
 // `eventos` every event of the run in order, on the main thread. The result
 // is the child's exit status, or why the run could not start.
