@@ -293,6 +293,16 @@ TEST_F(AgenteEditorTest, LosPasosLleganAlChatEnOrdenYLaSesionSeRetoma) {
                          "chat-mensaje rol-ia | Portada lista.",
                      }));
 
+    // A picture of the editor mid-run, for a person to look at: laid out
+    // 1600 pixels wide, then as tall as a 1000-pixel window.
+    ASSERT_TRUE(esperarTarea(modelo_->web()->instantanea(1600, FormatoImagen::png)));
+    pagina("document.documentElement.style.height = '1000px'; window.dispatchEvent(new Event('resize')); return 1;");
+    const auto png = esperarTarea(modelo_->web()->instantanea(1600, FormatoImagen::png));
+    ASSERT_TRUE(png && png->ok());
+    fs::create_directories(CARPETA_CAPTURAS);
+    std::ofstream(fs::path(CARPETA_CAPTURAS) / "editor-agente.png", std::ios::binary)
+        .write(reinterpret_cast<const char*>((*png)->data()), static_cast<std::streamsize>((*png)->size()));
+
     // A second request meanwhile is refused; the run goes on.
     enviar({{"tipo", "agente"}, {"ia", "claude"}, {"peticion", "Otra"}});
     ASSERT_TRUE(esperarChat("error"));
@@ -455,6 +465,9 @@ TEST_F(AgenteEditorTest, SalirDuranteElTrabajoLoAparcaYAlAcabarSeGuardaYCierra) 
     ASSERT_TRUE(esperarChat("texto"));
     int avisos = 0;
     const auto suscripcion = Trabajos::compartido().observar([&] { ++avisos; });
+    std::vector<Trabajos::Aviso> notificaciones;
+    const auto anterior =
+        Trabajos::compartido().usarAvisador([&](const Trabajos::Aviso& a) { notificaciones.push_back(a); });
 
     // The user leaves the design: the editor is parked, not closed.
     modelo_->alSalir();
@@ -489,6 +502,10 @@ TEST_F(AgenteEditorTest, SalirDuranteElTrabajoLoAparcaYAlAcabarSeGuardaYCierra) 
     ASSERT_NE(trabajo(), nullptr);
     EXPECT_EQ(trabajo()->estado, "listo");
     EXPECT_EQ(trabajo()->id, id);
+    // The user, who is elsewhere, is told.
+    EXPECT_EQ(notificaciones,
+              (std::vector<Trabajos::Aviso>{{"trabajo-" + modelo_->clave(), "Barbería", "Claude ha terminado."}}));
+    Trabajos::compartido().usarAvisador(anterior);
 }
 
 }  // namespace
