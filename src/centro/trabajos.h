@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -107,6 +108,9 @@ public:
 
     // Sends the notification through the running GApplication, if any.
     static void avisarConAplicacion(const Aviso& aviso);
+    // Replaces how notifications are shown (tests watch them); gives the
+    // previous way.
+    Avisador usarAvisador(Avisador avisador) { return std::exchange(avisador_, std::move(avisador)); }
 
 private:
     void cambio(bool pronto);

@@ -259,7 +259,9 @@ TEST_F(AgenteEditorTest, LosPasosLleganAlChatEnOrdenYLaSesionSeRetoma) {
     abrir(guardarEnLaCuenta(prueba::disenoGuardado()));
     const std::string html(400, 'x');
     guion_->orden = esperarSoltar();
-    guion_->eventos = {texto("Miro el tarvel."),
+    // Claude writes its answer in pieces; they make one message.
+    guion_->eventos = {texto("Miro "),
+                       texto("el tarvel."),
                        paso("t1", "mcp__tarvel__ver_tarvel", json::object()),
                        hecho("t1"),
                        paso("t2", "mcp__tarvel__escribir", {{"id", "m1"}, {"modo", "dentro"}, {"html", html}}, "revisor"),
@@ -291,6 +293,16 @@ TEST_F(AgenteEditorTest, LosPasosLleganAlChatEnOrdenYLaSesionSeRetoma) {
                          "chat-mensaje rol-ia | Portada lista.",
                      }));
 
+    // A picture of the editor mid-run, for a person to look at: laid out
+    // 1600 pixels wide, then as tall as a 1000-pixel window.
+    ASSERT_TRUE(esperarTarea(modelo_->web()->instantanea(1600, FormatoImagen::png)));
+    pagina("document.documentElement.style.height = '1000px'; window.dispatchEvent(new Event('resize')); return 1;");
+    const auto png = esperarTarea(modelo_->web()->instantanea(1600, FormatoImagen::png));
+    ASSERT_TRUE(png && png->ok());
+    fs::create_directories(CARPETA_CAPTURAS);
+    std::ofstream(fs::path(CARPETA_CAPTURAS) / "editor-agente.png", std::ios::binary)
+        .write(reinterpret_cast<const char*>((*png)->data()), static_cast<std::streamsize>((*png)->size()));
+
     // A second request meanwhile is refused; the run goes on.
     enviar({{"tipo", "agente"}, {"ia", "claude"}, {"peticion", "Otra"}});
     ASSERT_TRUE(esperarChat("error"));
@@ -301,15 +313,15 @@ TEST_F(AgenteEditorTest, LosPasosLleganAlChatEnOrdenYLaSesionSeRetoma) {
 
     std::ofstream(soltar_) << "";
     ASSERT_TRUE(esperarChat("termina"));
-    EXPECT_EQ(tiposDeChat(), (std::vector<std::string>{"empieza", "texto", "paso", "pasoHecho", "paso", "pasoHecho",
+    EXPECT_EQ(tiposDeChat(), (std::vector<std::string>{"empieza", "texto", "texto", "paso", "pasoHecho", "paso", "pasoHecho",
                                                        "sesion", "fin", "error", "termina"}));
     const auto chat = llamadasA("chat");
     EXPECT_EQ(chat[0], json({{"tipo", "empieza"}, {"ia", "Claude"}}));
-    EXPECT_EQ(chat[4].at("entrada").at("html"), std::string(300, 'x') + "…");
-    EXPECT_EQ(chat[4].at("agente"), "revisor");
-    EXPECT_EQ(chat[2].at("agente"), "");
-    EXPECT_EQ(chat[5], json({{"tipo", "pasoHecho"}, {"id", "t2"}, {"error", true}}));
-    EXPECT_EQ(chat[6], json({{"tipo", "sesion"}, {"ia", "claude"}, {"sesion", "s-1"}}));
+    EXPECT_EQ(chat[5].at("entrada").at("html"), std::string(300, 'x') + "…");
+    EXPECT_EQ(chat[5].at("agente"), "revisor");
+    EXPECT_EQ(chat[3].at("agente"), "");
+    EXPECT_EQ(chat[6], json({{"tipo", "pasoHecho"}, {"id", "t2"}, {"error", true}}));
+    EXPECT_EQ(chat[7], json({{"tipo", "sesion"}, {"ia", "claude"}, {"sesion", "s-1"}}));
     EXPECT_EQ(chat.back(), json({{"tipo", "termina"}, {"codigo", 0}}));
     EXPECT_FALSE(modelo_->agenteEnMarcha());
     EXPECT_FALSE(modelo_->procesoAgente());
@@ -429,8 +441,11 @@ TEST_F(AgenteEditorTest, PararOCerrarAcabaConTodoElGrupo) {
         } else {
             // The user's stop button.
             pagina("document.getElementById('chat-parar').click(); return 1;");
+            EXPECT_EQ(chatVisible()["filas"].back()["texto"], "Trabajando.");
             ASSERT_TRUE(esperarChat("termina"));
             EXPECT_EQ(llamadasA("chat").back(), json({{"tipo", "termina"}, {"codigo", SIGTERM}}));
+            // The user is told it was their stop, not a failure.
+            EXPECT_EQ(chatVisible()["filas"].back(), json({{"clase", "chat-mensaje rol-aviso"}, {"texto", "Has parado la IA."}}));
         }
         EXPECT_TRUE(esperarHasta([&] { return vivosEnGrupo(grupo) == 0; }, std::chrono::seconds(8)))
             << vivosEnGrupo(grupo) << " left in the group";
@@ -450,6 +465,9 @@ TEST_F(AgenteEditorTest, SalirDuranteElTrabajoLoAparcaYAlAcabarSeGuardaYCierra) 
     ASSERT_TRUE(esperarChat("texto"));
     int avisos = 0;
     const auto suscripcion = Trabajos::compartido().observar([&] { ++avisos; });
+    std::vector<Trabajos::Aviso> notificaciones;
+    const auto anterior =
+        Trabajos::compartido().usarAvisador([&](const Trabajos::Aviso& a) { notificaciones.push_back(a); });
 
     // The user leaves the design: the editor is parked, not closed.
     modelo_->alSalir();
@@ -484,6 +502,10 @@ TEST_F(AgenteEditorTest, SalirDuranteElTrabajoLoAparcaYAlAcabarSeGuardaYCierra) 
     ASSERT_NE(trabajo(), nullptr);
     EXPECT_EQ(trabajo()->estado, "listo");
     EXPECT_EQ(trabajo()->id, id);
+    // The user, who is elsewhere, is told.
+    EXPECT_EQ(notificaciones,
+              (std::vector<Trabajos::Aviso>{{"trabajo-" + modelo_->clave(), "Barbería", "Claude ha terminado."}}));
+    Trabajos::compartido().usarAvisador(anterior);
 }
 
 }  // namespace
