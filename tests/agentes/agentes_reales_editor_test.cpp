@@ -7,9 +7,7 @@
 // capture and finish; the page shows the section, the chat gets the events
 // in order, the job is listed while the agent works, the next request
 // resumes the agent's session, and the design reaches the account.
-//
-// The runner here builds the agents' command lines as the application's
-// runner does and runs them with the application's line runner and readers.
+// The agents run through the application's own runner.
 
 #include <gtest/gtest.h>
 
@@ -23,11 +21,10 @@
 #include "../editor/pagina_prueba.h"
 #include "../plataforma/esperar_bucle.h"
 #include "app/navegacion.h"
-#include "centro/agente_lineas.h"
+#include "centro/agente.h"
 #include "centro/centro.h"
 #include "centro/trabajos.h"
 #include "editor/editor_abierto.h"
-#include "ias/ejecutar_por_lineas.h"
 #include "modelo_falso.h"
 #include "plataforma/iniciar_gtk.h"
 #include "plataforma/web_vista.h"
@@ -61,49 +58,9 @@ json guion() {
               {{"texto", "Sigo donde lo dejé."}}}}};
 }
 
-// Runs one turn of the real agent with the command line the application
-// gives it, its output read line by line by the application's readers.
+// The application's runner, noting what each run was asked.
 struct Lanzador {
     std::vector<Agente::PeticionAgente> peticiones;
-    fs::path carpetas;
-
-    std::vector<std::string> argumentos(const Agente::PeticionAgente& p, const fs::path& trabajo) const {
-        if (p.ia.tipo == IA::Tipo::claude) {
-            std::ofstream(trabajo / "mcp.json") << json{{"mcpServers", {{"tarvel", {{"type", "http"}, {"url", p.mcpURL}}}}}};
-            std::vector<std::string> a{"-p", "--effort", p.esfuerzo, "--output-format", "stream-json",
-                                       "--include-partial-messages", "--verbose", "--mcp-config",
-                                       (trabajo / "mcp.json").string(), "--strict-mcp-config", "--setting-sources",
-                                       "project,local", "--append-system-prompt", "Trabajas en el tarvel."};
-            if (p.sesion) a.insert(a.end(), {"--resume", *p.sesion});
-            a.push_back("--allowedTools");
-            for (const auto& h : herramientas) a.push_back("mcp__tarvel__" + h);
-            return a;
-        }
-        const std::string mcp = "mcp_servers.tarvel.url=\"" + p.mcpURL + "\"";
-        if (p.sesion) return {"exec", "resume", *p.sesion, "--json", "--skip-git-repo-check", "-c", mcp};
-        return {"exec", "--json", "--skip-git-repo-check", "-s", "read-only", "-C", trabajo.string(), "-c", mcp};
-    }
-
-    Tarea<Resultado<std::int32_t>> operator()(Agente::PeticionAgente p,
-                                              std::function<void(std::shared_ptr<Proceso>)> proceso,
-                                              EventosAgente eventos) {
-        peticiones.push_back(p);
-        const fs::path trabajo = carpetas / std::to_string(peticiones.size());
-        fs::create_directories(trabajo);
-        const bool claude = p.ia.tipo == IA::Tipo::claude;
-        auto lineas = [claude, eventos](std::string linea) {
-            if (claude)
-                Agente::leerLineaClaude(linea, eventos);
-            else
-                Agente::leerLineaCodex(linea, eventos);
-        };
-        const auto fin = co_await IAsLocales::ejecutarPorLineas(*p.ia.ruta, argumentos(p, trabajo), p.peticion, trabajo,
-                                                                120.0, std::move(proceso),
-                                                                {{"MAX_MCP_OUTPUT_TOKENS", "60000"}}, std::move(lineas));
-        if (!claude) eventos({EventoAgente::Fin{""}});
-        if (!fin) co_return fin.fallo();
-        co_return fin->estado;
-    }
 };
 
 class AgentesRealesEditor : public prueba::CuentaPrueba, public ::testing::WithParamInterface<const char*> {
@@ -143,7 +100,6 @@ protected:
         ASSERT_TRUE(esperarHasta([] { return Centro::compartido().mcp().puerto() != 0; }, 20s));
         ::setenv("ANTHROPIC_BASE_URL", modelo_.url().c_str(), 1);
         escribirConfiguracionCodex();
-        lanzador_->carpetas = archivos_.ruta();
     }
 
     void TearDown() override {
@@ -181,7 +137,8 @@ protected:
         cuenta_->usarCarpetaCopias(carpeta.ruta() / "copias");
         auto lanzador = lanzador_;
         editor_ = EditorAbierto::crear([lanzador](Agente::PeticionAgente p, auto proceso, EventosAgente eventos) {
-            return (*lanzador)(std::move(p), std::move(proceso), std::move(eventos));
+            lanzador->peticiones.push_back(p);
+        return Agente::lanzar(std::move(p), std::move(proceso), std::move(eventos));
         });
         editor_->webEditor();
         editor_->preparar(cuenta_, nav_, id, std::nullopt);
@@ -237,7 +194,6 @@ protected:
     std::shared_ptr<Cuenta> cuenta_;
     std::shared_ptr<Navegacion> nav_ = std::make_shared<Navegacion>();
     std::shared_ptr<EditorAbierto> editor_;
-    prueba::CarpetaTemporal archivos_;
     prueba::ModeloFalso modelo_{guion()};
     std::shared_ptr<Lanzador> lanzador_ = std::make_shared<Lanzador>();
 };
