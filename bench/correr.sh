@@ -13,5 +13,8 @@ cmake --build build --target banco_mcp banco_lineas_agente
 # The MCP server: ours in this process, the reference as its child under Node.js.
 build/bench/banco_mcp "$(command -v node)" build/interop/servidor_referencia.mjs
 
+# An agent's event line to the chat message on the editor page, under a display.
+cmake --build build --target banco_chat_agente
+scripts/entorno-pruebas.sh build/bench/banco_chat_agente
 # The agents' output-line parsers, against JSON parsing of the same lines.
 build/bench/banco_lineas_agente

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -102,9 +103,14 @@ public:
     // Told after every change of the list: at once for starts, ends and
     // removals, at most once per 0.35 s for progress.
     [[nodiscard]] Suscripcion observar(std::function<void()> observador);
+    // Announces a change the registry cannot see itself (an editor parked).
+    void anunciar() { cambio(false); }
 
     // Sends the notification through the running GApplication, if any.
     static void avisarConAplicacion(const Aviso& aviso);
+    // Replaces how notifications are shown (tests watch them); gives the
+    // previous way.
+    Avisador usarAvisador(Avisador avisador) { return std::exchange(avisador_, std::move(avisador)); }
 
 private:
     void cambio(bool pronto);

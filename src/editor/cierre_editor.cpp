@@ -9,6 +9,7 @@
 #include "cuenta/cuenta.h"
 #include "editor/editor_abierto.h"
 #include "editor/subidas_finales.h"
+#include "ias/matar.h"
 #include "plataforma/web_vista.h"
 
 namespace sorvenia {
@@ -50,6 +51,8 @@ void EditorAbierto::aparcar() {
                 Trabajos::compartido().progreso(*m, std::nullopt, std::nullopt, std::nullopt);
         }(shared_from_this()));
     }
+    // The job lists show that this design is no longer the one on screen.
+    Trabajos::compartido().anunciar();
 }
 
 void EditorAbierto::cerrarAparcado() { lanzar(esperarYCerrarAparcado()); }
@@ -81,6 +84,7 @@ void EditorAbierto::cerrar() {
     const auto yo = shared_from_this();  // the registry may hold the last other reference
     Trabajos::compartido().quitar(*this);
     observadorTrabajos_.reset();
+    IAsLocales::matar(procesoAgente_);  // the agent's whole process group
     auto& centro = Centro::compartido();
     if (centro.editor.lock() == yo) centro.editor.reset();
     pararTemporizador();

@@ -44,11 +44,14 @@ Tarea<std::string> fotosDeCuenta(std::weak_ptr<Cuenta> cuenta, std::string html)
 
 }  // namespace
 
-std::shared_ptr<EditorAbierto> EditorAbierto::crear() { return std::make_shared<EditorAbierto>(Clave{}); }
+std::shared_ptr<EditorAbierto> EditorAbierto::crear(Agente::Lanzador lanzador) {
+    return std::make_shared<EditorAbierto>(Clave{}, std::move(lanzador));
+}
 
 std::string EditorAbierto::refNueva() { return enMayusculas(uuidNuevo()); }
 
-EditorAbierto::EditorAbierto(Clave) : ref_(refNueva()), clave_(claveNueva()) {}
+EditorAbierto::EditorAbierto(Clave, Agente::Lanzador lanzador)
+    : ref_(refNueva()), clave_(claveNueva()), lanzador_(std::move(lanzador)) {}
 
 EditorAbierto::~EditorAbierto() = default;
 

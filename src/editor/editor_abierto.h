@@ -21,6 +21,8 @@
 #include <nlohmann/json.hpp>
 
 #include "app/plantilla.h"
+#include "centro/agente.h"
+#include "centro/evento_agente.h"
 #include "cuenta/cuenta.h"
 #include "cuenta/json_valor.h"
 #include "cuenta/registros.h"
@@ -36,7 +38,9 @@ class WebVista;
 
 class EditorAbierto final : public EditorModelo, public std::enable_shared_from_this<EditorAbierto> {
 public:
-    static std::shared_ptr<EditorAbierto> crear();
+    // `lanzador` runs the agents of this design (Agente::lanzar in the
+    // application); without one, agent requests are refused.
+    static std::shared_ptr<EditorAbierto> crear(Agente::Lanzador lanzador = {});
     ~EditorAbierto() override;
 
     // EditorModelo
@@ -53,6 +57,8 @@ public:
     bool porGuardar() const override {
         return !errorCarga_ && (docPendiente_ || guardando_ || (listo_ && webRetenida_ && !cerrado_));
     }
+    std::shared_ptr<Proceso> procesoAgente() const override { return procesoAgente_; }
+    bool agenteEnMarcha() const override { return agenteEnMarcha_; }
 
     // Binds the editor to the window's account and navigation and to the
     // design it shows (a parked editor keeps its own design), makes it the
@@ -101,6 +107,30 @@ public:
     void cerrarAparcado();
     bool guardando() const { return guardando_; }
 
+    // One agent run on this design, from the page's "agente" message
+    // (`pedido`) or with a VPS to work on: refused when no tool fits, when
+    // this design already has one running or when the application runs as
+    // many as it allows; otherwise a job of the registry, every event in
+    // the page's chat, and the job's end when the process ends. Returns when
+    // the run is over. Never throws.
+    Tarea<void> agente(nlohmann::json pedido, std::optional<Agente::DestinoVPS> vps);
+    // One event of the running agent as one message of the page's chat;
+    // `ia` is the running tool's identifier ("claude", "codex", "gemini").
+    void eventoAgente(const EventoAgente& evento, const std::string& ia);
+    // How many agents may work at once in the whole application.
+    static constexpr int limiteAgentes = 4;
+    // The page's stop: the agent's process group is stopped (also when the
+    // process is reported only after the stop).
+    void pararAgente();
+    // The tool the page asked for among `ias` ("claude", "codex" or
+    // "gemini"); without a name, the first signed-in tool, else the first.
+    static std::optional<IA> iaPedida(const std::vector<IA>& ias, const std::optional<std::string>& nombre);
+    // What the user is told when iaPedida finds nothing.
+    static std::string textoSinIA(const std::vector<IA>& ias, const std::optional<std::string>& nombre);
+    // A step's input as the chat gets it: every text value longer than 300
+    // letters is cut to 300 and "…" follows; other values are unchanged.
+    static nlohmann::json entradaParaChat(const nlohmann::json& entrada);
+
     // Fills a newly ready page with its design. Runs once per "listo".
     Tarea<void> cargar();
 
@@ -139,7 +169,7 @@ private:
     friend struct PruebaEditorAbierto;
 
 public:
-    explicit EditorAbierto(Clave);
+    EditorAbierto(Clave, Agente::Lanzador lanzador);
 
 private:
     void fijarErrorCarga(std::optional<std::string> error);
@@ -168,6 +198,12 @@ private:
     Tarea<void> esperarYCerrarAparcado();
     void copiaDeLoPendiente();
     void guardarChats(const nlohmann::json& mensaje);
+    // The agent run's parts (agente_editor.cpp).
+    void errorEnChat(const std::string& texto);
+    int agentesEnOtrosDisenos() const;
+    Tarea<Resultado<std::int32_t>> correrAgente(Agente::PeticionAgente peticion, std::string ia);
+    void finDeAgente(const Resultado<std::int32_t>& resultado);
+    void terminarRun(std::optional<std::int32_t> codigo, std::optional<std::string> error);
     void noDisponible(const nlohmann::json& mensaje, const std::string& tipo);
     // The page's "publicar" (publicar_editor.cpp): saves first when the
     // design is new or changed, then publishes the message's pages to the
@@ -236,6 +272,10 @@ private:
     std::optional<PrimeraMesa> primeraMesa_;
     std::vector<IA> ias_;
     std::string clave_;
+    Agente::Lanzador lanzador_;
+    // The running agent's process, to stop it; held until the run ends.
+    std::shared_ptr<Proceso> procesoAgente_;
+    bool pararPedido_ = false;  // the user stopped this run
     bool agenteEnMarcha_ = false;
     bool aparcado_ = false;
     std::unique_ptr<WebVista> webRetenida_;

@@ -77,6 +77,9 @@ public:
     // The process of the agent working on this design, while one runs
     // (the home screen stops it from the job list); none otherwise.
     virtual std::shared_ptr<Proceso> procesoAgente() const { return nullptr; }
+    // True from the moment an agent run of this design is accepted until it
+    // has ended; the application's limit of agents at once counts these.
+    virtual bool agenteEnMarcha() const { return false; }
 
     // The Spanish sentence the page shows when an upload of the design
     // failed, from the upload's error. Never throws.

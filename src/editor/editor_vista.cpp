@@ -2,6 +2,7 @@
 
 #include "app/navegacion.h"
 #include "app/tema.h"
+#include "centro/agente.h"
 #include "centro/trabajos.h"
 #include "plataforma/soltar_widget.h"
 #include "plataforma/web_vista.h"
@@ -57,7 +58,7 @@ std::shared_ptr<EditorAbierto> EditorVista::elegirModelo(const std::optional<std
             }
         }
     }
-    return EditorAbierto::crear();
+    return EditorAbierto::crear(Agente::lanzar);
 }
 
 EditorVista::EditorVista(std::weak_ptr<Cuenta> cuenta, std::weak_ptr<Navegacion> nav,

@@ -37,7 +37,6 @@ bool esWeb(const std::string& url) {
 // What the user is told when an action of the page is not built yet.
 const std::map<std::string, std::string, std::less<>> acciones = {
     {"ia", "El diseño con IA"},
-    {"agente", "Los agentes"},
     {"importarFigma", "La importación de Figma"},
     {"exportar", "La exportación"},
     {"iniciarSesionIA", "El inicio de sesión de las IA"},
@@ -70,8 +69,10 @@ void EditorAbierto::recibir(const Json& m) {
                                         nombre && !nombre->empty() ? nombre : std::nullopt);
     } else if (*tipo == "abrirTrabajo") {
         if (const auto clave = texto(m, "clave")) Trabajos::compartido().abrir(*clave, nav_.lock().get());
+    } else if (*tipo == "agente") {
+        lanzar(agente(m, std::nullopt));
     } else if (*tipo == "pararAgente") {
-        IAsLocales::matar(procesoAgente());
+        pararAgente();
     } else if (*tipo == "pararTrabajo") {
         const auto clave = texto(m, "clave");
         if (const auto editor = clave ? Trabajos::compartido().modelo(*clave) : nullptr)
@@ -162,8 +163,6 @@ void EditorAbierto::noDisponible(const Json& m, const std::string& tipo) {
     } else if (tipo == "elegirImagen") {
         js("imagenElegida", {{"req", req}, {"cancelado", true}});
         js("aviso", {{"texto", frase}});
-    } else if (tipo == "agente") {
-        js("chat", {{"tipo", "error"}, {"texto", frase}});
     } else if (tipo == "importarFigma") {
         js("figma", {{"error", frase}});
     } else if (tipo == "publicar") {

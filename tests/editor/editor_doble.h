@@ -50,6 +50,7 @@ public:
         co_return true;
     }
     std::shared_ptr<Proceso> procesoAgente() const override { return proceso; }
+    bool agenteEnMarcha() const override { return trabajando; }
 
     std::string clave_;
     std::optional<std::string> id_;
@@ -69,6 +70,7 @@ public:
     double tardaGuardar = 0;
     int guardados = 0;
     std::shared_ptr<Proceso> proceso;  // the agent's, as the test starts it
+    bool trabajando = false;           // an agent run is going on
 };
 
 }  // namespace sorvenia::prueba

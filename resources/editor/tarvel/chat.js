@@ -29,10 +29,15 @@ function nombreHerramienta(nombre) {
   return VERBOS[corto] || corto || "Paso";
 }
 
+// A short line for a step's input: the argument that says what the step
+// works on, else the first short text among its arguments.
 function detalleEntrada(entrada) {
   if (!entrada || typeof entrada !== "object") return "";
-  for (const clave of ["id", "mesa", "nombre", "accion", "consulta", "tema", "crear", "prompt", "command", "file_path", "pattern"]) {
-    if (typeof entrada[clave] === "string" && entrada[clave]) return recortar(entrada[clave], 48);
+  for (const clave of ["id", "mesa", "nombre", "accion", "consulta", "tema", "crear", "prompt", "command", "file_path", "pattern", "url", "description"]) {
+    if (typeof entrada[clave] === "string" && entrada[clave].trim()) return recortar(entrada[clave].trim(), 48);
+  }
+  for (const valor of Object.values(entrada)) {
+    if (typeof valor === "string" && valor.trim() && valor.length <= 120) return recortar(valor.trim().split("\n")[0], 48);
   }
   return "";
 }
@@ -45,6 +50,7 @@ export class PanelChat {
     this.actual = -1;
     this.ias = [];
     this.enMarcha = null;
+    this.textoAbierto = null;  // the agent's answer being written
     this.adjuntos = [];
     this.temporizador = 0;
     this.lista = $("chat-lista");
@@ -68,7 +74,12 @@ export class PanelChat {
         this.mandar();
       }
     });
-    this.parar.addEventListener("click", () => enviar({ tipo: "pararAgente" }));
+    this.parar.addEventListener("click", () => {
+      if (!this.enMarcha || this.enMarcha.parando) return;
+      this.enMarcha.parando = true;
+      enviar({ tipo: "pararAgente" });
+      this.pintarEstado();
+    });
     $("chat-nuevo").addEventListener("click", () => this.abrirNuevo());
     this.lista.addEventListener("change", () => {
       this.actual = Number(this.lista.value);
@@ -229,10 +240,34 @@ export class PanelChat {
   }
 
   anadir(chat, mensaje) {
-    chat.mensajes.push({ ...mensaje, hora: ahora() });
+    const guardado = { ...mensaje, hora: ahora() };
+    chat.mensajes.push(guardado);
     if (chat.mensajes.length > MAX_MENSAJES) chat.mensajes.splice(0, chat.mensajes.length - MAX_MENSAJES);
+    this.textoAbierto = null;
     this.guardar();
-    if (chat === this.chats[this.actual]) this.pintarMensaje(mensaje, true);
+    if (chat === this.chats[this.actual]) this.pintarMensaje(guardado, true);
+    return guardado;
+  }
+
+  // The agent's answer comes in pieces: they join into one message until a
+  // step or the end comes between them.
+  anadirTexto(chat, pieza) {
+    const abierto = this.textoAbierto;
+    if (abierto && chat.mensajes[chat.mensajes.length - 1] === abierto) {
+      abierto.texto += pieza;
+      this.guardar();
+      const nodo = this.mensajes.lastElementChild;
+      if (chat === this.chats[this.actual] && nodo && nodo.classList.contains("rol-ia")) {
+        const abajo = this.mensajes.scrollHeight - this.mensajes.scrollTop - this.mensajes.clientHeight < 40;
+        nodo.textContent = abierto.texto;
+        if (abajo) this.mensajes.scrollTop = this.mensajes.scrollHeight;
+      }
+      return abierto;
+    }
+    if (!pieza.trim()) return null;
+    const nuevo = this.anadir(chat, { rol: "ia", texto: pieza.replace(/^\s+/, "") });
+    this.textoAbierto = nuevo;
+    return nuevo;
   }
 
   guardar() {
@@ -321,12 +356,12 @@ export class PanelChat {
         enviar({ tipo: "trabajo", paso: "Empezando", nombre: this.editor.nombre });
         break;
       }
-      case "texto":
-        if (typeof m.texto === "string" && m.texto.trim()) {
-          this.anadir(chat, { rol: "ia", texto: m.texto });
-          enviar({ tipo: "trabajo", paso: "", texto: recortar(m.texto, 240) });
-        }
+      case "texto": {
+        const mensaje = typeof m.texto === "string" ? this.anadirTexto(chat, m.texto) : null;
+        // The job list shows the end of what the agent is saying.
+        if (mensaje) enviar({ tipo: "trabajo", paso: "", texto: mensaje.texto.trim().slice(-240) });
         break;
+      }
       case "paso": {
         const herramienta = String(m.herramienta || "");
         const detalle = detalleEntrada(m.entrada);
@@ -358,7 +393,8 @@ export class PanelChat {
         break;
       }
       case "termina":
-        if (typeof m.codigo === "number" && m.codigo !== 0) this.anadir(chat, { rol: "aviso", texto: `La IA ha terminado con el código ${m.codigo}.` });
+        if (this.enMarcha && this.enMarcha.parando) this.anadir(chat, { rol: "aviso", texto: "Has parado la IA." });
+        else if (typeof m.codigo === "number" && m.codigo !== 0) this.anadir(chat, { rol: "aviso", texto: `La IA ha terminado con el código ${m.codigo}.` });
         this.acabar();
         break;
       case "error":
@@ -372,6 +408,7 @@ export class PanelChat {
 
   acabar() {
     this.enMarcha = null;
+    this.textoAbierto = null;
     this.editor.agenteChat = "";
     if (this.editor.foco && !this.editor.agenteExterno) this.editor.terminarAgente();
     this.guardarAhora();
@@ -428,6 +465,9 @@ export class PanelChat {
   pintarEstado() {
     const trabajando = Boolean(this.enMarcha);
     this.parar.hidden = !trabajando;
+    const parando = trabajando && this.enMarcha.parando === true;
+    this.parar.disabled = parando;
+    this.parar.textContent = parando ? "Parando…" : "Parar";
     this.botonEnviar.disabled = trabajando;
     this.botonEnviar.textContent = trabajando ? "Trabajando…" : "Enviar";
     this.lista.disabled = trabajando;
