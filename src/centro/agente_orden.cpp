@@ -180,7 +180,10 @@ OrdenAgente ordenCodex(const PeticionAgente& p, const Alrededor& a) {
                 "-C",   carpeta.string()};
     }
     args.insert(args.end(), modelo.begin(), modelo.end());
-    args.insert(args.end(), {"-c", "mcp_servers.tarvel.url=\"" + p.mcpURL + "\""});
+    // codex runs with the approval policy "never": a server whose tools are
+    // not approved beforehand has every call refused.
+    args.insert(args.end(), {"-c", "mcp_servers.tarvel.url=\"" + p.mcpURL + "\"", "-c",
+                             "mcp_servers.tarvel.default_tools_approval_mode=\"approve\""});
     args.insert(args.end(), a.paraCodex.args.begin(), a.paraCodex.args.end());
 
     std::string prompt = sistemaDe(p, a) + "\n\n" + p.peticion;

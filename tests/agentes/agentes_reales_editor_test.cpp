@@ -122,9 +122,7 @@ protected:
                "[analytics]\nenabled = false\n"
                "[model_providers.modelo-falso]\nname = \"Modelo falso\"\n"
                "base_url = \"" + modelo_.url() + "/v1\"\n"
-               "env_key = \"MODELO_FALSO_API_KEY\"\nwire_api = \"responses\"\n"
-               // Codex refuses MCP calls without this ("requires approval").
-               "[mcp_servers.tarvel]\ndefault_tools_approval_mode = \"approve\"\n";
+               "env_key = \"MODELO_FALSO_API_KEY\"\nwire_api = \"responses\"\n";
     }
 
     std::string guardarEnLaCuenta(const json& doc) {

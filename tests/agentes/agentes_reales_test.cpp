@@ -246,18 +246,15 @@ TEST_F(AgentesReales, CodexLlamaALasHerramientasYDevuelveSusResultados) {
            "name = \"Modelo falso\"\n"
            "base_url = \"" + modelo.url() + "/v1\"\n"
            "env_key = \"MODELO_FALSO_API_KEY\"\n"
-           "wire_api = \"responses\"\n"
-           // Without this codex refuses every MCP call ("requires approval,
-           // but approval policy is never"); the URL comes with -c.
-           "[mcp_servers.tarvel]\n"
-           "default_tools_approval_mode = \"approve\"\n";
+           "wire_api = \"responses\"\n";
     auto entorno = entornoComun();
     entorno.insert({{"MODELO_FALSO_API_KEY", "sk-prueba"}, {"OPENAI_API_KEY", ""}});
     const fs::path trabajo = casa_ / "trabajo";
     fs::create_directories(trabajo);
     const auto r = prueba::ejecutarPrograma(CODEX_BIN,
                                             {"exec", "--json", "--skip-git-repo-check", "-s", "read-only", "-C",
-                                             trabajo.string(), "-c", "mcp_servers.tarvel.url=\"" + urlMCP() + "\""},
+                                             trabajo.string(), "-c", "mcp_servers.tarvel.url=\"" + urlMCP() + "\"", "-c",
+                                             "mcp_servers.tarvel.default_tools_approval_mode=\"approve\""},
                                             "Añade una sección de contacto.", entorno, 120s);
     ASSERT_EQ(r.estado, 0) << r.errores << r.salida;
     comprobarHerramientas(modelo);

@@ -32,6 +32,8 @@ using Json = nlohmann::json;
 using E = EventoAgente;
 
 const std::string url = "http://127.0.0.1:39847/mcp/0123456789abcdef0123456789abcdef/clave-1";
+// Every codex run approves the application's own tools beforehand.
+const std::string aprobar = "mcp_servers.tarvel.default_tools_approval_mode=\"approve\"";
 
 struct Corrida {
     Resultado<std::int32_t> estado = Fallo{};
@@ -277,7 +279,7 @@ TEST_F(Agente, CodexDeDisenoYSuFinPropio) {
     EXPECT_EQ(*c.estado, 3);
     const std::string cwd = c.grabado.at("cwd").get<std::string>();
     EXPECT_EQ(argv(c), (std::vector<std::string>{"exec", "--json", "--skip-git-repo-check", "-s", "read-only", "-C",
-                                                 cwd, "-c", "mcp_servers.tarvel.url=\"" + url + "\""}));
+                                                 cwd, "-c", "mcp_servers.tarvel.url=\"" + url + "\"", "-c", aprobar}));
     EXPECT_EQ(c.grabado.at("entrada"), sistemaDeDiseno() + "\n\nHaz una landing");
     EXPECT_FALSE(c.grabado.at("entorno").contains("MAX_MCP_OUTPUT_TOKENS"));
     EXPECT_FALSE(fs::exists(PublicarVPS::raiz() / "ssh" / "bin" / "tarvel-vps-2"));
@@ -297,7 +299,7 @@ TEST_F(Agente, CodexReanudaSalvoEnUnaApp) {
     const auto reanuda = correr(p);
     ASSERT_TRUE(reanuda.estado.ok());
     EXPECT_EQ(argv(reanuda), (std::vector<std::string>{"exec", "resume", "th-7", "--json", "--skip-git-repo-check",
-                                                       "-m", "gpt-5", "-c", c_url}));
+                                                       "-m", "gpt-5", "-c", c_url, "-c", aprobar}));
     EXPECT_EQ(reanuda.grabado.at("entrada"), sistemaDeDiseno() + "\n\nHaz una landing");
 
     const fs::path app = prueba::raizAislada() / "Sites" / "codex-app";
@@ -307,7 +309,7 @@ TEST_F(Agente, CodexReanudaSalvoEnUnaApp) {
     const auto enApp = correr(p);
     ASSERT_TRUE(enApp.estado.ok());
     EXPECT_EQ(argv(enApp), (std::vector<std::string>{"exec", "--json", "--skip-git-repo-check", "-s", "workspace-write",
-                                                     "-C", app.string(), "-m", "gpt-5", "-c", c_url}));
+                                                     "-C", app.string(), "-m", "gpt-5", "-c", c_url, "-c", aprobar}));
     EXPECT_EQ(enApp.grabado.at("cwd"), app.string());
     EXPECT_EQ(enApp.grabado.at("entrada"), sistemaDeDiseno() + "\n\nHaz una landing\n\n" + encargoApp(*p.app));
 }
