@@ -18,8 +18,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* datos, std::size_t tam
     const EstadoLectura entero = LectorPeticion().agregar(bytes);
     LectorPeticion lector;
     EstadoLectura partido = Incompleta{};
-    for (std::size_t desde = 0; desde < bytes.size() && std::holds_alternative<Incompleta>(partido); desde += paso)
-        partido = lector.agregar(bytes.substr(desde, paso));
+    for (std::size_t desde = 0; desde < bytes.size() && std::holds_alternative<Incompleta>(partido); desde += paso) {
+        const std::string_view trozo = bytes.substr(desde, paso);
+        // The count the server keeps is known before the bytes are added.
+        const std::size_t prevista = lector.capacidadTras(trozo.size());
+        partido = lector.agregar(trozo);
+        if (lector.capacidad() > prevista || lector.capacidad() > limitePeticion) __builtin_trap();
+    }
     if (!(partido == entero)) __builtin_trap();
 
     const auto regla = peticionCompleta(bytes);

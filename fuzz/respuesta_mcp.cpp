@@ -1,7 +1,8 @@
 // One request body through the answering, behind a header block that the
 // first byte chooses; a tool call is answered with items made of its own
 // arguments. Every answer must be one of the statuses the endpoint uses,
-// and every 200 body JSON.
+// and every 200 body JSON; the id found in the raw body must be the one the
+// parser reads.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +14,7 @@
 
 #include "centro/letras.h"
 #include "centro/respuesta_mcp.h"
+#include "comun/id_jsonrpc.h"
 
 using namespace sorvenia;
 
@@ -23,7 +25,7 @@ const std::string token = "0123456789abcdef0123456789abcdef";
 const std::array<std::string, 8> cabeceras = {
     "POST /mcp/" + token + " HTTP/1.1\r\nHost: 127.0.0.1:39847",
     "POST /mcp/" + token + "/abcdefgh12345678 HTTP/1.1\r\nHost: localhost",
-    "POST /mcp/" + token + " HTTP/1.1\r\nHost: [::1]:1\r\nOrigin: null",
+    "POST /mcp/" + token + " HTTP/1.1\r\nHost: [::1]:1\r\nContent-Type: application/json",
     "POST /mcp/" + token + " HTTP/1.1\r\nHost: evil.example",
     "POST /mcp/" + token + " HTTP/1.1\r\nHost: 127.0.0.1\r\nOrigin: https://evil.example",
     "GET /mcp/" + token + " HTTP/1.1\r\nHost: 127.0.0.1",
@@ -55,6 +57,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* datos, std::size_t tam
         const auto& items = l->peticion.argumentos.contains("items") ? l->peticion.argumentos["items"]
                                                                       : nlohmann::json::array({l->peticion.argumentos});
         comprobar(respuestaDeHerramienta(l->id, items));
+    }
+
+    // The id is echoed as its own text, which must read as the value the
+    // parser keeps (compared only when small: comparing walks it).
+    (void)idCrudo(cuerpo);  // any bytes: never read out of bounds
+    const auto mensaje = nlohmann::json::parse(cuerpo, nullptr, false);
+    if (mensaje.is_object() && mensaje.contains("id")) {
+        const auto id = idCrudo(cuerpo);
+        if (!id || !nlohmann::json::accept(*id) || id->find('\n') != std::string::npos) __builtin_trap();
+        if (id->size() <= 4096 && nlohmann::json::parse(*id) != mensaje["id"]) __builtin_trap();
     }
 
     // Cutting at a letter count gives a prefix with no more letters.

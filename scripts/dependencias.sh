@@ -10,8 +10,10 @@ paquetes=(
   libcpp-httplib-dev
   libglib2.0-dev libgtk-4-dev libwebkitgtk-6.0-dev libsecret-1-dev
   gnome-keyring dbus dbus-x11 xvfb xauth
+  libgcr-3-dev
   libgtest-dev
   libicu-dev
+  libre2-dev
   clang libclang-rt-14-dev
   libfontconfig-dev desktop-file-utils xdg-utils
   locales

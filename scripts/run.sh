@@ -11,7 +11,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/dependencias.sh
-scripts/compilar.sh
+# Only what starts here: the application (with its resources and the bridge
+# it installs) and the local account service; the tests are not built.
+scripts/compilar.sh sorvenia-tarvel cuenta_local_programa
 # The browser hands the sign-in back through the desktop's handler of
 # "sorvenia-tarvel:" addresses.
 scripts/instalar-escritorio.sh build/sorvenia-tarvel
@@ -66,6 +68,10 @@ if [ -z "$servidor" ] || [ "$servidor" = "$(cat "$locales/servidor" 2>/dev/null)
   fi
   preferencia servidor "$(cat "$locales/servidor")"
   echo "Cuenta local: $(cat "$locales/servidor")"
+  echo "Siguiente paso: pulsa «Conectar» y conecta con «Cliente de prueba» en la página que se abre."
+else
+  echo "Siguiente paso: pulsa «Conectar» y conecta con tu cuenta de Sorvenia en la página que se abre."
 fi
+echo "Si no se abre ningún navegador, la ventana muestra el enlace: cópialo y ábrelo en un navegador de este ordenador."
 
 build/sorvenia-tarvel "$@"

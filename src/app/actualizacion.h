@@ -11,15 +11,10 @@
 #include <string>
 #include <string_view>
 
+#include "app/feed_actualizacion.h"
 #include "plataforma/tarea.h"
 
 namespace sorvenia::Actualizacion {
-
-struct Nueva {
-    std::string version;  // as the feed gives it; empty when it has none
-    std::string url;      // the package, in the feed's folder
-    bool operator==(const Nueva&) const = default;
-};
 
 // The newer build found in this run, if any.
 const std::optional<Nueva>& disponible();
@@ -38,8 +33,6 @@ namespace detalle {
 // The feed's folder under a site's base address, with or without its
 // trailing slash.
 std::string carpetaFeed(const std::string& servidor);
-// What a feed body offers to a program of build `instalada`.
-std::optional<Nueva> leerFeed(std::string_view cuerpo, const std::string& carpeta, std::int64_t instalada);
 // Forgets this run's check (tests).
 void olvidar();
 }  // namespace detalle

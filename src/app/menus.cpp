@@ -141,7 +141,7 @@ bool Menus::activa(const std::string& nombre) const {
 
 // Only "Cerrar sesión" signs out; the key is revoked on the site too.
 Tarea<void> Menus::cerrarSesion() {
-    const auto respuesta = co_await alerta(ventana_(), "¿Cerrar la sesión de Sorvenia en este Mac?",
+    const auto respuesta = co_await alerta(ventana_(), "¿Cerrar la sesión de Sorvenia en este ordenador?",
                                            "Tus diseños siguen en tu cuenta. Para volver a usarlos tendrás que conectar otra vez.",
                                            {"Cerrar sesión", "Cancelar"});
     if (respuesta != std::optional<std::size_t>(0)) co_return;

@@ -45,10 +45,11 @@ bool escribirConexion(const fs::path& fichero, std::uint16_t puerto, std::string
     const std::string bytes = nlohmann::json{{"puerto", puerto}, {"token", token}}.dump();
 
     // A new file beside the old one, renamed over it: the bridge never reads
-    // half a file, and the token is never readable by others.
-    fs::path temporal = fichero;
-    temporal += ".nuevo";
-    const int fd = open(temporal.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    // half a file, and the token is never readable by others. The new file
+    // gets a fresh name and is created exclusively, so that nothing planted
+    // at a known name (a link to another file, say) is followed or reused.
+    std::string temporal = (fichero.parent_path() / ("." + fichero.filename().string() + ".XXXXXX")).string();
+    const int fd = mkostemp(temporal.data(), O_CLOEXEC);  // 0600, O_CREAT | O_EXCL
     if (fd < 0) return false;
     const bool escrito = fchmod(fd, 0600) == 0 && escribirTodo(fd, bytes);
     const bool cerrado = close(fd) == 0;

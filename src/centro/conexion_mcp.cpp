@@ -3,72 +3,95 @@
 #include <asio/post.hpp>
 #include <asio/write.hpp>
 
+#include <algorithm>
 #include <variant>
 
 #include "centro/motor_mcp.h"
 
 namespace sorvenia::detalle {
-namespace {
-
-constexpr std::size_t tamanoTrozo = 64 * 1024;
-
-}  // namespace
 
 ConexionMCP::ConexionMCP(MotorMCP& motor, asio::ip::tcp::socket socket)
-    : motor_(motor), socket_(std::move(socket)), reloj_(motor.contexto), trozo_(tamanoTrozo) {}
+    : motor_(motor), socket_(std::move(socket)), reloj_(motor.contexto) {}
 
 void ConexionMCP::empezar() {
+    // Reads are done by hand once the socket is readable, into the server's
+    // one receive buffer: an idle connection holds no buffer of its own.
+    asio::error_code ignorado;
+    socket_.non_blocking(true, ignorado);
     plazoDesdeAhora(motor_.limites.inactividad);
     vigilar();
     leer();
 }
 
-void ConexionMCP::plazoDesdeAhora(std::chrono::milliseconds duracion) {
-    plazo_ = std::chrono::steady_clock::now() + duracion;
+void ConexionMCP::plazoDesdeAhora(std::chrono::milliseconds duracion) { plazo_ = Reloj::now() + duracion; }
+
+// While the header block is incomplete, its total time limit counts as well
+// as the idle one.
+ConexionMCP::Reloj::time_point ConexionMCP::limite() const {
+    if (fase_ == Fase::leyendo && !lector_.cabeceraCompleta())
+        return std::min(plazo_, aceptada_ + motor_.limites.cabecera);
+    return plazo_;
+}
+
+double ConexionMCP::ritmo(Reloj::time_point ahora) const {
+    const std::chrono::duration<double> edad = std::max<Reloj::duration>(ahora - aceptada_, std::chrono::milliseconds(1));
+    return static_cast<double>(recibidos_) / edad.count();
 }
 
 // One timer per connection watches the deadline of the current phase.
 // Arming it again cancels the wait in progress, so at most one chain runs.
 void ConexionMCP::vigilar() {
-    reloj_.expires_at(plazo_);
+    reloj_.expires_at(limite());
     reloj_.async_wait([self = shared_from_this()](const asio::error_code& error) {
         if (error || self->fase_ == Fase::cerrada) return;
         // A tool call is waited for without a time limit.
         if (self->fase_ == Fase::respondiendo) return;
-        if (std::chrono::steady_clock::now() >= self->plazo_) self->cerrar();
+        if (Reloj::now() >= self->limite()) self->cerrar();
         else self->vigilar();  // bytes came meanwhile and moved the deadline
     });
 }
 
 void ConexionMCP::leer() {
-    socket_.async_read_some(asio::buffer(trozo_), [self = shared_from_this()](const asio::error_code& error,
-                                                                             std::size_t cuantos) {
-        self->alLeer(error, cuantos);
-    });
+    socket_.async_wait(asio::socket_base::wait_read,
+                       [self = shared_from_this()](const asio::error_code& espera) { self->alPoderLeer(espera); });
 }
 
-void ConexionMCP::alLeer(const asio::error_code& error, std::size_t cuantos) {
+void ConexionMCP::alPoderLeer(const asio::error_code& espera) {
     if (fase_ != Fase::leyendo) return;
-    if (cuantos > 0) {
-        plazoDesdeAhora(motor_.limites.inactividad);
-        auto estado = lector_.agregar(std::string_view(trozo_.data(), cuantos));
-        // Up to 16 MiB: not kept while a tool call takes its time.
-        if (!std::holds_alternative<Incompleta>(estado)) lector_ = LectorPeticion();
-        if (auto* peticion = std::get_if<PeticionCompleta>(&estado)) {
-            // Reading stops here: bytes after the request are never looked at.
-            fase_ = Fase::respondiendo;
-            responder(motor_, shared_from_this(), std::move(*peticion));
-            return;
-        }
-        if (const auto* rechazo = std::get_if<Rechazada>(&estado)) {
-            escribir(std::make_shared<const std::string>(respuestaHTTP(rechazo->estado, "")));
-            return;
-        }
-    }
+    asio::error_code error = espera;
+    std::size_t cuantos = 0;
+    if (!error) cuantos = socket_.read_some(asio::buffer(motor_.trozo), error);
+    if (error == asio::error::would_block) return leer();
     // The peer stopped sending, or failed, before its request was complete:
     // nothing to answer.
-    if (error) return cerrar();
+    if (error || cuantos == 0) return cerrar();
+    recibido(cuantos);
+}
+
+void ConexionMCP::recibido(std::size_t cuantos) {
+    ultimaActividad_ = Reloj::now();
+    recibidos_ += cuantos;
+    plazoDesdeAhora(motor_.limites.inactividad);
+    const std::size_t antes = lector_.capacidad();
+    if (!motor_.hacerSitio(lector_.capacidadTras(cuantos) - antes, *this)) return cederMemoria();
+    auto estado = lector_.agregar(std::string_view(motor_.trozo.data(), cuantos));
+    motor_.contar(antes, lector_.capacidad());
+    // Up to 16 MiB: not kept while a tool call takes its time.
+    if (!std::holds_alternative<Incompleta>(estado)) soltarLector();
+    if (auto* peticion = std::get_if<PeticionCompleta>(&estado)) {
+        // Reading stops here: bytes after the request are never looked at.
+        fase_ = Fase::respondiendo;
+        responder(motor_, shared_from_this(), std::move(*peticion));
+        return;
+    }
+    if (const auto* rechazo = std::get_if<Rechazada>(&estado))
+        return escribir(std::make_shared<const std::string>(respuestaHTTP(rechazo->estado, "")));
     leer();
+}
+
+void ConexionMCP::cederMemoria() {
+    soltarLector();
+    escribir(std::make_shared<const std::string>(respuestaHTTP(estadoSinSitio, "")));
 }
 
 void ConexionMCP::enviar(const RespuestaEndpoint& respuesta) {
@@ -108,17 +131,24 @@ void ConexionMCP::alEscribir(const asio::error_code& error) {
 }
 
 void ConexionMCP::escurrir() {
-    socket_.async_read_some(asio::buffer(trozo_), [self = shared_from_this()](const asio::error_code& error,
-                                                                             std::size_t) {
+    socket_.async_wait(asio::socket_base::wait_read, [self = shared_from_this()](const asio::error_code& espera) {
         if (self->fase_ != Fase::escurriendo) return;
-        if (error) return self->cerrar();
-        self->escurrir();
+        asio::error_code error = espera;
+        if (!error) self->socket_.read_some(asio::buffer(self->motor_.trozo), error);
+        if (!error || error == asio::error::would_block) return self->escurrir();
+        self->cerrar();
     });
+}
+
+void ConexionMCP::soltarLector() {
+    motor_.contar(lector_.capacidad(), 0);
+    lector_ = LectorPeticion();
 }
 
 void ConexionMCP::cerrar() {
     if (fase_ == Fase::cerrada) return;
     fase_ = Fase::cerrada;
+    soltarLector();
     asio::error_code ignorado;
     socket_.close(ignorado);
     reloj_.cancel();

@@ -7,9 +7,9 @@
 #include <asio/steady_timer.hpp>
 
 #include <chrono>
+#include <cstddef>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "centro/marco_http.h"
 #include "centro/respuesta_mcp.h"
@@ -20,6 +20,8 @@ struct MotorMCP;
 
 class ConexionMCP : public std::enable_shared_from_this<ConexionMCP> {
 public:
+    using Reloj = std::chrono::steady_clock;
+
     ConexionMCP(MotorMCP& motor, asio::ip::tcp::socket socket);
 
     void empezar();  // on the I/O thread, once
@@ -29,23 +31,39 @@ public:
     void enviar(const RespuestaEndpoint& respuesta);
     void abandonar();  // close without an answer
 
+    // On the I/O thread: what the server weighs when it must close someone
+    // to make room.
+    bool leyendo() const { return fase_ == Fase::leyendo; }
+    bool escurriendo() const { return fase_ == Fase::escurriendo; }
+    Reloj::time_point ultimaActividad() const { return ultimaActividad_; }
+    std::size_t retenidos() const { return lector_.capacidad(); }
+    // Bytes received per second since the connection was accepted.
+    double ritmo(Reloj::time_point ahora) const;
+    // Gives up its read buffer and answers "503 Service Unavailable".
+    void cederMemoria();
+
 private:
     enum class Fase { leyendo, respondiendo, escribiendo, escurriendo, cerrada };
 
     void leer();
-    void alLeer(const asio::error_code& error, std::size_t cuantos);
+    void alPoderLeer(const asio::error_code& espera);
+    void recibido(std::size_t cuantos);
     void escribir(std::shared_ptr<const std::string> bytes);
     void alEscribir(const asio::error_code& error);
     void escurrir();
+    void soltarLector();  // frees the read buffer and its count
     void vigilar();
+    Reloj::time_point limite() const;
     void plazoDesdeAhora(std::chrono::milliseconds duracion);
 
     MotorMCP& motor_;
     asio::ip::tcp::socket socket_;
     asio::steady_timer reloj_;
-    std::chrono::steady_clock::time_point plazo_;
+    const Reloj::time_point aceptada_ = Reloj::now();
+    Reloj::time_point ultimaActividad_ = aceptada_;
+    Reloj::time_point plazo_;
+    std::size_t recibidos_ = 0;
     LectorPeticion lector_;
-    std::vector<char> trozo_;
     Fase fase_ = Fase::leyendo;
 };
 

@@ -1,5 +1,6 @@
 #include "centro/marco_http.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "centro/texto_http.h"
@@ -54,34 +55,43 @@ std::optional<PeticionCompleta> peticionCompleta(std::string_view bytes) {
     return PeticionCompleta{std::move(cabecera), std::string(resto.substr(0, static_cast<std::size_t>(longitud)))};
 }
 
+std::size_t LectorPeticion::capacidadTras(std::size_t cuantos) const {
+    const std::size_t hace = acumulado_.size() + std::min(cuantos, limitePeticion + 1);
+    if (hace <= acumulado_.capacity() || hace > limitePeticion) return acumulado_.capacity();
+    return std::max(hace, std::min(2 * acumulado_.capacity(), limitePeticion));
+}
+
 EstadoLectura LectorPeticion::agregar(std::string_view trozo) {
-    acumulado_.append(trozo);
     // The limit counts everything received, and comes before completeness:
-    // a complete request over it is refused too.
-    if (acumulado_.size() > limitePeticion) return Rechazada{estadoDemasiadoGrande};
+    // a complete request over it is refused too. Bytes past it are never
+    // stored.
+    if (trozo.size() > limitePeticion - acumulado_.size()) return Rechazada{estadoDemasiadoGrande};
+    acumulado_.reserve(capacidadTras(trozo.size()));
+    acumulado_.insert(acumulado_.end(), trozo.begin(), trozo.end());
     return examinar();
 }
 
 EstadoLectura LectorPeticion::examinar() {
+    const std::string_view acumulado = vista();
     if (!finCabecera_) {
-        const std::size_t fin = acumulado_.find(finDeCabecera, buscarDesde_);
-        if (fin == std::string::npos) {
+        const std::size_t fin = acumulado.find(finDeCabecera, buscarDesde_);
+        if (fin == std::string_view::npos) {
             // The next search starts where a blank line split across two
             // receives could begin.
-            buscarDesde_ = acumulado_.size() < 3 ? 0 : acumulado_.size() - 3;
+            buscarDesde_ = acumulado.size() < 3 ? 0 : acumulado.size() - 3;
             return Incompleta{};
         }
         finCabecera_ = fin;
-        longitud_ = longitudDeclarada(repararUtf8(std::string_view(acumulado_).substr(0, fin)));
+        longitud_ = longitudDeclarada(repararUtf8(acumulado.substr(0, fin)));
     }
     if (longitud_ < 0) return Rechazada{estadoMalFormada};
     const std::size_t inicio = *finCabecera_ + finDeCabecera.size();
     // A body that cannot fit is refused now rather than after 16 MiB more.
     if (static_cast<std::uint64_t>(longitud_) > limitePeticion - inicio) return Rechazada{estadoDemasiadoGrande};
     const auto longitud = static_cast<std::size_t>(longitud_);
-    if (acumulado_.size() - inicio < longitud) return Incompleta{};
-    return PeticionCompleta{repararUtf8(std::string_view(acumulado_).substr(0, *finCabecera_)),
-                            acumulado_.substr(inicio, longitud)};
+    if (acumulado.size() - inicio < longitud) return Incompleta{};
+    return PeticionCompleta{repararUtf8(acumulado.substr(0, *finCabecera_)),
+                            std::string(acumulado.substr(inicio, longitud))};
 }
 
 std::map<std::string, std::string> cabeceras(std::string_view cabecera) {
@@ -93,6 +103,16 @@ std::map<std::string, std::string> cabeceras(std::string_view cabecera) {
         r[enMinusculas(recortarEspacios(lineas[i].substr(0, dos)))] = std::string(recortarEspacios(lineas[i].substr(dos + 1)));
     }
     return r;
+}
+
+std::size_t vecesCabecera(std::string_view cabecera, std::string_view nombre) {
+    std::size_t veces = 0;
+    const auto lineas = partir(cabecera, "\r\n");
+    for (std::size_t i = 1; i < lineas.size(); ++i) {
+        const std::size_t dos = lineas[i].find(':');
+        if (dos != std::string_view::npos && enMinusculas(recortarEspacios(lineas[i].substr(0, dos))) == nombre) ++veces;
+    }
+    return veces;
 }
 
 std::string respuestaHTTP(std::string_view estado, std::string_view cuerpo, std::string_view tipo) {

@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 namespace sorvenia {
 
@@ -23,6 +24,8 @@ inline constexpr std::size_t limitePeticion = 16'842'752;
 
 inline constexpr std::string_view estadoDemasiadoGrande = "413 Payload Too Large";
 inline constexpr std::string_view estadoMalFormada = "400 Bad Request";
+// A request given up so that others fit in the server's memory.
+inline constexpr std::string_view estadoSinSitio = "503 Service Unavailable";
 
 struct PeticionCompleta {
     std::string cabecera;  // the header block as UTF-8 text, without the blank line
@@ -50,10 +53,18 @@ class LectorPeticion {
 public:
     EstadoLectura agregar(std::string_view trozo);
 
+    // Whether the blank line ending the header block has arrived.
+    bool cabeceraCompleta() const { return finCabecera_.has_value(); }
+    // The bytes held now, and the bytes that would be held once `cuantos`
+    // more were added: the buffer grows by doubling, never past the limit.
+    std::size_t capacidad() const { return acumulado_.capacity(); }
+    std::size_t capacidadTras(std::size_t cuantos) const;
+
 private:
     EstadoLectura examinar();
+    std::string_view vista() const { return {acumulado_.data(), acumulado_.size()}; }
 
-    std::string acumulado_;
+    std::vector<char> acumulado_;
     std::size_t buscarDesde_ = 0;          // the blank line is not before this offset
     std::optional<std::size_t> finCabecera_;  // offset of the blank line once found
     std::int64_t longitud_ = 0;
@@ -72,6 +83,10 @@ std::int64_t longitudDeclarada(std::string_view cabecera);
 // case, values trimmed; lines without ":" are ignored and a later line
 // replaces an earlier one of the same name.
 std::map<std::string, std::string> cabeceras(std::string_view cabecera);
+
+// How many header lines after the request line carry the name `nombre`
+// (given in lower case), by the same reading as cabeceras().
+std::size_t vecesCabecera(std::string_view cabecera, std::string_view nombre);
 
 // A whole response: status line, exactly the headers Content-Type,
 // Content-Length and Connection: close, then the body.

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "centro/marco_http.h"
 #include "centro/respuesta_mcp.h"
@@ -39,12 +40,29 @@ struct MotorMCP : std::enable_shared_from_this<MotorMCP> {
     ManejadorHerramienta ejecutar;
     ManejadorCliente alInicializar;
     std::atomic<std::uint16_t> puerto{0};
+    // Bytes held by the connections' read buffers; written on the I/O thread.
+    std::atomic<std::size_t> retenidos{0};
+    std::atomic<std::size_t> maximoRetenido{0};
 
     // Used on the I/O thread only.
     std::optional<asio::ip::tcp::acceptor> escucha;
     std::uint64_t generacion = 0;  // changes whenever the listener is replaced or closed
     asio::steady_timer pausa;      // before accepting again after a failed accept
     std::unordered_map<const ConexionMCP*, std::shared_ptr<ConexionMCP>> conexiones;
+
+    // The one receive buffer: every connection reads into it on the I/O
+    // thread and keeps only what its request needs.
+    std::vector<char> trozo = std::vector<char>(64 * 1024);
+
+    // A read buffer went from holding `antes` bytes to holding `despues`.
+    void contar(std::size_t antes, std::size_t despues);
+    // Makes room for `extra` more held bytes for `pide` by having the
+    // slowest senders give up theirs; false when `pide` itself is the
+    // slowest, or no room can be made.
+    bool hacerSitio(std::size_t extra, const ConexionMCP& pide);
+    // Closes a connection to make room for a new one; false when every
+    // connection is busy with a tool call or an answer.
+    bool liberarPlaza();
 
     void instalar(asio::ip::tcp::acceptor nueva, std::uint16_t puertoNuevo);
     void cerrarTodo();

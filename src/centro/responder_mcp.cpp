@@ -22,7 +22,7 @@ Casos(F...) -> Casos<F...>;
 // What the tool handler calls when it is done, from any thread. The shaping
 // (counting letters of long texts) goes back to the pool. Once the server or
 // the connection is gone, or on a second call, it does nothing.
-AlTerminarHerramienta alTerminar(MotorMCP& motor, const std::shared_ptr<ConexionMCP>& conexion, nlohmann::json id) {
+AlTerminarHerramienta alTerminar(MotorMCP& motor, const std::shared_ptr<ConexionMCP>& conexion, std::string id) {
     auto llamada = std::make_shared<std::atomic<bool>>(false);
     return [debilMotor = motor.weak_from_this(), debil = std::weak_ptr<ConexionMCP>(conexion), id = std::move(id),
             llamada](nlohmann::json items) {

@@ -3,6 +3,7 @@
 #include "centro/marco_http.h"
 #include "centro/texto_http.h"
 #include "comun/herramientas_tarvel.h"
+#include "comun/id_jsonrpc.h"
 
 namespace sorvenia {
 namespace {
@@ -37,10 +38,9 @@ bool anfitrionLocal(const std::map<std::string, std::string>& cabeceras) {
 }
 
 // Browsers send an Origin with every cross-site POST; our clients send none.
-bool origenAjeno(const std::map<std::string, std::string>& cabeceras) {
-    const auto o = cabeceras.find("origin");
-    return o != cabeceras.end() && !o->second.empty() && o->second != "null";
-}
+// "null" is what a sandboxed frame, a data: page or a local file sends, and
+// an empty value is no better: any Origin at all means a page is calling.
+bool conOrigen(const std::map<std::string, std::string>& cabeceras) { return cabeceras.contains("origin"); }
 
 // Whether a JSON text opens more than `maximo` arrays and objects at once.
 // Only meaningful for valid JSON, which is all that matters: anything else
@@ -80,11 +80,11 @@ const Json& miembro(const Json& objeto, const char* nombre) {
 
 std::string textoDe(const Json& valor) { return valor.is_string() ? valor.get<std::string>() : std::string(); }
 
-JsonOrdenado resultado(const Json& id, JsonOrdenado r) {
-    return JsonOrdenado{{"jsonrpc", "2.0"}, {"id", id}, {"result", std::move(r)}};
+RespuestaEndpoint resultado(std::string_view id, JsonOrdenado r) {
+    return contestarJSON(id, JsonOrdenado{{"result", std::move(r)}});
 }
 
-DecisionMCP inicializar(const Json& id, const Json& params, const std::optional<std::string>& clave,
+DecisionMCP inicializar(std::string_view id, const Json& params, const std::optional<std::string>& clave,
                         std::string_view instrucciones) {
     const Json& pedida = miembro(params, "protocolVersion");
     JsonOrdenado r{
@@ -93,31 +93,29 @@ DecisionMCP inicializar(const Json& id, const Json& params, const std::optional<
         {"serverInfo", {{"name", "sorvenia-tarvel"}, {"version", "1.0"}}},
         {"instructions", std::string(instrucciones)},
     };
-    RespuestaEndpoint respuesta = contestarJSON(resultado(id, std::move(r)));
+    RespuestaEndpoint respuesta = resultado(id, std::move(r));
     // The application's own agents (with a key) are not outside clients.
     if (clave) return respuesta;
     return Inicializar{textoDe(miembro(miembro(params, "clientInfo"), "name")), std::move(respuesta)};
 }
 
-LlamarHerramienta llamar(const Json& id, const Json& params, std::optional<std::string> clave) {
+LlamarHerramienta llamar(std::string id, const Json& params, std::optional<std::string> clave) {
     const Json& argumentos = miembro(params, "arguments");
-    return {id, {textoDe(miembro(params, "name")), argumentos.is_object() ? argumentos : Json::object(),
+    return {std::move(id), {textoDe(miembro(params, "name")), argumentos.is_object() ? argumentos : Json::object(),
                  std::move(clave)}};
 }
 
-DecisionMCP contestar(const Json& mensaje, std::optional<std::string> clave, std::string_view instrucciones) {
-    const Json& id = mensaje["id"];
+DecisionMCP contestar(const Json& mensaje, std::string id, std::optional<std::string> clave,
+                      std::string_view instrucciones) {
     const std::string metodo = textoDe(miembro(mensaje, "method"));
     const Json& params = miembro(mensaje, "params");
     if (metodo == "initialize") return inicializar(id, params, clave, instrucciones);
-    if (metodo == "tools/list") return contestarJSON(resultado(id, {{"tools", HerramientasTarvel::lista()}}));
-    if (metodo == "tools/call") return llamar(id, params, std::move(clave));
-    if (metodo == "ping") return contestarJSON(resultado(id, JsonOrdenado::object()));
-    return contestarJSON(JsonOrdenado{
-        {"jsonrpc", "2.0"},
-        {"id", id},
-        {"error", {{"code", -32601}, {"message", "Método desconocido: " + metodo}}},
-    });
+    if (metodo == "tools/list") return resultado(id, {{"tools", HerramientasTarvel::lista()}});
+    if (metodo == "tools/call") return llamar(std::move(id), params, std::move(clave));
+    if (metodo == "ping") return resultado(id, JsonOrdenado::object());
+    return contestarJSON(id, JsonOrdenado{
+                                 {"error", {{"code", -32601}, {"message", "Método desconocido: " + metodo}}},
+                             });
 }
 
 }  // namespace
@@ -138,21 +136,26 @@ DecisionMCP decidir(std::string_view cabecera, std::string_view cuerpo, std::str
     if (solicitud.size() < 2) return sinCuerpo("404 Not Found");
     RutaMCP ruta = claveDeRuta(solicitud[1], token);
     if (!ruta.coincide) return sinCuerpo("404 Not Found");
+    // Two Host lines are ambiguous (each reader may take another one), so
+    // the request is not served at all.
+    if (vecesCabecera(cabecera, "host") > 1) return sinCuerpo(estadoMalFormada);
     const auto lista = cabeceras(cabecera);
     if (!anfitrionLocal(lista)) return sinCuerpo("421 Misdirected Request");
-    if (origenAjeno(lista)) return sinCuerpo("403 Forbidden");
+    if (conOrigen(lista)) return sinCuerpo("403 Forbidden");
     if (solicitud[0] != "POST") return sinCuerpo("405 Method Not Allowed");
     const auto mensaje = objetoJSON(cuerpo);
     if (!mensaje) return sinCuerpo(estadoMalFormada);
     // A message without "id" is a notification, whatever its method; an
     // "id" that is null is still an id.
     if (!mensaje->contains("id")) return sinCuerpo("202 Accepted");
-    return contestar(*mensaje, std::move(ruta.clave), instrucciones);
+    // The id is echoed as the bytes it came in, never as the parser read it.
+    std::string id = idCrudo(cuerpo).value_or(mensaje->at("id").dump());
+    return contestar(*mensaje, std::move(id), std::move(ruta.clave), instrucciones);
 }
 
-RespuestaEndpoint contestarJSON(const nlohmann::ordered_json& mensaje) {
+RespuestaEndpoint contestarJSON(std::string_view id, const nlohmann::ordered_json& resto) {
     try {
-        return {"200 OK", mensaje.dump()};
+        return {"200 OK", mensajeConId(id, resto.dump())};
     } catch (const nlohmann::json::exception&) {
         return {"200 OK", ""};
     }

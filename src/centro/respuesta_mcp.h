@@ -80,7 +80,7 @@ struct Inicializar {
 
 // A "tools/call": run the handler, then answer with respuestaDeHerramienta.
 struct LlamarHerramienta {
-    nlohmann::json id;
+    std::string id;  // the request's id as JSON text, as it came
     PeticionHerramienta peticion;
 };
 
@@ -93,7 +93,7 @@ DecisionMCP decidir(std::string_view cabecera, std::string_view cuerpo, std::str
 // The answer to a "tools/call" with the id it came with, once the handler
 // has given its items: "isError" from the first item's "error", that key
 // removed from every item, long text items cut.
-RespuestaEndpoint respuestaDeHerramienta(const nlohmann::json& id, nlohmann::json items);
+RespuestaEndpoint respuestaDeHerramienta(std::string_view id, nlohmann::json items);
 
 // A text item whose text is longer than `limiteLetras` letters, cut and
 // followed by a notice; any other item unchanged.
@@ -106,8 +106,9 @@ nlohmann::json itemsSinManejador();
 // `texto` (a sentence for the agent; a general one when empty).
 nlohmann::json itemsDeError(std::string_view texto);
 
-// "200 OK" with the answer serialised compactly; with an empty body when it
-// cannot be serialised (text that is not UTF-8 from a handler).
-RespuestaEndpoint contestarJSON(const nlohmann::ordered_json& mensaje);
+// "200 OK" with the JSON-RPC answer of id `id` (JSON text) whose other
+// members are those of `resto`, serialised compactly; with an empty body
+// when it cannot be serialised (text that is not UTF-8 from a handler).
+RespuestaEndpoint contestarJSON(std::string_view id, const nlohmann::ordered_json& resto);
 
 }  // namespace sorvenia

@@ -39,7 +39,7 @@ Json acotar(Json item) {
     return item;
 }
 
-RespuestaEndpoint respuestaDeHerramienta(const Json& id, Json items) {
+RespuestaEndpoint respuestaDeHerramienta(std::string_view id, Json items) {
     const bool esError = primeroEsError(items);
     Json contenido = Json::array();
     if (items.is_array()) {
@@ -48,11 +48,9 @@ RespuestaEndpoint respuestaDeHerramienta(const Json& id, Json items) {
             contenido.push_back(acotar(std::move(item)));
         }
     }
-    return contestarJSON(nlohmann::ordered_json{
-        {"jsonrpc", "2.0"},
-        {"id", id},
-        {"result", {{"content", std::move(contenido)}, {"isError", esError}}},
-    });
+    return contestarJSON(id, nlohmann::ordered_json{
+                                 {"result", {{"content", std::move(contenido)}, {"isError", esError}}},
+                             });
 }
 
 Json itemsSinManejador() { return Json::array({{{"type", "text"}, {"text", textoSinManejador}}}); }

@@ -35,6 +35,43 @@ MotorMCP::MotorMCP(LimitesServidorMCP l, std::string t)
       token(std::move(t)),
       pausa(contexto) {}
 
+void MotorMCP::contar(std::size_t antes, std::size_t despues) {
+    const std::size_t ahora = retenidos - antes + despues;
+    retenidos = ahora;
+    if (ahora > maximoRetenido) maximoRetenido = ahora;
+}
+
+bool MotorMCP::hacerSitio(std::size_t extra, const ConexionMCP& pide) {
+    const auto ahora = ConexionMCP::Reloj::now();
+    while (retenidos + extra > limites.memoria) {
+        ConexionMCP* lenta = nullptr;
+        for (const auto& [clave, conexion] : conexiones) {
+            if (!conexion->leyendo() || conexion->retenidos() == 0) continue;
+            if (!lenta || conexion->ritmo(ahora) < lenta->ritmo(ahora)) lenta = conexion.get();
+        }
+        if (lenta == nullptr || lenta == &pide) return false;
+        lenta->cederMemoria();
+    }
+    return true;
+}
+
+// A connection already answered goes first; then the one still reading
+// that has been idle the longest.
+bool MotorMCP::liberarPlaza() {
+    ConexionMCP* elegida = nullptr;
+    for (const auto& [clave, conexion] : conexiones) {
+        if (conexion->escurriendo()) {
+            elegida = conexion.get();
+            break;
+        }
+        if (conexion->leyendo() && (!elegida || conexion->ultimaActividad() < elegida->ultimaActividad()))
+            elegida = conexion.get();
+    }
+    if (elegida == nullptr) return false;
+    elegida->cerrar();
+    return true;
+}
+
 void MotorMCP::instalar(asio::ip::tcp::acceptor nueva, std::uint16_t puertoNuevo) {
     ++generacion;
     if (escucha) {
@@ -90,9 +127,10 @@ void MotorMCP::aceptarLuego() {
 }
 
 void MotorMCP::adoptar(int descriptor) {
-    // Beyond the cap a new connection is dropped at once, so that stuck
-    // clients cannot use up the application's descriptors and memory.
-    if (conexiones.size() >= limites.conexiones) {
+    // The cap keeps stuck clients from using up the application's
+    // descriptors; a new client still gets in by taking the place of one
+    // that is idle, so that slow or stuck clients cannot lock the others out.
+    if (conexiones.size() >= limites.conexiones && !liberarPlaza()) {
         ::close(descriptor);
         return;
     }
@@ -131,6 +169,8 @@ void ServidorMCP::ponerAlInicializar(ManejadorCliente alInicializar) {
 }
 void ServidorMCP::ponerInstrucciones(std::string instrucciones) { motor_->instrucciones = std::move(instrucciones); }
 const std::string& ServidorMCP::instrucciones() const { return motor_->instrucciones; }
+std::size_t ServidorMCP::retenidos() const { return motor_->retenidos; }
+std::size_t ServidorMCP::maximoRetenido() const { return motor_->maximoRetenido; }
 
 Hecho ServidorMCP::arrancar(std::optional<std::uint16_t> puerto) {
     if (motor_->token.empty()) return Fallo{std::string(detalle::noSeAbre), "azar"};

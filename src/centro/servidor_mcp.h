@@ -33,8 +33,20 @@ struct LimitesServidorMCP {
     // A request still incomplete after this long without a byte is dropped
     // without an answer; so is a response the client does not take.
     std::chrono::milliseconds inactividad{60'000};
-    // Connections accepted beyond this many open ones are closed at once.
+    // A header block still incomplete this long after the connection was
+    // accepted is dropped without an answer, however steadily it trickles.
+    std::chrono::milliseconds cabecera{10'000};
+    // At most this many connections are open. A new one beyond it makes
+    // room by closing, without an answer, the connection still reading its
+    // request that has been idle the longest (one already answered and only
+    // draining goes first); when every one is busy, the new one is closed.
     std::size_t conexiones = 256;
+    // The bytes all connections together may hold of requests they are
+    // still reading. A receive that would go past it takes the room from
+    // the slowest senders holding bytes (fewest bytes received per second
+    // since accepted), which are answered "503 Service Unavailable"; the
+    // receiving connection itself may be the slowest.
+    std::size_t memoria = 64 * 1024 * 1024;
     // After a response, input the client is still sending is read and
     // thrown away for at most this long before closing, so that closing
     // does not reset the connection under the response.
@@ -69,6 +81,11 @@ public:
     // ha podido abrir el servidor del tarvel." when neither listens. May
     // block for a few seconds: not for the main thread.
     Hecho arrancar(std::optional<std::uint16_t> puerto);
+
+    // The bytes held now for requests being read, by the server's own
+    // count (the capacity of every read buffer), and the most it ever held.
+    std::size_t retenidos() const;
+    std::size_t maximoRetenido() const;
 
     // Closes the listener and every connection at once; requests still
     // being answered get no answer. Returns once the port is free.

@@ -1,12 +1,13 @@
 #include "comun/conexion_tarvel.h"
 
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <vector>
 
@@ -42,6 +43,36 @@ std::optional<long long> enteroExacto(const nlohmann::json& valor) {
             return static_cast<long long>(d);
     }
     return std::nullopt;
+}
+
+struct Descriptor {
+    int fd;
+    ~Descriptor() {
+        if (fd >= 0) close(fd);
+    }
+};
+
+// The whole of a regular file of at most limiteFichero bytes. Whoever can
+// put something at the path must not be able to make the reader hang (a
+// FIFO without a writer), fill its memory (/dev/zero) or read elsewhere (a
+// link), so all of those are refused before any byte is read.
+std::optional<std::string> leerAcotado(const std::filesystem::path& ruta) {
+    const Descriptor d{open(ruta.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
+    if (d.fd < 0) return std::nullopt;
+    struct stat estado {};
+    if (fstat(d.fd, &estado) != 0 || !S_ISREG(estado.st_mode) || estado.st_size < 0 ||
+        static_cast<std::uint64_t>(estado.st_size) > limiteFichero)
+        return std::nullopt;
+    std::string bytes;
+    char bloque[4096];
+    for (;;) {
+        const ssize_t n = read(d.fd, bloque, sizeof bloque);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::nullopt;
+        if (n == 0) return bytes;
+        bytes.append(bloque, static_cast<std::size_t>(n));
+        if (bytes.size() > limiteFichero) return std::nullopt;  // it grew while read
+    }
 }
 
 }  // namespace
@@ -81,12 +112,12 @@ std::optional<Conexion> interpretar(std::string_view bytes) {
     return Conexion{static_cast<std::uint16_t>(numero), token->get<std::string>()};
 }
 
-std::optional<Conexion> leer() {
-    std::ifstream entrada(fichero(), std::ios::binary);
-    if (!entrada) return std::nullopt;
-    std::string bytes{std::istreambuf_iterator<char>(entrada), std::istreambuf_iterator<char>()};
-    if (entrada.bad()) return std::nullopt;
-    return interpretar(bytes);
+std::optional<Conexion> leer() { return leer(fichero()); }
+
+std::optional<Conexion> leer(const std::filesystem::path& ruta) {
+    const auto bytes = leerAcotado(ruta);
+    if (!bytes) return std::nullopt;
+    return interpretar(*bytes);
 }
 
 }  // namespace sorvenia::ConexionTarvel

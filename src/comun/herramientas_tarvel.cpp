@@ -159,7 +159,7 @@ Json construir() {
          {"cabecera", p("string", "cabecera del token (por defecto Authorization: Bearer)")},
          {"orden", p("string", "ejecutable del MCP local, p. ej. npx")},
          {"argumentos", deElementos(t("array"), t("string"))},
-         {"token", p("string", "token o clave (va al llavero del Mac)")},
+         {"token", p("string", "token o clave (va al llavero del ordenador)")},
          {"variable", p("string", "variable de entorno para la clave, p. ej. HEROUI_API_KEY")},
          {"para", p("string", "para qué sirve, en una frase")}},
         {"nombre"}));

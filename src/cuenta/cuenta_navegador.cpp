@@ -14,10 +14,10 @@ namespace sorvenia {
 namespace {
 
 // This computer's name as the site shows it to the customer ("equipo"):
-// its host name, or "Mac" when the system gives none.
+// its host name, or "ordenador" when the system gives none.
 std::string nombreEquipo() {
     const char* nombre = g_get_host_name();
-    return nombre != nullptr && *nombre != '\0' ? nombre : "Mac";
+    return nombre != nullptr && *nombre != '\0' ? nombre : "ordenador";
 }
 
 std::string retoDe(const std::string& verificador) {

@@ -124,7 +124,7 @@ void EditorAbierto::alFallarGuardado(std::exception_ptr error, JSONValor doc) {
         ref_ = refNueva();
         if (conflicto) {
             nombre_ += " (copia)";
-            js("estado", {{"guardado", "cambiado en otro Mac: guardo una copia"}, {"nombre", nombre_}});
+            js("estado", {{"guardado", "cambiado en otro ordenador: guardo una copia"}, {"nombre", nombre_}});
         } else {
             js("estado", {{"guardado", "borrado en otro sitio: lo guardo como diseño nuevo"}});
         }

@@ -22,7 +22,7 @@ namespace {
 
 // The tail of every sentence; it opens with the only space between the
 // reason and "Lo".
-constexpr std::string_view cola = " Lo de este Mac queda a salvo y se ofrecerá al volver a abrirlo.";
+constexpr std::string_view cola = " Lo de este ordenador queda a salvo y se ofrecerá al volver a abrirlo.";
 
 constexpr std::string_view conexionPerdida =
     "No se guarda: la conexión con tu cuenta de Sorvenia ya no vale. Vuelve a conectarla en Ajustes › Cuenta.";

@@ -34,7 +34,7 @@ std::string fechaLargaEspanol(std::chrono::system_clock::time_point fecha) {
 
 Tarea<Recuperacion> EditorModelo::preguntarRecuperar(std::chrono::system_clock::time_point fecha, GtkWindow* padre) {
     const std::optional<std::size_t> boton = co_await alerta(
-        padre, "Hay cambios de este Mac que no se subieron",
+        padre, "Hay cambios de este ordenador que no se subieron",
         "Son del " + detalle::fechaLargaEspanol(fecha) +
             ". ¿Los recuperas? Si no, se abre la versión guardada en tu cuenta y esos cambios se descartan.",
         {"Recuperar", "Descartar"});

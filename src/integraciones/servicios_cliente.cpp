@@ -1,6 +1,6 @@
-// Logo and photo placeholders in agents' HTML. The patterns run over the
-// text as Unicode code points (wchar_t is 32 bits here), so their length
-// limits count characters, not UTF-8 bytes.
+// Logo and photo placeholders in agents' HTML, found over the text as
+// Unicode code points (marcadores_imagen.h), so their length limits count
+// characters, not UTF-8 bytes.
 #include "integraciones/servicios_cliente.h"
 
 #include <glib.h>
@@ -12,33 +12,21 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <regex>
 #include <utility>
 
 #include "comun/utf8.h"
 #include "cuenta/llavero.h"
+#include "integraciones/marcadores_imagen.h"
 #include "plataforma/objeto_g.h"
 
 namespace sorvenia {
 namespace {
 
-static_assert(sizeof(wchar_t) == 4, "the patterns need one wchar_t per code point");
+static_assert(sizeof(wchar_t) == 4, "the placeholder scan needs one wchar_t per code point");
 
 using Listas = std::map<std::wstring, std::vector<std::string>>;
 
 constexpr std::size_t maximoBusquedas = 16;
-
-const std::wregex& patronLogo() {
-    static const std::wregex patron(LR"re(src\s*=\s*"logo:([^"]{1,60})")re",
-                                    std::regex::ECMAScript | std::regex::icase);
-    return patron;
-}
-
-const std::wregex& patronFoto() {
-    static const std::wregex patron(LR"re(src\s*=\s*"(?!https?:|data:|recurso:)(?:foto:|photo:)?\s*([^"]{2,120})")re",
-                                    std::regex::ECMAScript | std::regex::icase);
-    return patron;
-}
 
 std::wstring aCodigos(std::string_view bytes) {
     const std::string texto = repararUtf8(bytes);
@@ -62,29 +50,14 @@ std::string aUtf8(std::wstring_view codigos) {
     return texto;
 }
 
-struct Coincidencia {
-    std::size_t inicio;
-    std::size_t largo;
-    std::wstring grupo;
-};
-
-std::vector<Coincidencia> coincidencias(const std::wstring& texto, const std::wregex& patron) {
-    std::vector<Coincidencia> lista;
-    for (auto it = std::wsregex_iterator(texto.begin(), texto.end(), patron); it != std::wsregex_iterator(); ++it) {
-        const auto& m = *it;
-        lista.push_back({static_cast<std::size_t>(m.position(0)), static_cast<std::size_t>(m.length(0)), m.str(1)});
-    }
-    return lista;
-}
-
 std::wstring atributo(std::string_view direccion) { return L"src=\"" + aCodigos(direccion) + L"\""; }
 
 // Walks backwards so that the positions of earlier matches stay valid.
 bool resolverLogos(std::wstring& texto) {
-    const auto logos = coincidencias(texto, patronLogo());
+    const auto logos = marcadoresLogo(texto);
     for (auto it = logos.rbegin(); it != logos.rend(); ++it) {
         const std::string direccion =
-            std::string(ServiciosCliente::cdnIconos) + "/" + ServiciosCliente::slugLogo(aUtf8(it->grupo));
+            std::string(ServiciosCliente::cdnIconos) + "/" + ServiciosCliente::slugLogo(aUtf8(it->palabras));
         texto.replace(it->inicio, it->largo, atributo(direccion));
     }
     return !logos.empty();
@@ -106,11 +79,11 @@ bool hayClave() {
 
 // The distinct search texts in document order, exactly as written, at most
 // maximoBusquedas of them.
-std::vector<std::wstring> textosDistintos(const std::vector<Coincidencia>& fotos) {
+std::vector<std::wstring> textosDistintos(const std::vector<MarcadorImagen>& fotos) {
     std::vector<std::wstring> textos;
     for (const auto& f : fotos) {
         if (textos.size() == maximoBusquedas) break;
-        if (std::find(textos.begin(), textos.end(), f.grupo) == textos.end()) textos.push_back(f.grupo);
+        if (std::find(textos.begin(), textos.end(), f.palabras) == textos.end()) textos.push_back(f.palabras);
     }
     return textos;
 }
@@ -153,13 +126,13 @@ Tarea<Listas> buscarTodas(std::vector<std::wstring> textos) {
 
 // The same words take the addresses of their list in turn, the last
 // placeholder in the document the first address.
-bool ponerFotos(std::wstring& texto, const std::vector<Coincidencia>& fotos, const Listas& listas) {
+bool ponerFotos(std::wstring& texto, const std::vector<MarcadorImagen>& fotos, const Listas& listas) {
     std::map<std::wstring, std::size_t> usos;
     bool cambiado = false;
     for (auto it = fotos.rbegin(); it != fotos.rend(); ++it) {
-        const auto lista = listas.find(it->grupo);
+        const auto lista = listas.find(it->palabras);
         if (lista == listas.end() || lista->second.empty()) continue;
-        std::size_t& n = usos[it->grupo];
+        std::size_t& n = usos[it->palabras];
         texto.replace(it->inicio, it->largo, atributo(lista->second[n % lista->second.size()]));
         ++n;
         cambiado = true;
@@ -213,7 +186,7 @@ Tarea<std::string> ServiciosCliente::resolver(std::string html, Servidor servido
     std::wstring texto = aCodigos(html);
     std::string resultado = resolverLogos(texto) ? aUtf8(texto) : std::move(html);
 
-    const auto fotos = coincidencias(texto, patronFoto());
+    const auto fotos = marcadoresFoto(texto);
     if (fotos.empty()) co_return resultado;
     const bool conClave = co_await enSegundoPlano(&hayClave);
     if (!conClave) co_return co_await alServidor(std::move(servidor), std::move(resultado));

@@ -5,8 +5,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <mutex>
 #include <system_error>
 #include <utility>
@@ -93,6 +95,7 @@ struct Preferencias::Estado {
     json contenido = json::object();
     Firma firma;         // of the version in `contenido`
     bool leido = false;  // false until the first access
+    std::optional<fs::path> apartado;  // where an unreadable file went, until taken
 
     explicit Estado(fs::path f) : fichero(std::move(f)) {}
 
@@ -107,14 +110,44 @@ struct Preferencias::Estado {
         if (!actual.existe) return;
 
         int fd = open(fichero.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return;
+        if (fd < 0) {
+            apartar();
+            return;
+        }
         // The descriptor's own version: the path may have been replaced since stat.
         if (fstat(fd, &datos) == 0) firma = Firma::de(datos);
         std::optional<std::string> bytes = leerTodo(fd);
         close(fd);
-        if (!bytes) return;
-        json nuevo = json::parse(*bytes, nullptr, false);
-        if (!nuevo.is_discarded() && nuevo.is_object()) contenido = std::move(nuevo);
+        json nuevo = bytes ? json::parse(*bytes, nullptr, false) : json();
+        if (nuevo.is_discarded() || !nuevo.is_object()) {
+            apartar();
+            return;
+        }
+        contenido = std::move(nuevo);
+    }
+
+    // Moves the unreadable file aside under a name of its own, so that the
+    // next change (which rewrites the whole file) does not replace the
+    // settings it may still hold, and notes where it went.
+    void apartar() {
+        const auto ahora = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+        std::tm local{};
+        localtime_r(&ahora, &local);
+        char fecha[32];
+        std::strftime(fecha, sizeof fecha, "%Y%m%d-%H%M%S", &local);
+        const std::string base = fichero.filename().string() + ".ilegible-" + fecha;
+        fs::path destino = fichero.parent_path() / base;
+        for (int n = 2; fs::exists(fs::symlink_status(destino)); ++n)
+            destino = fichero.parent_path() / (base + "-" + std::to_string(n));
+        if (rename(fichero.c_str(), destino.c_str()) != 0) {
+            std::fprintf(stderr, "sorvenia: no se pudo apartar el fichero de preferencias ilegible %s (%s)\n",
+                         fichero.c_str(), razon(errno).c_str());
+            return;
+        }
+        std::fprintf(stderr, "sorvenia: las preferencias de %s no se podían leer; se han guardado en %s\n",
+                     fichero.c_str(), destino.c_str());
+        apartado = destino;
+        firma = Firma{};
     }
 
     // The JSON value under the key, or null.
@@ -286,6 +319,12 @@ bool Preferencias::quitar(std::string_view clave) {
 bool Preferencias::existe(std::string_view clave) const {
     std::lock_guard bloqueo(estado_->cerrojo);
     return estado_->buscar(clave) != nullptr;
+}
+
+std::optional<fs::path> Preferencias::tomarApartado() {
+    std::lock_guard bloqueo(estado_->cerrojo);
+    estado_->refrescar();
+    return std::exchange(estado_->apartado, std::nullopt);
 }
 
 }  // namespace sorvenia

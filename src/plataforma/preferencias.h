@@ -10,8 +10,11 @@
 // with mode 0600 in the same folder, flushed to disk, then renamed over the
 // old one (missing folders are made with mode 0700).
 //
-// A missing, unreadable or corrupt file, or one that is not a JSON object,
-// reads as empty and stays as it is until the next change replaces it. A
+// A missing file reads as empty. A file that cannot be read, is not JSON or
+// is not a JSON object is moved aside, to "<name>.ilegible-<date>" in the
+// same folder, before anything else happens: nothing of it is lost to the
+// next change, and the user can be told (apartado()). The settings read as
+// empty from then on. A
 // change that cannot be written is kept in memory for this run (until the
 // file changes on disk) and reported on standard error; the setter returns
 // false. Two processes that change the same file at the same moment may lose
@@ -77,6 +80,10 @@ public:
     // Removes the key; true when it was absent or the file was written.
     bool quitar(std::string_view clave);
     bool existe(std::string_view clave) const;
+
+    // Where an unreadable file was moved this run, until taken: the caller
+    // tells the user once. Reading the file first if nothing has yet.
+    std::optional<std::filesystem::path> tomarApartado();
 
 private:
     struct Estado;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string_view>
 
+#include "plataforma/objeto_g.h"
 #include "plataforma/tarea.h"
 
 namespace sorvenia {
@@ -20,14 +21,24 @@ const SecretSchema& esquema() {
     return s;
 }
 
+// Reads match by the two attributes alone: a locked gnome-keyring collection
+// can be searched by its items' attributes but not by their schema name, so
+// a search that named the schema would find nothing there, and nothing would
+// ask for the unlock. Items are still stored under the schema's name.
+const SecretSchema& esquemaBusqueda() {
+    static const SecretSchema s = {
+        "es.sorvenia.tarvel.Secreto",
+        SECRET_SCHEMA_DONT_MATCH_NAME,
+        {{"servicio", SECRET_SCHEMA_ATTRIBUTE_STRING}, {"cuenta", SECRET_SCHEMA_ATTRIBUTE_STRING}, {nullptr, {}}},
+        0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+    return s;
+}
+
 struct LiberarTabla {
     void operator()(GHashTable* t) const { g_hash_table_unref(t); }
 };
 struct LiberarError {
     void operator()(GError* e) const { g_error_free(e); }
-};
-struct LiberarSecreto {
-    void operator()(gchar* s) const { secret_password_free(s); }  // wipes it first
 };
 using Atributos = std::unique_ptr<GHashTable, LiberarTabla>;
 
@@ -67,16 +78,42 @@ std::string etiqueta(const std::string& servicio, const std::string& cuenta) {
     return "Sorvenia Code: " + servicio + " (" + cuenta + ")";
 }
 
+struct LiberarValor {
+    void operator()(SecretValue* v) const { secret_value_unref(v); }
+};
+struct LiberarLista {
+    void operator()(GList* l) const { g_list_free_full(l, g_object_unref); }
+};
+
+// The secret of the first item that matches. The search asks the Secret
+// Service to unlock the collections that hold a match (it shows its own
+// prompt for the keyring's password): a keyring that is locked at start-up,
+// after a login that did not unlock it, still has the key, and only the
+// user's refusal keeps it closed. An item that stays locked is a failure,
+// never "no secret", so that a closed keyring does not look like a signed-out
+// user.
+Resultado<std::optional<std::string>> buscarConDesbloqueo(GHashTable* atributos) {
+    GError* error = nullptr;
+    const auto opciones = static_cast<SecretSearchFlags>(SECRET_SEARCH_UNLOCK | SECRET_SEARCH_LOAD_SECRETS);
+    const std::unique_ptr<GList, LiberarLista> encontrados(
+        secret_password_searchv_sync(&esquemaBusqueda(), atributos, opciones, nullptr, &error));
+    if (error != nullptr) return falloDe(error);
+    if (!encontrados) return std::optional<std::string>();
+    auto* elemento = comoG<SecretRetrievable>(encontrados->data);
+    const std::unique_ptr<SecretValue, LiberarValor> valor(
+        secret_retrievable_retrieve_secret_sync(elemento, nullptr, &error));
+    if (error != nullptr) return falloDe(error);
+    if (!valor) return falloLlavero("el llavero sigue bloqueado");
+    gsize largo = 0;
+    const gchar* datos = secret_value_get(valor.get(), &largo);
+    return std::optional<std::string>(std::string(datos, largo));
+}
+
 }  // namespace
 
 Resultado<std::optional<std::string>> leerSecreto(const std::string& servicio, const std::string& cuenta) {
     if (auto f = impedimento({servicio, cuenta})) return *f;
-    GError* error = nullptr;
-    const std::unique_ptr<gchar, LiberarSecreto> secreto(
-        secret_password_lookupv_sync(&esquema(), atributos(servicio, cuenta).get(), nullptr, &error));
-    if (error != nullptr) return falloDe(error);
-    if (!secreto) return std::optional<std::string>();
-    return std::optional<std::string>(secreto.get());
+    return buscarConDesbloqueo(atributos(servicio, cuenta).get());
 }
 
 Hecho guardarSecreto(const std::string& servicio, const std::string& cuenta, const std::string& valor) {

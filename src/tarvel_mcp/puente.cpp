@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "comun/herramientas_tarvel.h"
+#include "comun/id_jsonrpc.h"
 #include "comun/utf8.h"
 
 namespace sorvenia::puente {
@@ -20,13 +21,9 @@ constexpr std::string_view textoGrande =
     "La petición es demasiado grande para Sorvenia Code (más de 16 MB). Mándala en trozos más pequeños.";
 constexpr std::string_view instrucciones =
     "Sorvenia Code: diseña webs y piezas en un tarvel de HTML/CSS. Antes de usar las herramientas, el usuario tiene "
-    "que tener abierta la app Sorvenia Code en su Mac (si no, pídeselo). Llama primero a ver_tarvel y a guia(tema: "
+    "que tener abierta la app Sorvenia Code en su ordenador (si no, pídeselo). Llama primero a ver_tarvel y a guia(tema: "
     "\"encargo\").";
 constexpr std::string_view versionProtocolo = "2025-06-18";
-
-// Deeper values cannot be written without risking the stack; such an id is
-// treated as a value that cannot be serialised.
-constexpr std::size_t profundidadMaxima = 512;
 
 // Tab and the Unicode space separators (general category Zs).
 bool esEspacio(char32_t c) {
@@ -49,18 +46,6 @@ bool esBlanca(std::string_view linea) {
         i += n;
     }
     return true;
-}
-
-bool demasiadoProfundo(const Json& valor) {
-    std::vector<std::pair<const Json*, std::size_t>> pendientes{{&valor, 1}};
-    while (!pendientes.empty()) {
-        auto [actual, profundidad] = pendientes.back();
-        pendientes.pop_back();
-        if (profundidad > profundidadMaxima) return true;
-        if (actual->is_structured())
-            for (const auto& hijo : *actual) pendientes.emplace_back(&hijo, profundidad + 1);
-    }
-    return false;
 }
 
 Json resultadoError(std::string_view texto) {
@@ -93,10 +78,11 @@ Json resultadoLocal(const Json& mensaje, long ultimoCodigo) {
     return resultadoError(textoCerrada);
 }
 
-// Compact JSON plus a line feed; nothing when it cannot be written.
-std::optional<std::string> escribir(const Json& respuesta) {
+// The answer of id `id` (its JSON text as received) as compact JSON plus a
+// line feed; nothing when it cannot be written.
+std::optional<std::string> escribir(std::string_view id, const Json& resultado) {
     try {
-        return respuesta.dump() + "\n";
+        return mensajeConId(id, Json{{"result", resultado}}.dump()) + "\n";
     } catch (const Json::exception&) {
         return std::nullopt;
     }
@@ -117,9 +103,12 @@ std::optional<std::string> atender(std::string_view lineaCruda, const Reenviador
         if (reenvio.cuerpo->empty()) return std::nullopt;
         return *reenvio.cuerpo + "\n";
     }
-    const auto id = mensaje.find("id");
-    if (id == mensaje.end() || demasiadoProfundo(*id)) return std::nullopt;
-    return escribir(Json{{"jsonrpc", "2.0"}, {"id", *id}, {"result", resultadoLocal(mensaje, reenvio.codigo)}});
+    if (!mensaje.contains("id")) return std::nullopt;
+    // The id's own text: read as a number, a 30-digit id would come back as
+    // a float.
+    const auto id = idCrudo(linea);
+    if (!id) return std::nullopt;
+    return escribir(*id, resultadoLocal(mensaje, reenvio.codigo));
 }
 
 std::optional<std::string> urlDe(const ConexionTarvel::Conexion& conexion) {
@@ -132,7 +121,16 @@ std::optional<std::string> urlDe(const ConexionTarvel::Conexion& conexion) {
 }
 
 Reenvio resultadoHTTP(long codigo, std::string cuerpo) {
-    if (codigo == 200) return {std::move(cuerpo), codigo};
+    if (codigo == 200 && cuerpo.empty()) return {std::move(cuerpo), codigo};
+    if (codigo == 200) {
+        // Checked without building the value, so a large answer costs no
+        // more than its bytes.
+        if (cuerpo.size() > limiteRespuesta || !Json::accept(cuerpo)) return {};
+        // Line breaks in valid JSON can only be blanks between tokens:
+        // dropping them leaves the same value, and one line to write.
+        std::erase_if(cuerpo, [](char c) { return c == '\n' || c == '\r'; });
+        return {std::move(cuerpo), codigo};
+    }
     if (codigo == 202) return {std::string(), codigo};
     return {std::nullopt, codigo};
 }

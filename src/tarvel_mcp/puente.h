@@ -2,6 +2,7 @@
 // The bridge's handling of one line of standard input, apart from the HTTP
 // transport so that it can be tested and fuzzed on its own.
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -29,8 +30,14 @@ std::optional<std::string> atender(std::string_view linea, const Reenviador& ree
 // be a URL path segment.
 std::optional<std::string> urlDe(const ConexionTarvel::Conexion& conexion);
 
+// The largest answer body taken from the application; a longer one is cut
+// off while it arrives.
+inline constexpr std::size_t limiteRespuesta = 64 * 1024 * 1024;
+
 // Turns a forward's HTTP outcome into what the bridge writes: 200 gives the
-// body, 202 an empty body, anything else nothing.
+// body on one line, 202 an empty body, anything else nothing. A 200 body
+// that is not one JSON value, or is larger than limiteRespuesta, did not
+// come from the application: it counts as no HTTP answer at all (status 0).
 Reenvio resultadoHTTP(long codigo, std::string cuerpo);
 
 }  // namespace sorvenia::puente

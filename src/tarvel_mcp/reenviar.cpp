@@ -17,9 +17,14 @@ struct LiberarCabeceras {
     void operator()(curl_slist* l) const { curl_slist_free_all(l); }
 };
 
+// Keeps the answer up to limiteRespuesta bytes; past that the transfer is
+// aborted (a short count ends it with a write error).
 std::size_t acumular(char* datos, std::size_t tamano, std::size_t cuantos, void* destino) {
-    static_cast<std::string*>(destino)->append(datos, tamano * cuantos);
-    return tamano * cuantos;
+    auto& cuerpo = *static_cast<std::string*>(destino);
+    const std::size_t n = tamano * cuantos;
+    if (n > limiteRespuesta - cuerpo.size()) return 0;
+    cuerpo.append(datos, n);
+    return n;
 }
 
 }  // namespace
@@ -51,6 +56,7 @@ Reenvio reenviar(std::string_view mensaje) {
     // environment names.
     curl_easy_setopt(c, CURLOPT_PROXY, "");
     curl_easy_setopt(c, CURLOPT_NOPROXY, "*");
+    curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limiteRespuesta));
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, acumular);
     curl_easy_setopt(c, CURLOPT_WRITEDATA, &cuerpo);
 

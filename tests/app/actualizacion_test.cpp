@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include "../plataforma/esperar_bucle.h"
 #include "servidor_http_prueba.h"
 
@@ -40,6 +42,29 @@ TEST(Actualizacion, LoQueOfreceUnFeed) {
     for (const auto& caso : casos) EXPECT_EQ(leerFeed(caso.feed, carpeta, caso.instalada), caso.esperado) << caso.feed;
     EXPECT_EQ(Actualizacion::detalle::carpetaFeed("https://s.example"), carpeta);
     EXPECT_EQ(Actualizacion::detalle::carpetaFeed("https://s.example/"), carpeta);
+}
+
+// The feed comes from outside: a file name of any length is judged like a
+// short one, never by recursion that could run out of stack.
+TEST(Actualizacion, NombresDeFicheroMuyLargos) {
+    const std::string carpeta = "https://s.example/descargas/sorvenia-code-linux/";
+    const std::string digitos(100000, '7');
+    const struct {
+        std::string fichero;
+        bool aceptado;
+    } casos[] = {
+        {"SorveniaCode-" + digitos + "-120.tar.gz", true},
+        {"SorveniaCode-2.1-" + digitos + ".tar.gz", true},
+        {"SorveniaCode-" + digitos + ".tar.gz", false},  // no build part
+        {"SorveniaCode-2." + digitos + "-1.tar.gz.zip", false},
+        {digitos, false},
+    };
+    for (const auto& caso : casos) {
+        const nlohmann::json feed = {{"build", 120}, {"fichero", caso.fichero}};
+        const auto nueva = leerFeed(feed.dump(), carpeta, 1);
+        EXPECT_EQ(nueva.has_value(), caso.aceptado) << caso.fichero.substr(0, 20);
+        if (nueva) EXPECT_EQ(nueva->url, carpeta + caso.fichero);
+    }
 }
 
 TEST(Actualizacion, UnaSolaPeticionPorEjecucion) {

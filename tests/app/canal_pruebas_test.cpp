@@ -258,7 +258,7 @@ struct Alerta {
     Alerta() {
         dialogo = Ref<GtkWidget>::compartir(gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_QUESTION,
                                                                     GTK_BUTTONS_NONE, "%s",
-                                                                    "¿Cerrar la sesión de Sorvenia en este Mac?"));
+                                                                    "¿Cerrar la sesión de Sorvenia en este ordenador?"));
         gtk_message_dialog_format_secondary_text(comoG<GtkMessageDialog>(dialogo.get()), "%s",
                                                  "Tus diseños siguen en tu cuenta.");
         gtk_dialog_add_button(comoG<GtkDialog>(dialogo.get()), "Cerrar sesión", 1);
@@ -275,7 +275,7 @@ G_GNUC_END_IGNORE_DEPRECATIONS
 
 TEST_F(CanalPruebasTest, BotonesDeUnaAlerta) {
     Alerta alerta;
-    const json esperado = {{"textos", {"¿Cerrar la sesión de Sorvenia en este Mac?", "Tus diseños siguen en tu cuenta."}},
+    const json esperado = {{"textos", {"¿Cerrar la sesión de Sorvenia en este ordenador?", "Tus diseños siguen en tu cuenta."}},
                            {"botones", {"Cerrar sesión", "Cancelar"}}};
 
     // "?" only lists; a title no button has lists too and presses nothing.

@@ -56,6 +56,27 @@ TEST(ArranqueCentro, FicheroDeConexionCompactoYPrivado) {
     EXPECT_EQ(std::distance(fs::directory_iterator(c.ruta / "a/b"), fs::directory_iterator{}), 1);
 }
 
+// Another local user who can write in the folder plants links at the names
+// a writer might use for its new file: none is followed, nothing is written
+// through them, and the file that ends up in place is a regular private one.
+TEST(ArranqueCentro, ElFicheroNuevoNoSigueEnlacesPlantados) {
+    CarpetaPrueba c;
+    const fs::path carpeta = c.ruta / "app";
+    fs::create_directories(carpeta);
+    const fs::path victima = c.ruta / "victima";
+    std::ofstream(victima) << "intacto";
+    for (const char* nombre : {"mcp.json.nuevo", "mcp.json.tmp", ".mcp.json.nuevo", "mcp.json~"})
+        fs::create_symlink(victima, carpeta / nombre);
+
+    ASSERT_TRUE(escribirConexion(carpeta / "mcp.json", 39847, "ab"));
+    EXPECT_EQ(leer(victima), "intacto");
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(carpeta / "mcp.json")));
+    EXPECT_EQ(modo(carpeta / "mcp.json"), 0600u);
+    EXPECT_EQ(ConexionTarvel::leer(carpeta / "mcp.json"), (ConexionTarvel::Conexion{39847, "ab"}));
+    // Nothing but the file and the planted links is left behind.
+    EXPECT_EQ(std::distance(fs::directory_iterator(carpeta), fs::directory_iterator{}), 5);
+}
+
 TEST(ArranqueCentro, ElPuenteSoloSeCopiaSiCambia) {
     CarpetaPrueba c;
     const fs::path origen = c.ruta / "tarvel-mcp", destino = c.ruta / "casa/.sorvenia-tarvel/bin/tarvel";

@@ -117,7 +117,7 @@ TEST(Letras, AcotarSoloTocaTexto) {
 
     // Inside a tool result every long item is cut, each on its own.
     const Json items = Json::array({{{"type", "text"}, {"text", "corto"}}, {{"type", "text"}, {"text", mucho}}});
-    const Json r = Json::parse(respuestaDeHerramienta(1, items).cuerpo);
+    const Json r = Json::parse(respuestaDeHerramienta("1", items).cuerpo);
     EXPECT_EQ(r["result"]["content"][0]["text"], "corto");
     EXPECT_EQ(r["result"]["content"][1]["text"], repetir("a", letrasConservadas) + aviso(limiteLetras + 10));
 }

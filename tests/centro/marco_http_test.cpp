@@ -1,6 +1,7 @@
 // Request framing of the local MCP endpoint, over raw bytes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <variant>
 #include <vector>
@@ -142,6 +143,37 @@ TEST(MarcoHTTP, LimiteDeTamano) {
     // size counts first.
     const std::string pequena = "POST / HTTP/1.1\r\n\r\n";
     EXPECT_EQ(leerDeUnaVez(pequena + std::string(limitePeticion, 'z')), EstadoLectura(Rechazada{estadoDemasiadoGrande}));
+}
+
+// What the server counts for a connection is the buffer's capacity: it is
+// known before each receive is added, grows by doubling, and never goes past
+// the request limit, whatever the receive sizes.
+TEST(MarcoHTTP, CapacidadPrevistaYAcotada) {
+    const std::string cabecera = "POST /mcp/t HTTP/1.1\r\nContent-Length: 16000000\r\n\r\n";
+    for (std::size_t trozo : {std::size_t{1000}, std::size_t{65536}, std::size_t{3'000'001}}) {
+        LectorPeticion lector;
+        EXPECT_EQ(lector.capacidad(), 0u);
+        EXPECT_EQ(lector.agregar(cabecera), EstadoLectura(Incompleta{}));
+        std::size_t recibidos = cabecera.size();
+        EstadoLectura estado = Incompleta{};
+        while (std::holds_alternative<Incompleta>(estado)) {
+            const std::size_t n = std::min(trozo, cabecera.size() + 16'000'000 - recibidos);
+            const std::size_t prevista = lector.capacidadTras(n);
+            estado = lector.agregar(std::string(n, 'x'));
+            recibidos += n;
+            if (!std::holds_alternative<Incompleta>(estado)) break;
+            ASSERT_EQ(lector.capacidad(), prevista) << trozo;
+            ASSERT_LE(lector.capacidad(), limitePeticion) << trozo;
+        }
+        EXPECT_TRUE(std::holds_alternative<PeticionCompleta>(estado)) << trozo;
+    }
+    // A receive that would pass the limit is neither stored nor counted.
+    LectorPeticion lleno;
+    EXPECT_EQ(lleno.agregar(std::string(limitePeticion - 10, 'a')), EstadoLectura(Incompleta{}));
+    const std::size_t antes = lleno.capacidad();
+    EXPECT_EQ(lleno.capacidadTras(11), antes);
+    EXPECT_EQ(lleno.agregar(std::string(11, 'a')), EstadoLectura(Rechazada{estadoDemasiadoGrande}));
+    EXPECT_EQ(lleno.capacidad(), antes);
 }
 
 TEST(MarcoHTTP, Cabeceras) {

@@ -124,9 +124,10 @@ TEST(RespuestaMCP, ComprobacionesEnOrden) {
          "421 Misdirected Request"},
         {"GET sin Origin", conMetodo("GET", {"Host: localhost"}), "405 Method Not Allowed"},
         {"método en minúsculas", conMetodo("post", {"Host: localhost"}), "405 Method Not Allowed"},
-        {"Origin null pasa", conCabeceras({"Host: 127.0.0.1", "Origin: null"}), "200 OK"},
-        {"Origin vacío pasa", conCabeceras({"Host: 127.0.0.1", "Origin:"}), "200 OK"},
-        {"Origin NULL no es null", conCabeceras({"Host: 127.0.0.1", "Origin: NULL"}), "403 Forbidden"},
+        // A sandboxed frame or a local file sends "null": still a page.
+        {"Origin null", conCabeceras({"Host: 127.0.0.1", "Origin: null"}), "403 Forbidden"},
+        {"Origin vacío", conCabeceras({"Host: 127.0.0.1", "Origin:"}), "403 Forbidden"},
+        {"Origin NULL", conCabeceras({"Host: 127.0.0.1", "Origin: NULL"}), "403 Forbidden"},
         {"Origin de localhost también es ajeno", conCabeceras({"Host: 127.0.0.1", "origin: http://127.0.0.1:39847"}),
          "403 Forbidden"},
         {"cuerpo que no es JSON", conCuerpo("{"), "400 Bad Request"},
@@ -168,13 +169,18 @@ TEST(RespuestaMCP, Anfitriones) {
         {{"Host: :39847"}, false},
         {{"Host:"}, false},
         {{}, false},
-        {{"Host: evil.example", "Host: localhost"}, true},  // the last line wins
     };
     for (const auto& c : casos) {
         const auto estado = estadoDe(conCabeceras(c.cabeceras));
         EXPECT_EQ(estado, c.pasa ? "200 OK" : "421 Misdirected Request")
             << (c.cabeceras.empty() ? "(sin Host)" : c.cabeceras.front());
     }
+    // Two Host lines are refused whichever comes last, even when both are
+    // local: which one counts would depend on who reads them.
+    for (const auto& dos : std::vector<std::vector<std::string>>{{"Host: evil.example", "Host: localhost"},
+                                                                  {"Host: localhost", "host :evil.example"},
+                                                                  {"Host: localhost", "Host: 127.0.0.1"}})
+        EXPECT_EQ(estadoDe(conCabeceras(dos)), "400 Bad Request") << dos.back();
 }
 
 TEST(RespuestaMCP, Inicializar) {
@@ -254,6 +260,41 @@ TEST(RespuestaMCP, ElIdVuelveConSuTipo) {
     }
 }
 
+// The id comes back as the very text it came in: a number too large for 64
+// bits is not turned into a float, nor 1.0 into 1.
+TEST(RespuestaMCP, ElIdVuelveTalCual) {
+    struct Caso {
+        std::string cuerpo;
+        std::string id;
+    };
+    const std::vector<Caso> casos = {
+        {R"({"method":"ping","id":123456789012345678901234567890})", "123456789012345678901234567890"},
+        {R"({"method":"ping","id":-123456789012345678901234567890})", "-123456789012345678901234567890"},
+        {R"({"method":"ping","id":1.0})", "1.0"},
+        {R"({"method":"ping","id":1E3})", "1E3"},
+        {R"({"method":"ping","id" : "a\u00e9\"}" })", R"("a\u00e9\"}")"},
+        {"{\"method\":\"ping\",\"id\":[ 1 ,\n 2 ]}", "[1,2]"},
+        {R"({"id":1,"method":"ping","id":2})", "2"},  // the parser keeps the last one
+        {R"({"\u0069d":99999999999999999999,"method":"ping"})", "99999999999999999999"},
+        {R"({"method":"nada","id":98765432109876543210987})", "98765432109876543210987"},
+    };
+    for (const auto& c : casos) {
+        Peticion p;
+        p.cuerpo = c.cuerpo;
+        const auto r = respuestaDe(decidirCon(p));
+        EXPECT_TRUE(r.cuerpo.starts_with(R"({"jsonrpc":"2.0","id":)" + c.id + ",")) << r.cuerpo;
+        EXPECT_TRUE(Json::accept(r.cuerpo)) << r.cuerpo;
+    }
+    // A tool call keeps it until its late answer.
+    Peticion p;
+    p.cuerpo = R"({"method":"tools/call","id":123456789012345678901234567890})";
+    const auto d = decidirCon(p);
+    const auto* llamada = std::get_if<LlamarHerramienta>(&d);
+    ASSERT_NE(llamada, nullptr);
+    EXPECT_TRUE(respuestaDeHerramienta(llamada->id, Json::array())
+                    .cuerpo.starts_with(R"({"jsonrpc":"2.0","id":123456789012345678901234567890,"result")"));
+}
+
 TEST(RespuestaMCP, LlamadaAHerramienta) {
     Peticion p;
     p.ruta = "/mcp/" + token + "/" + clave;
@@ -261,7 +302,7 @@ TEST(RespuestaMCP, LlamadaAHerramienta) {
     const auto d = decidirCon(p);
     const auto* llamada = std::get_if<LlamarHerramienta>(&d);
     ASSERT_NE(llamada, nullptr);
-    EXPECT_EQ(llamada->id, 9);
+    EXPECT_EQ(llamada->id, "9");
     EXPECT_EQ(llamada->peticion.nombre, "leer");
     EXPECT_EQ(llamada->peticion.argumentos, Json::parse(R"({"id":"x"})"));
     EXPECT_EQ(llamada->peticion.clave, clave);
@@ -273,7 +314,7 @@ TEST(RespuestaMCP, LlamadaAHerramienta) {
         const auto e = decidirCon(q);
         const auto* l = std::get_if<LlamarHerramienta>(&e);
         ASSERT_NE(l, nullptr) << params;
-        EXPECT_TRUE(l->id.is_null());
+        EXPECT_EQ(l->id, "null");
         EXPECT_EQ(l->peticion.nombre, "") << params;
         EXPECT_EQ(l->peticion.argumentos, Json::object()) << params;
         EXPECT_FALSE(l->peticion.clave) << params;
@@ -298,7 +339,7 @@ TEST(RespuestaMCP, AnidacionAcotada) {
 
 TEST(RespuestaMCP, ResultadoDeHerramienta) {
     const auto resultado = [](const Json& items) {
-        const auto r = respuestaDeHerramienta(Json("k"), items);
+        const auto r = respuestaDeHerramienta(R"("k")", items);
         EXPECT_EQ(r.estado, "200 OK");
         const Json j = Json::parse(r.cuerpo);
         EXPECT_EQ(j["id"], "k");
@@ -332,7 +373,7 @@ TEST(RespuestaMCP, ResultadoDeHerramienta) {
     EXPECT_EQ(resultado(itemsDeError("Falla."))["isError"], true);
 
     // Text that cannot be written as JSON: still "200 OK", with nothing in it.
-    const auto roto = respuestaDeHerramienta(Json(1), Json::array({{{"type", "text"}, {"text", "\xFF"}}}));
+    const auto roto = respuestaDeHerramienta("1", Json::array({{{"type", "text"}, {"text", "\xFF"}}}));
     EXPECT_EQ(roto, (RespuestaEndpoint{"200 OK", ""}));
 }
 

@@ -236,7 +236,9 @@ TEST(ServidorMCP, ElLentoSeCortaPorInactividad) {
     EXPECT_EQ(goteo.leerHastaCierre().bytes, respuesta("200 OK", pong));
 }
 
-TEST(ServidorMCP, TopeDeConexiones) {
+// With every slot taken, a new client makes room: the connection idle the
+// longest is closed without an answer, the others stay.
+TEST(ServidorMCP, TopeDeConexionesCierraLaMasQuieta) {
     LimitesServidorMCP limites;
     limites.conexiones = 4;
     Arrancado a(limites);
@@ -244,18 +246,16 @@ TEST(ServidorMCP, TopeDeConexiones) {
     for (int i = 0; i < 4; ++i) {
         quietos.push_back(std::make_unique<ClienteTCP>(a.servidor.puerto()));
         ASSERT_TRUE(quietos.back()->enviar("POST"));
+        std::this_thread::sleep_for(50ms);
     }
-    std::this_thread::sleep_for(200ms);  // let the server accept them
-    {
-        ClienteTCP demas(a.servidor.puerto());
-        demas.enviar(peticionHTTP("POST", a.ruta(), ping));
-        const auto r = demas.leerHastaCierre(3s);
-        EXPECT_TRUE(r.fin);
-        EXPECT_EQ(r.bytes, "");
-    }
-    quietos.pop_back();  // one leaves: room again
-    std::this_thread::sleep_for(200ms);
+    for (std::size_t i = 1; i < 4; ++i) ASSERT_TRUE(quietos[i]->enviar(" "));
+    std::this_thread::sleep_for(200ms);  // let the server read them
+
     EXPECT_EQ(a.pedir(ping), respuesta("200 OK", pong));
+    const auto primera = quietos[0]->leerHastaCierre(3s);
+    EXPECT_TRUE(primera.fin);
+    EXPECT_EQ(primera.bytes, "");
+    for (std::size_t i = 1; i < 4; ++i) EXPECT_FALSE(quietos[i]->leerHastaCierre(100ms).fin) << i;
 }
 
 // Hundreds of idle connections and a slow sender under the default limits
@@ -282,6 +282,102 @@ TEST(ServidorMCP, MuchosQuietosNoParanAlResto) {
     EXPECT_LT(std::chrono::steady_clock::now() - antes, 2s);
     seguir = false;
     lento.join();
+}
+
+// 300 clients each sending a byte a second are more than there are slots;
+// room is still made for a new client, which is answered within a second.
+TEST(ServidorMCP, TrescientasLentasNoDejanFuera) {
+    Arrancado a;
+    const std::string peticion = peticionHTTP("POST", a.ruta(), ping);
+    std::vector<std::unique_ptr<ClienteTCP>> lentas;
+    for (int i = 0; i < 300; ++i) {
+        lentas.push_back(std::make_unique<ClienteTCP>(a.servidor.puerto()));
+        ASSERT_TRUE(lentas.back()->conectado());
+        lentas.back()->enviar(peticion.substr(0, 1));
+    }
+    std::atomic<bool> seguir{true};
+    std::thread goteo([&] {
+        for (std::size_t b = 1; seguir && b < peticion.size(); ++b) {
+            for (auto& c : lentas) c->enviar(peticion.substr(b, 1));
+            for (int i = 0; i < 10 && seguir; ++i) std::this_thread::sleep_for(100ms);
+        }
+    });
+    std::this_thread::sleep_for(1500ms);  // every slow client is in and has sent twice
+
+    const auto antes = std::chrono::steady_clock::now();
+    const std::string r = a.pedir(R"({"jsonrpc":"2.0","id":7,"method":"tools/list"})");
+    const auto espera = std::chrono::steady_clock::now() - antes;
+    seguir = false;
+    goteo.join();
+    EXPECT_LT(espera, 1s);
+    ASSERT_TRUE(r.starts_with("HTTP/1.1 200 OK\r\n")) << r;
+    EXPECT_EQ(Json::parse(cuerpoDe(r))["result"]["tools"].size(), 24u);
+}
+
+// The header block has a total time limit: a client that keeps sending a
+// byte now and then, never idle for long, is still closed when it is up.
+// Once the header block is in, the limit no longer applies.
+TEST(ServidorMCP, CabeceraConPlazoTotal) {
+    LimitesServidorMCP limites;
+    limites.inactividad = 2s;
+    limites.cabecera = 600ms;
+    Arrancado a(limites);
+    const std::string peticion = peticionHTTP("POST", a.ruta(), ping);
+
+    ClienteTCP goteo(a.servidor.puerto());
+    std::atomic<bool> seguir{true};
+    std::thread envio([&] {
+        for (std::size_t b = 0; seguir && b < peticion.size(); ++b) {
+            if (!goteo.enviar(peticion.substr(b, 1))) return;
+            std::this_thread::sleep_for(100ms);
+        }
+    });
+    const auto antes = std::chrono::steady_clock::now();
+    const auto r = goteo.leerHastaCierre(5s);
+    const auto espera = std::chrono::steady_clock::now() - antes;
+    seguir = false;
+    envio.join();
+    EXPECT_TRUE(r.fin);
+    EXPECT_EQ(r.bytes, "");
+    EXPECT_GE(espera, 500ms);
+    EXPECT_LT(espera, 1500ms);
+
+    // The header block at once, then the body slowly for longer than that.
+    ClienteTCP cuerpoLento(a.servidor.puerto());
+    const std::size_t fin = peticion.find("\r\n\r\n") + 4;
+    ASSERT_TRUE(cuerpoLento.enviar(peticion.substr(0, fin)));
+    for (std::size_t b = fin; b < peticion.size(); ++b) {
+        std::this_thread::sleep_for(1000ms / (peticion.size() - fin));
+        ASSERT_TRUE(cuerpoLento.enviar(peticion.substr(b, 1)));
+    }
+    EXPECT_EQ(cuerpoLento.leerHastaCierre().bytes, respuesta("200 OK", pong));
+}
+
+// 64 clients trickling bodies of 16 MiB: what the server holds for all of
+// them together, by its own count, never goes past its bound, and it keeps
+// serving.
+TEST(ServidorMCP, MemoriaAcotadaEntreTodas) {
+    Arrancado a;
+    const std::size_t cota = LimitesServidorMCP{}.memoria;
+    const std::string cabecera = "POST " + a.ruta() + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " +
+                                 std::to_string(16 << 20) + "\r\n\r\n";
+    std::vector<std::unique_ptr<ClienteTCP>> goteos;
+    for (int i = 0; i < 64; ++i) {
+        goteos.push_back(std::make_unique<ClienteTCP>(a.servidor.puerto()));
+        ASSERT_TRUE(goteos.back()->enviar(cabecera));
+    }
+    const std::string trozo(256 << 10, ' ');
+    std::vector<bool> vivas(goteos.size(), true);
+    for (int vuelta = 0; vuelta < 16; ++vuelta) {  // up to 4 MiB each, 256 MiB in all
+        for (std::size_t i = 0; i < goteos.size(); ++i)
+            if (vivas[i]) vivas[i] = goteos[i]->enviar(trozo);
+        std::this_thread::sleep_for(20ms);
+    }
+    std::this_thread::sleep_for(300ms);
+    EXPECT_LE(a.servidor.maximoRetenido(), cota);
+    EXPECT_GT(a.servidor.maximoRetenido(), cota / 2);  // the bound was reached, not just respected
+    EXPECT_LE(a.servidor.retenidos(), cota);
+    EXPECT_EQ(a.pedir(ping), respuesta("200 OK", pong));
 }
 
 TEST(ServidorMCP, PararCierraTodo) {

@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <future>
 #include <optional>
 
 namespace sorvenia {
@@ -41,6 +47,42 @@ TEST(ConexionTarvel, InterpretaSoloFicherosUtiles) {
     };
     for (const auto& caso : casos)
         EXPECT_EQ(ConexionTarvel::interpretar(caso.fichero), caso.esperado) << caso.fichero;
+}
+
+// Whatever sits at the path, reading answers at once, with nothing unless
+// it is a small regular file. Each read runs aside so that a reader that
+// blocks fails the test instead of hanging it.
+TEST(ConexionTarvel, SoloUnFicheroNormalYPequeno) {
+    namespace fs = std::filesystem;
+    std::string plantilla = (fs::temp_directory_path() / "conexion-XXXXXX").string();
+    ASSERT_NE(mkdtemp(plantilla.data()), nullptr);
+    const fs::path carpeta = plantilla;
+    const std::string valido = R"({"puerto":4000,"token":"ab"})";
+    std::ofstream(carpeta / "bueno") << valido;
+    std::ofstream(carpeta / "grande") << valido << std::string(ConexionTarvel::limiteFichero, ' ');
+    std::ofstream(carpeta / "justo") << valido << std::string(ConexionTarvel::limiteFichero - valido.size(), ' ');
+    fs::create_directory(carpeta / "carpeta");
+    ASSERT_EQ(mkfifo((carpeta / "fifo").c_str(), 0600), 0);
+    fs::create_symlink(carpeta / "bueno", carpeta / "enlace");
+    fs::create_symlink("/dev/zero", carpeta / "cero");
+
+    const struct {
+        const char* nombre;
+        std::optional<Conexion> esperado;
+    } casos[] = {
+        {"bueno", Conexion{4000, "ab"}}, {"justo", Conexion{4000, "ab"}}, {"grande", std::nullopt},
+        {"carpeta", std::nullopt},       {"fifo", std::nullopt},          {"enlace", std::nullopt},
+        {"cero", std::nullopt},          {"falta", std::nullopt},
+    };
+    for (const auto& caso : casos) {
+        auto lectura = std::async(std::launch::async, [&] { return ConexionTarvel::leer(carpeta / caso.nombre); });
+        if (lectura.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+            ADD_FAILURE() << caso.nombre << ": la lectura no vuelve";
+            std::ofstream(carpeta / caso.nombre) << valido;  // a writer ends the wait on the FIFO
+        }
+        EXPECT_EQ(lectura.get(), caso.esperado) << caso.nombre;
+    }
+    fs::remove_all(carpeta);
 }
 
 TEST(ConexionTarvel, CarpetasBajoElHogarDelUsuario) {

@@ -46,5 +46,24 @@ TEST(Escenas, ElPosterOcupaElLugarDeUnVideoQueFalta) {
               R"(<img src="escenas/mar.jpg" alt="" data-escena="mar">)");
 }
 
+// Pages come from agents and the web: an element, an attribute or a video's
+// content of any length is read like a short one, never by recursion that
+// could run out of stack.
+TEST(Escenas, ElementosMuyLargos) {
+    const std::string relleno(100000, 'x');
+    const std::string titulo = R"(<video data-escena="ola" title=")" + relleno + R"("></video>)";
+    const std::string dentro = R"(<video data-escena="rio">)" + relleno + "</video>";
+    const std::string poster = R"(<video class="c" data-escena="mar" poster="data:image/jpeg;base64,)" +
+                               std::string(80 * 1024, 'A') + R"("></video>)";
+    const std::string estilo = R"(<video data-escena="sol" style=")" + relleno + R"("></video>)";
+    EXPECT_EQ(Escenas::usadas(titulo + dentro + poster + estilo),
+              (std::set<std::string>{"ola", "rio", "mar", "sol"}));
+    EXPECT_EQ(Escenas::conPoster(titulo + dentro + poster + estilo, {"mar", "sol"}),
+              titulo + dentro + R"(<img src="escenas/mar.jpg" alt="" data-escena="mar" class="c">)" +
+                  R"(<img src="escenas/sol.jpg" alt="" data-escena="sol" style=")" + relleno + R"(">)");
+    // A video element that never closes is no scene, however long.
+    EXPECT_EQ(Escenas::usadas(R"(<video data-escena="ola">)" + relleno), std::set<std::string>{});
+}
+
 }  // namespace
 }  // namespace sorvenia

@@ -13,12 +13,12 @@
 namespace sorvenia {
 namespace {
 
-const std::string cola = " Lo de este Mac queda a salvo y se ofrecerá al volver a abrirlo.";
+const std::string cola = " Lo de este ordenador queda a salvo y se ofrecerá al volver a abrirlo.";
 const std::string conexion =
     "No se guarda: la conexión con tu cuenta de Sorvenia ya no vale. Vuelve a conectarla en Ajustes › Cuenta. Lo de "
-    "este Mac queda a salvo y se ofrecerá al volver a abrirlo.";
+    "este ordenador queda a salvo y se ofrecerá al volver a abrirlo.";
 const std::string grande =
-    "No se guarda: el diseño pasa de 4 MB. Quita o reduce alguna imagen. Lo de este Mac queda a salvo y se ofrecerá "
+    "No se guarda: el diseño pasa de 4 MB. Quita o reduce alguna imagen. Lo de este ordenador queda a salvo y se ofrecerá "
     "al volver a abrirlo.";
 
 std::string motivo(const ErrorAPI& error) { return EditorModelo::motivoNoGuardado(std::make_exception_ptr(error)); }

@@ -32,7 +32,7 @@ using namespace std::chrono_literals;
 using prueba::esperarHasta;
 using Indice = std::optional<std::size_t>;
 
-const std::string textoRecuperar = "Hay cambios de este Mac que no se subieron";
+const std::string textoRecuperar = "Hay cambios de este ordenador que no se subieron";
 const std::string colaRecuperar =
     ". ¿Los recuperas? Si no, se abre la versión guardada en tu cuenta y esos cambios se descartan.";
 
@@ -268,7 +268,7 @@ TEST_F(PreguntarRecuperarTest, TextosExactos) {
     ASSERT_NE(dialogo, nullptr);
     const auto visto = contenido(dialogo);
     ASSERT_EQ(visto.textos.size(), 2u);
-    EXPECT_EQ(visto.textos[0], "Hay cambios de este Mac que no se subieron");
+    EXPECT_EQ(visto.textos[0], "Hay cambios de este ordenador que no se subieron");
     EXPECT_EQ(visto.textos[1],
               "Son del 10 de diciembre de 2026, 14:05. ¿Los recuperas? Si no, se abre la versión guardada en tu "
               "cuenta y esos cambios se descartan.");

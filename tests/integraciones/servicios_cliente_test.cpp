@@ -146,6 +146,22 @@ TEST_F(ServiciosClientePrueba, LasMismasPalabrasRotanDesdeElFinal) {
     EXPECT_TRUE(servidor->recibidos.empty());
 }
 
+// Agents' HTML can be of any size: blanks around the equals sign and long
+// values are read like short ones, never by recursion that could run out of
+// stack.
+TEST_F(ServiciosClientePrueba, AtributosMuyLargos) {
+    conClave("pexels");
+    busqueda->fotos = {{"playa", {"https://f.example/1.jpg"}}};
+    usarBusqueda();
+    const std::string blancos(100000, ' ');
+    const std::string largo(100000, 'x');
+    EXPECT_EQ(resolver("<img src" + blancos + R"(="foto:playa">)"), R"(<img src="https://f.example/1.jpg">)");
+    EXPECT_EQ(resolver(R"(<img src="foto:)" + blancos + R"(playa">)"), R"(<img src="https://f.example/1.jpg">)");
+    EXPECT_EQ(resolver(R"(<img src="logo:)" + largo + R"("><img src=)" + blancos + R"("foto:playa">)"),
+              R"(<img src="logo:)" + largo + R"("><img src="https://f.example/1.jpg">)");
+    EXPECT_EQ(busqueda->pedidas, (std::vector<std::string>(3, "playa")));
+}
+
 // Only the first 16 distinct texts are searched, all at once; the
 // remaining "foto:" placeholders send the text to the account's service.
 TEST_F(ServiciosClientePrueba, DieciseisBusquedasComoMucho) {

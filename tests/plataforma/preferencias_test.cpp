@@ -162,18 +162,48 @@ TEST_F(PreferenciasTest, VeLoQueOtroEscribe) {
     }
 }
 
-TEST_F(PreferenciasTest, FicheroIlegibleSeLeeVacioYSeConservaHastaElCambio) {
-    for (std::string_view malo : {"{\"k\": \"v\"", "[1, 2]", "\"k\"", "{\"k\": \"a\xff\"}", ""}) {
+// An unreadable file is moved aside whole before anything is written, so the
+// next change cannot leave only its own key; the move is reported once.
+TEST_F(PreferenciasTest, FicheroIlegibleSeApartaYSeAvisaUnaVez) {
+    for (std::string_view malo : {"{\"k\": \"v\", \"cliente@a.es\": \"eyJ9\"", "[1, 2]", "\"k\"",
+                                  "{\"k\": \"a\xff\"}", ""}) {
+        SCOPED_TRACE(malo);
+        fs::remove_all(fichero.parent_path());
         fs::create_directories(fichero.parent_path());
         escribir(fichero, malo);
         Preferencias p(fichero);
-        EXPECT_FALSE(p.existe("k")) << malo;
-        EXPECT_EQ(p.texto("k"), std::nullopt) << malo;
-        EXPECT_TRUE(p.quitar("k"));     // nothing to remove: nothing written
-        EXPECT_EQ(leer(fichero), malo);  // reading destroys nothing
+        EXPECT_FALSE(p.existe("k"));
+        EXPECT_EQ(p.texto("k"), std::nullopt);
+        const auto apartado = p.tomarApartado();
+        ASSERT_TRUE(apartado);
+        EXPECT_EQ(apartado->parent_path(), fichero.parent_path());
+        EXPECT_TRUE(apartado->filename().string().starts_with("preferencias.json.ilegible-")) << *apartado;
+        EXPECT_EQ(leer(*apartado), malo);
+        EXPECT_FALSE(fs::exists(fichero));
+        EXPECT_EQ(p.tomarApartado(), std::nullopt) << "told once";
+
         ASSERT_TRUE(p.fijarTexto("nuevo", "v"));
         EXPECT_EQ(json::parse(leer(fichero)), (json{{"nuevo", "v"}}));
+        EXPECT_EQ(leer(*apartado), malo) << "the change leaves the old file alone";
+        EXPECT_EQ(p.tomarApartado(), std::nullopt);
     }
+
+    // A readable file, or none, is not moved; a second unreadable one in the
+    // same second gets a name of its own.
+    fs::remove_all(fichero.parent_path());
+    EXPECT_EQ(Preferencias(fichero).tomarApartado(), std::nullopt);
+    fs::create_directories(fichero.parent_path());
+    escribir(fichero, "{\"k\": \"v\"}");
+    EXPECT_EQ(Preferencias(fichero).tomarApartado(), std::nullopt);
+    EXPECT_TRUE(fs::exists(fichero));
+    escribir(fichero, "uno");
+    const auto primero = Preferencias(fichero).tomarApartado();
+    escribir(fichero, "dos");
+    const auto segundo = Preferencias(fichero).tomarApartado();
+    ASSERT_TRUE(primero && segundo);
+    EXPECT_NE(*primero, *segundo);
+    EXPECT_EQ(leer(*primero), "uno");
+    EXPECT_EQ(leer(*segundo), "dos");
 }
 
 TEST_F(PreferenciasTest, OchoHilosNoPierdenClaves) {

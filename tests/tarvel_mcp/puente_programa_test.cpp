@@ -1,15 +1,18 @@
 // The built bridge against a stand-in of the application's server.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
 
 #include "ejecutar_prueba.h"
+#include "tarvel_mcp/puente.h"
 #include "servidor_http_prueba.h"
 
 namespace sorvenia {
@@ -40,9 +43,10 @@ protected:
         escribirConexion(R"({"puerto":)" + std::to_string(s.puerto()) + R"(,"token":")" + token + "\"}");
     }
 
-    prueba::Salida correr(const std::string& entrada) {
+    prueba::Salida correr(const std::string& entrada,
+                          std::chrono::milliseconds limite = std::chrono::seconds(60)) {
         auto r = prueba::ejecutarPrograma(TARVEL_MCP_BIN, {}, entrada,
-                                          {{"HOME", casa_.string()}, {"http_proxy", "http://127.0.0.1:9"}});
+                                          {{"HOME", casa_.string()}, {"http_proxy", "http://127.0.0.1:9"}}, limite);
         EXPECT_EQ(r.estado, 0);
         EXPECT_EQ(r.errores, "");  // the bridge never writes to standard error
         return r;
@@ -54,6 +58,8 @@ protected:
         for (std::string linea; std::getline(flujo, linea);) r.push_back(Json::parse(linea));
         return r;
     }
+
+    fs::path conexion() const { return casa_ / ".local/share/SorveniaTarvel/mcp.json"; }
 
     fs::path casa_;
 };
@@ -75,6 +81,50 @@ TEST_F(PuentePrograma, ConLaAppCerradaTresLineas) {
         EXPECT_TRUE(salida[2]["id"].is_null());
         EXPECT_EQ(salida[2]["result"]["isError"], true);
         EXPECT_EQ(salida[2]["result"]["content"][0]["text"], cerrada);
+    }
+}
+
+// Whatever someone leaves at the connection file's path, the bridge answers
+// at once as with the application closed: a folder, a FIFO nobody writes,
+// an endless device, or a link (even to a good file).
+TEST_F(PuentePrograma, FicheroDeConexionQueNoEsUnFichero) {
+    ServidorHTTPPrueba servidor([](const PeticionHTTP&) { return ServidorHTTPPrueba::respuesta(200, "{}"); });
+    const fs::path bueno = casa_ / "bueno.json";
+    std::ofstream(bueno) << R"({"puerto":)" << servidor.puerto() << R"(,"token":"ab"})";
+    const std::vector<std::pair<const char*, std::function<void()>>> casos = {
+        {"carpeta", [&] { fs::create_directories(conexion()); }},
+        {"FIFO", [&] { ASSERT_EQ(mkfifo(conexion().c_str(), 0600), 0); }},
+        {"/dev/zero", [&] { fs::create_symlink("/dev/zero", conexion()); }},
+        {"enlace a un fichero bueno", [&] { fs::create_symlink(bueno, conexion()); }},
+    };
+    for (const auto& [nombre, crear] : casos) {
+        SCOPED_TRACE(nombre);
+        fs::create_directories(conexion().parent_path());
+        fs::remove_all(conexion());
+        crear();
+        const auto salida = lineas(correr(entradaBasica, std::chrono::seconds(10)).salida);
+        ASSERT_EQ(salida.size(), 3u);
+        EXPECT_EQ(salida[2]["result"]["content"][0]["text"], cerrada);
+    }
+    EXPECT_TRUE(servidor.peticiones().empty());
+}
+
+// An answer larger than the bridge takes, with its length declared or not,
+// is cut off while it arrives; the client gets one line, as with the app
+// closed.
+TEST_F(PuentePrograma, RespuestaEnormeSeCorta) {
+    const std::string enorme = R"({"id":1,"t":")" + std::string(puente::limiteRespuesta, 'a') + "\"}";
+    const std::vector<std::string> respuestas = {
+        ServidorHTTPPrueba::respuesta(200, enorme),
+        "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\n\r\n" + enorme,
+    };
+    for (const auto& respuesta : respuestas) {
+        ServidorHTTPPrueba servidor([&](const PeticionHTTP&) { return respuesta; });
+        apuntarA(servidor);
+        const auto r = correr(R"({"jsonrpc":"2.0","id":1,"method":"tools/call"})" "\n");
+        const auto salida = lineas(r.salida);
+        ASSERT_EQ(salida.size(), 1u);
+        EXPECT_EQ(salida[0]["result"]["content"][0]["text"], cerrada);
     }
 }
 
@@ -113,6 +163,11 @@ TEST_F(PuentePrograma, CadaEstadoDelServidor) {
         {ServidorHTTPPrueba::respuesta(200, R"({"jsonrpc":"2.0","id":1,"result":{}})"),
          R"({"jsonrpc":"2.0","id":1,"result":{}})", false},
         {ServidorHTTPPrueba::respuesta(200, ""), "", false},
+        // Something else on the port: its page is not relayed.
+        {ServidorHTTPPrueba::respuesta(200, "<html>\n<p>Hola</p>\n</html>", "text/html"), cerrada, true},
+        // JSON written over several lines still reaches the client as one.
+        {ServidorHTTPPrueba::respuesta(200, "{\n  \"jsonrpc\": \"2.0\",\n  \"id\": 1,\n  \"result\": {}\n}"),
+         R"({  "jsonrpc": "2.0",  "id": 1,  "result": {}})", false},
         {ServidorHTTPPrueba::respuesta(202, "x"), "", false},
         {ServidorHTTPPrueba::respuesta(404, "no"),
          "Sorvenia Code ha rechazado la petición (HTTP 404). Si acabas de abrir o reiniciar la app, vuelve a intentarlo.",

@@ -71,6 +71,36 @@ TEST(Puente, CuerpoVacioOAceptadoNoEscribeNada) {
     EXPECT_FALSE(atender(R"({"id":1,"method":"ping"})", aceptado.reenviador()).has_value());
 }
 
+// Only a body that is one JSON value is relayed, and always as one line;
+// anything else did not come from the application, which is then treated
+// as closed.
+TEST(Puente, SoloSeReenviaUnValorJSONEnUnaLinea) {
+    struct Caso {
+        std::string cuerpo;
+        std::optional<std::string> escrito;  // nothing: answered as with the app closed
+    };
+    const std::vector<Caso> casos = {
+        {"{\n  \"jsonrpc\": \"2.0\",\r\n  \"id\": 1,\n  \"result\": {\"t\": \"a\\nb\"}\n}\n",
+         R"({  "jsonrpc": "2.0",  "id": 1,  "result": {"t": "a\nb"}})"},
+        {"<html>\n<body>Hola</body>\n</html>", std::nullopt},
+        {"{\"id\":1}\n{\"id\":2}", std::nullopt},
+        {"{\"id\":1", std::nullopt},
+        {" \n ", std::nullopt},
+    };
+    for (const auto& c : casos) {
+        Servidor s{resultadoHTTP(200, c.cuerpo)};
+        const auto llamada = atender(R"({"id":1,"method":"tools/call"})", s.reenviador());
+        const auto lista = atender(R"({"id":2,"method":"tools/list"})", s.reenviador());
+        const std::string traza = c.cuerpo.substr(0, 60);
+        if (c.escrito) {
+            EXPECT_EQ(llamada, *c.escrito + "\n") << traza;
+            continue;
+        }
+        EXPECT_EQ(textoError(resultado(respuestaDe(llamada))), textoCerrada) << traza;
+        EXPECT_EQ(resultado(respuestaDe(lista))["tools"], HerramientasTarvel::lista()) << traza;
+    }
+}
+
 TEST(Puente, ConLaAppCerradaContestaLoQuePuede) {
     Servidor cerrada;
     const auto r = [&](const char* linea) { return resultado(respuestaDe(atender(linea, cerrada.reenviador()))); };
@@ -82,7 +112,7 @@ TEST(Puente, ConLaAppCerradaContestaLoQuePuede) {
     EXPECT_EQ(init["serverInfo"], (Json{{"name", "sorvenia-tarvel"}, {"version", "1.0"}}));
     EXPECT_EQ(init["instructions"],
               "Sorvenia Code: diseña webs y piezas en un tarvel de HTML/CSS. Antes de usar las herramientas, el usuario "
-              "tiene que tener abierta la app Sorvenia Code en su Mac (si no, pídeselo). Llama primero a ver_tarvel y a "
+              "tiene que tener abierta la app Sorvenia Code en su ordenador (si no, pídeselo). Llama primero a ver_tarvel y a "
               "guia(tema: \"encargo\").");
     EXPECT_EQ(r(R"({"id":1,"method":"initialize","params":{"protocolVersion":5}})")["protocolVersion"], "2025-06-18");
     EXPECT_EQ(r(R"({"id":2,"method":"tools/list"})")["tools"], HerramientasTarvel::lista());
@@ -95,10 +125,12 @@ TEST(Puente, ConLaAppCerradaContestaLoQuePuede) {
 
 TEST(Puente, ElIdSeDevuelveTalCual) {
     Servidor cerrada;
-    for (const char* id : {"null", "0", "-7", "1.5", "\"abc\"", "[1,{\"a\":null}]", "18446744073709551615"}) {
+    for (const char* id : {"null", "0", "-7", "1.5", "1.0", "\"abc\"", "\"\\u00e9\"", "[1,{\"a\":null}]",
+                           "18446744073709551615", "123456789012345678901234567890"}) {
         const std::string linea = std::string(R"({"method":"ping","id":)") + id + "}";
-        const Json respuesta = respuestaDe(atender(linea, cerrada.reenviador()));
-        EXPECT_EQ(respuesta["id"].dump(), Json::parse(id).dump()) << id;
+        const auto salida = atender(linea, cerrada.reenviador());
+        const Json respuesta = respuestaDe(salida);
+        EXPECT_TRUE(salida->starts_with(R"({"jsonrpc":"2.0","id":)" + std::string(id) + ",")) << *salida;
         EXPECT_EQ(respuesta.size(), 3u);
     }
 }
@@ -131,10 +163,12 @@ TEST(Puente, BytesQueNoSonUtf8SeReparanAntesDeReenviar) {
     EXPECT_EQ(s.recibidos[0], "{\"id\":\"a\xEF\xBF\xBD\",\"method\":\"ping\"}");
 }
 
-TEST(Puente, UnIdDemasiadoProfundoNoSeEscribe) {
+// The id is copied as text, never walked, however deep it is.
+TEST(Puente, UnIdProfundoVuelveComoLlego) {
     Servidor s;
     const std::string id = std::string(100000, '[') + std::string(100000, ']');
-    EXPECT_FALSE(atender(R"({"method":"ping","id":)" + id + "}", s.reenviador()).has_value());
+    EXPECT_EQ(atender(R"({"method":"ping","id":)" + id + "}", s.reenviador()),
+              R"({"jsonrpc":"2.0","id":)" + id + R"(,"result":{}})" + "\n");
     EXPECT_EQ(s.recibidos.size(), 1u);
 }
 
