@@ -200,7 +200,7 @@ Tarea<Resultado<std::int32_t>> EditorAbierto::correrAgente(Agente::PeticionAgent
 
 void EditorAbierto::finDeAgente(const Resultado<std::int32_t>& resultado) {
     if (resultado) {
-        js("chat", {{"tipo", "termina"}, {"codigo", *resultado}});
+        js("chat", {{"tipo", "termina"}, {"codigo", *resultado}, {"parado", pararPedido_}});
         terminarRun(*resultado, std::nullopt);
     } else {
         errorEnChat(resultado.fallo().mensaje);

@@ -121,7 +121,7 @@ public:
     static constexpr int limiteAgentes = 4;
     // The page's stop: the agent's process group is stopped (also when the
     // process is reported only after the stop).
-    void pararAgente();
+    void pararAgente() override;
     // The tool the page asked for among `ias` ("claude", "codex" or
     // "gemini"); without a name, the first signed-in tool, else the first.
     static std::optional<IA> iaPedida(const std::vector<IA>& ias, const std::optional<std::string>& nombre);

@@ -77,6 +77,9 @@ public:
     // The process of the agent working on this design, while one runs
     // (the home screen stops it from the job list); none otherwise.
     virtual std::shared_ptr<Proceso> procesoAgente() const { return nullptr; }
+    // Stops the agent working on this design, as the user's stop button does
+    // (the chat then says the user stopped it); nothing when none runs.
+    virtual void pararAgente() {}
     // True from the moment an agent run of this design is accepted until it
     // has ended; the application's limit of agents at once counts these.
     virtual bool agenteEnMarcha() const { return false; }

@@ -10,7 +10,6 @@
 #include "centro/trabajos.h"
 #include "editor/editor_abierto.h"
 #include "ias/deteccion.h"
-#include "ias/matar.h"
 #include "ias/modelos.h"
 #include "plataforma/navegador.h"
 #include "plataforma/preferencias.h"
@@ -76,7 +75,7 @@ void EditorAbierto::recibir(const Json& m) {
     } else if (*tipo == "pararTrabajo") {
         const auto clave = texto(m, "clave");
         if (const auto editor = clave ? Trabajos::compartido().modelo(*clave) : nullptr)
-            IAsLocales::matar(editor->procesoAgente());
+            editor->pararAgente();
     } else if (*tipo == "quitarTrabajo") {
         if (const auto clave = texto(m, "clave")) Trabajos::compartido().visto(*clave);
     } else if (*tipo == "olvidarConversacion") {

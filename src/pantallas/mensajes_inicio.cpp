@@ -13,7 +13,6 @@
 #include "cuenta/cuenta.h"
 #include "cuenta/enlace_conexion.h"
 #include "editor/editor_abierto.h"
-#include "ias/matar.h"
 #include "pantallas/datos_inicio.h"
 #include "pantallas/inicio_modelo.h"
 #include "plataforma/navegador.h"
@@ -113,7 +112,7 @@ void InicioModelo::borrar(const Json& m, Cuenta& cuenta, Navegacion&) {
 void InicioModelo::pararTrabajo(const Json& m, Cuenta&, Navegacion&) {
     const auto clave = texto(m, "clave");
     if (!clave) return;
-    if (const auto editor = Trabajos::compartido().modelo(*clave)) IAsLocales::matar(editor->procesoAgente());
+    if (const auto editor = Trabajos::compartido().modelo(*clave)) editor->pararAgente();
 }
 
 void InicioModelo::quitarTrabajo(const Json& m, Cuenta&, Navegacion&) {

@@ -171,7 +171,7 @@ TEST_P(AgentesE2E, ElAgenteDeLaAplicacionConstruyeLaSeccion) {
                                         "paso mcp__tarvel__crear_mesa", "pasoHecho", "paso mcp__tarvel__escribir",
                                         "pasoHecho", "paso mcp__tarvel__captura", "pasoHecho",
                                         "paso mcp__tarvel__terminar", "pasoHecho", "texto", "fin", "termina"}));
-    EXPECT_EQ(llamadas("__chat").back(), json({{"tipo", "termina"}, {"codigo", 0}}));
+    EXPECT_EQ(llamadas("__chat").back(), json({{"tipo", "termina"}, {"codigo", 0}, {"parado", false}}));
     ASSERT_EQ(sesiones.size(), 1u);
 
     // The job was listed as working, and is not once the run is over.

@@ -234,7 +234,7 @@ TEST_P(AgentesRealesEditor, ElAgenteConstruyeLaSeccionYRetomaLaSesion) {
                                         "paso mcp__tarvel__crear_mesa", "pasoHecho", "paso mcp__tarvel__escribir",
                                         "pasoHecho", "paso mcp__tarvel__captura", "pasoHecho",
                                         "paso mcp__tarvel__terminar", "pasoHecho", "texto", "fin", "termina"}));
-    EXPECT_EQ(chat().back(), json({{"tipo", "termina"}, {"codigo", 0}}));
+    EXPECT_EQ(chat().back(), json({{"tipo", "termina"}, {"codigo", 0}, {"parado", false}}));
     ASSERT_EQ(sesiones.size(), 1u);
     const std::string sesion = *sesiones.begin();
 
@@ -274,7 +274,7 @@ TEST_P(AgentesRealesEditor, ElAgenteConstruyeLaSeccionYRetomaLaSesion) {
     ASSERT_GT(peticiones.size(), antes);
     EXPECT_NE(peticiones.back().cuerpo.find("Añade una sección de contacto."), std::string::npos);
     EXPECT_NE(peticiones.back().cuerpo.find("¿Sigues ahí?"), std::string::npos);
-    EXPECT_EQ(chat().back(), json({{"tipo", "termina"}, {"codigo", 0}}));
+    EXPECT_EQ(chat().back(), json({{"tipo", "termina"}, {"codigo", 0}, {"parado", false}}));
 }
 
 INSTANTIATE_TEST_SUITE_P(ClaudeYCodex, AgentesRealesEditor, ::testing::Values("claude", "codex"));

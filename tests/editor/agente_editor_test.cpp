@@ -322,7 +322,7 @@ TEST_F(AgenteEditorTest, LosPasosLleganAlChatEnOrdenYLaSesionSeRetoma) {
     EXPECT_EQ(chat[3].at("agente"), "");
     EXPECT_EQ(chat[6], json({{"tipo", "pasoHecho"}, {"id", "t2"}, {"error", true}}));
     EXPECT_EQ(chat[7], json({{"tipo", "sesion"}, {"ia", "claude"}, {"sesion", "s-1"}}));
-    EXPECT_EQ(chat.back(), json({{"tipo", "termina"}, {"codigo", 0}}));
+    EXPECT_EQ(chat.back(), json({{"tipo", "termina"}, {"codigo", 0}, {"parado", false}}));
     EXPECT_FALSE(modelo_->agenteEnMarcha());
     EXPECT_FALSE(modelo_->procesoAgente());
     EXPECT_EQ(trabajo(), nullptr) << "an editor on screen shows the end itself";
@@ -370,7 +370,7 @@ TEST_F(AgenteEditorTest, UnaCorridaQueAcabaMalLoDiceEnElChat) {
         json ultimo;
     } casos[] = {
         // A status other than 0 is not an error: it travels as it is.
-        {"exit 1", std::nullopt, false, {{"tipo", "termina"}, {"codigo", 1}}},
+        {"exit 1", std::nullopt, false, {{"tipo", "termina"}, {"codigo", 1}, {"parado", false}}},
         // The runner's sentence when the agent cannot start.
         {"exit 0", "No se ha encontrado claude.", false, {{"tipo", "error"}, {"texto", "No se ha encontrado claude."}}},
         // The runner itself breaks.
@@ -423,8 +423,9 @@ TEST_F(AgenteEditorTest, ElQuintoAgenteALaVezNoEmpieza) {
 }
 
 TEST_F(AgenteEditorTest, PararOCerrarAcabaConTodoElGrupo) {
-    for (const bool cerrando : {false, true}) {
-        SCOPED_TRACE(cerrando ? "cerrar" : "parar");
+    enum class Como { boton, lista, cerrar };
+    for (const Como como : {Como::boton, Como::lista, Como::cerrar}) {
+        SCOPED_TRACE(como == Como::boton ? "parar" : como == Como::lista ? "lista" : "cerrar");
         abrir(guardarEnLaCuenta(prueba::disenoGuardado()));
         guion_->hijo = nullptr;
         // A shell with two children of its own, all in the child's group.
@@ -436,14 +437,18 @@ TEST_F(AgenteEditorTest, PararOCerrarAcabaConTodoElGrupo) {
         const pid_t grupo = guion_->hijo->pid();
         ASSERT_TRUE(esperarHasta([&] { return vivosEnGrupo(grupo) == 3; })) << vivosEnGrupo(grupo);
 
-        if (cerrando) {
+        if (como == Como::cerrar) {
             modelo_->cerrar();
         } else {
-            // The user's stop button.
-            pagina("document.getElementById('chat-parar').click(); return 1;");
-            EXPECT_EQ(chatVisible()["filas"].back()["texto"], "Trabajando.");
+            if (como == Como::boton) {
+                pagina("document.getElementById('chat-parar').click(); return 1;");
+                EXPECT_EQ(chatVisible()["filas"].back()["texto"], "Trabajando.");
+            } else {
+                // The stop of the job list, which the page's own button did not see.
+                enviar({{"tipo", "pararTrabajo"}, {"clave", modelo_->clave()}});
+            }
             ASSERT_TRUE(esperarChat("termina"));
-            EXPECT_EQ(llamadasA("chat").back(), json({{"tipo", "termina"}, {"codigo", SIGTERM}}));
+            EXPECT_EQ(llamadasA("chat").back(), json({{"tipo", "termina"}, {"codigo", SIGTERM}, {"parado", true}}));
             // The user is told it was their stop, not a failure.
             EXPECT_EQ(chatVisible()["filas"].back(), json({{"clase", "chat-mensaje rol-aviso"}, {"texto", "Has parado la IA."}}));
         }

@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "editor/editor_modelo.h"
+#include "ias/matar.h"
 
 namespace sorvenia::prueba {
 
@@ -50,6 +51,7 @@ public:
         co_return true;
     }
     std::shared_ptr<Proceso> procesoAgente() const override { return proceso; }
+    void pararAgente() override { IAsLocales::matar(proceso); }
     bool agenteEnMarcha() const override { return trabajando; }
 
     std::string clave_;

@@ -393,7 +393,7 @@ export class PanelChat {
         break;
       }
       case "termina":
-        if (this.enMarcha && this.enMarcha.parando) this.anadir(chat, { rol: "aviso", texto: "Has parado la IA." });
+        if (m.parado === true || (this.enMarcha && this.enMarcha.parando)) this.anadir(chat, { rol: "aviso", texto: "Has parado la IA." });
         else if (typeof m.codigo === "number" && m.codigo !== 0) this.anadir(chat, { rol: "aviso", texto: `La IA ha terminado con el código ${m.codigo}.` });
         this.acabar();
         break;
