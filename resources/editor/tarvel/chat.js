@@ -16,6 +16,10 @@ const VERBOS = {
   enfocar: "Señala",
 };
 
+// Claude's own lookups of the tools it loads late: part of how the agent
+// works, not a step of the design, so the chat does not show them.
+const PASOS_INTERNOS = new Set(["ToolSearch"]);
+
 function ahora() {
   return new Date().toISOString().replace(/\.\d{3}Z$/, "Z");
 }
@@ -364,6 +368,7 @@ export class PanelChat {
       }
       case "paso": {
         const herramienta = String(m.herramienta || "");
+        if (PASOS_INTERNOS.has(herramienta)) break;
         const detalle = detalleEntrada(m.entrada);
         const mensaje = { rol: "paso", id: String(m.id ?? ""), herramienta, detalle, agente: typeof m.agente === "string" ? m.agente : "", estado: "trabajando" };
         this.anadir(chat, mensaje);
