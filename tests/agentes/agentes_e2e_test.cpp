@@ -19,6 +19,7 @@
 
 #include "../e2e/app_e2e.h"
 #include "../editor/diseno_prueba.h"
+#include "agentes_prueba.h"
 #include "modelo_falso.h"
 
 namespace sorvenia {
@@ -77,16 +78,7 @@ protected:
         for (const auto& [nombre, valor] : cambios) entorno_.push_back(nombre + "=" + valor);
 
         fs::create_directories(raiz_ / "home/.codex");
-        std::ofstream(raiz_ / "home/.codex/config.toml")
-            << "model = \"gpt-5.5\"\n"
-               "model_provider = \"modelo-falso\"\n"
-               "check_for_update_on_startup = false\n"
-               "[features]\napps = false\nplugins = false\nremote_plugin = false\nplugin_sharing = false\n"
-               "in_app_updates = false\ndaemon_auto_start = false\n"
-               "[analytics]\nenabled = false\n"
-               "[model_providers.modelo-falso]\nname = \"Modelo falso\"\n"
-               "base_url = \"" + modelo_.url() + "/v1\"\n"
-               "env_key = \"MODELO_FALSO_API_KEY\"\nwire_api = \"responses\"\n";
+        std::ofstream(raiz_ / "home/.codex/config.toml") << prueba::configuracionCodex(modelo_.url());
     }
 
     // Every call of the page's chat and job functions, from now on.
@@ -112,30 +104,9 @@ protected:
               "editor");
     }
 
-    // The chat in short: "tipo" or "paso <tool>"; sessions and the agents'
-    // own searches for deferred tools left out.
-    std::vector<std::string> resumen(std::set<std::string>& sesiones) {
-        std::vector<std::string> r;
-        std::set<std::string> busquedas;
-        for (const json& m : llamadas("__chat")) {
-            const std::string tipo = m.value("tipo", "");
-            if (tipo == "sesion") {
-                sesiones.insert(m.value("sesion", ""));
-            } else if (tipo == "paso") {
-                const std::string h = m.value("herramienta", "");
-                if (h == "ToolSearch" || h == "tool_search")
-                    busquedas.insert(m.value("id", ""));
-                else
-                    r.push_back("paso " + h);
-            } else if (tipo != "pasoHecho" || !busquedas.contains(m.value("id", ""))) {
-                r.push_back(tipo == "pasoHecho" && m.value("error", false) ? "pasoHecho con error" : tipo);
-            }
-        }
-        return r;
-    }
     std::size_t cuantos(const std::string& tipo) {
         std::set<std::string> s;
-        const auto r = resumen(s);
+        const auto r = prueba::resumenDelChat(llamadas("__chat"), s);
         return static_cast<std::size_t>(std::ranges::count(r, tipo));
     }
 
@@ -166,7 +137,7 @@ TEST_P(AgentesE2E, ElAgenteDeLaAplicacionConstruyeLaSeccion) {
     ASSERT_TRUE(esperarQue([&] { return cuantos("termina") == 1; }, 60s)) << json(llamadas("__chat")).dump();
 
     std::set<std::string> sesiones;
-    EXPECT_EQ(resumen(sesiones),
+    EXPECT_EQ(prueba::resumenDelChat(llamadas("__chat"), sesiones),
               (std::vector<std::string>{"empieza", "paso mcp__tarvel__ver_tarvel", "pasoHecho", "texto",
                                         "paso mcp__tarvel__crear_mesa", "pasoHecho", "paso mcp__tarvel__escribir",
                                         "pasoHecho", "paso mcp__tarvel__captura", "pasoHecho",

@@ -25,6 +25,7 @@
 #include "centro/centro.h"
 #include "centro/trabajos.h"
 #include "editor/editor_abierto.h"
+#include "agentes_prueba.h"
 #include "modelo_falso.h"
 #include "plataforma/iniciar_gtk.h"
 #include "plataforma/web_vista.h"
@@ -113,16 +114,7 @@ protected:
     }
 
     void escribirConfiguracionCodex() const {
-        std::ofstream(fs::path(std::getenv("HOME")) / ".codex/config.toml")
-            << "model = \"gpt-5.5\"\n"
-               "model_provider = \"modelo-falso\"\n"
-               "check_for_update_on_startup = false\n"
-               "[features]\napps = false\nplugins = false\nremote_plugin = false\nplugin_sharing = false\n"
-               "in_app_updates = false\ndaemon_auto_start = false\n"
-               "[analytics]\nenabled = false\n"
-               "[model_providers.modelo-falso]\nname = \"Modelo falso\"\n"
-               "base_url = \"" + modelo_.url() + "/v1\"\n"
-               "env_key = \"MODELO_FALSO_API_KEY\"\nwire_api = \"responses\"\n";
+        std::ofstream(fs::path(std::getenv("HOME")) / ".codex/config.toml") << prueba::configuracionCodex(modelo_.url());
     }
 
     std::string guardarEnLaCuenta(const json& doc) {
@@ -167,28 +159,6 @@ protected:
         return r.is_string() ? r.get<std::string>() : "";
     }
 
-    // The chat's messages in short: "tipo" or "paso <tool>"; the sessions
-    // and the agents' own searches for deferred tools left out.
-    std::vector<std::string> resumenDelChat(std::set<std::string>& sesiones) {
-        std::vector<std::string> r;
-        std::set<std::string> busquedas;
-        for (const json& m : chat()) {
-            const std::string tipo = m.value("tipo", "");
-            if (tipo == "sesion") {
-                sesiones.insert(m.value("sesion", ""));
-            } else if (tipo == "paso") {
-                const std::string h = m.value("herramienta", "");
-                if (h == "ToolSearch" || h == "tool_search")
-                    busquedas.insert(m.value("id", ""));
-                else
-                    r.push_back("paso " + h);
-            } else if (tipo != "pasoHecho" || !busquedas.contains(m.value("id", ""))) {
-                r.push_back(tipo == "pasoHecho" && m.value("error", false) ? "pasoHecho con error" : tipo);
-            }
-        }
-        return r;
-    }
-
     std::shared_ptr<Cuenta> cuenta_;
     std::shared_ptr<Navegacion> nav_ = std::make_shared<Navegacion>();
     std::shared_ptr<EditorAbierto> editor_;
@@ -206,7 +176,7 @@ TEST_P(AgentesRealesEditor, ElAgenteConstruyeLaSeccionYRetomaLaSesion) {
     // and the editor with its chat is photographed for a person to look at.
     const auto pasosHechos = [&] {
         std::set<std::string> sesiones;
-        const auto r = resumenDelChat(sesiones);
+        const auto r = prueba::resumenDelChat(chat(), sesiones);
         return static_cast<std::size_t>(std::ranges::count(r, "pasoHecho"));
     };
     ASSERT_TRUE(esperarHasta([&] { return pasosHechos() >= herramientas.size(); }, 90s))
@@ -229,7 +199,7 @@ TEST_P(AgentesRealesEditor, ElAgenteConstruyeLaSeccionYRetomaLaSesion) {
 
     // The chat got every step, in order, and the end.
     std::set<std::string> sesiones;
-    EXPECT_EQ(resumenDelChat(sesiones),
+    EXPECT_EQ(prueba::resumenDelChat(chat(), sesiones),
               (std::vector<std::string>{"empieza", "paso mcp__tarvel__ver_tarvel", "pasoHecho", "texto",
                                         "paso mcp__tarvel__crear_mesa", "pasoHecho", "paso mcp__tarvel__escribir",
                                         "pasoHecho", "paso mcp__tarvel__captura", "pasoHecho",

@@ -24,6 +24,7 @@
 #include "centro/agente_lineas.h"
 #include "centro/servidor_mcp.h"
 #include "ejecutar_prueba.h"
+#include "agentes_prueba.h"
 #include "modelo_falso.h"
 
 namespace sorvenia {
@@ -234,19 +235,7 @@ TEST_F(AgentesReales, ClaudeLlamaALasHerramientasYDevuelveSusResultados) {
 TEST_F(AgentesReales, CodexLlamaALasHerramientasYDevuelveSusResultados) {
     prueba::ModeloFalso modelo(guion);
     fs::create_directories(casa_ / ".codex");
-    std::ofstream(casa_ / ".codex/config.toml")
-        << "model = \"gpt-5.5\"\n"
-           "model_provider = \"modelo-falso\"\n"
-           "check_for_update_on_startup = false\n"
-           // Without these codex looks up its plugin and app services.
-           "[features]\napps = false\nplugins = false\nremote_plugin = false\nplugin_sharing = false\n"
-           "in_app_updates = false\ndaemon_auto_start = false\n"
-           "[analytics]\nenabled = false\n"
-           "[model_providers.modelo-falso]\n"
-           "name = \"Modelo falso\"\n"
-           "base_url = \"" + modelo.url() + "/v1\"\n"
-           "env_key = \"MODELO_FALSO_API_KEY\"\n"
-           "wire_api = \"responses\"\n";
+    std::ofstream(casa_ / ".codex/config.toml") << prueba::configuracionCodex(modelo.url());
     auto entorno = entornoComun();
     entorno.insert({{"MODELO_FALSO_API_KEY", "sk-prueba"}, {"OPENAI_API_KEY", ""}});
     const fs::path trabajo = casa_ / "trabajo";
