@@ -6,33 +6,12 @@
 #include <random>
 #include <string>
 
+#include "comun/anidacion_json.h"
+
 namespace sorvenia::Agente {
 namespace {
 
 using Json = nlohmann::json;
-
-// Brackets outside strings; a line deeper than the limit is not parsed.
-bool anidacionExcede(std::string_view texto, std::size_t maximo) {
-    std::size_t nivel = 0;
-    bool enCadena = false, escapada = false;
-    for (char c : texto) {
-        if (enCadena) {
-            if (escapada)
-                escapada = false;
-            else if (c == '\\')
-                escapada = true;
-            else if (c == '"')
-                enCadena = false;
-        } else if (c == '"') {
-            enCadena = true;
-        } else if (c == '[' || c == '{') {
-            if (++nivel > maximo) return true;
-        } else if ((c == ']' || c == '}') && nivel > 0) {
-            --nivel;
-        }
-    }
-    return false;
-}
 
 std::optional<Json> objeto(std::string_view linea) {
     if (linea.empty() || anidacionExcede(linea, lineaProfundidadMaxima)) return std::nullopt;

@@ -2,6 +2,7 @@
 
 #include "centro/marco_http.h"
 #include "centro/texto_http.h"
+#include "comun/anidacion_json.h"
 #include "comun/herramientas_tarvel.h"
 #include "comun/id_jsonrpc.h"
 
@@ -41,28 +42,6 @@ bool anfitrionLocal(const std::map<std::string, std::string>& cabeceras) {
 // "null" is what a sandboxed frame, a data: page or a local file sends, and
 // an empty value is no better: any Origin at all means a page is calling.
 bool conOrigen(const std::map<std::string, std::string>& cabeceras) { return cabeceras.contains("origin"); }
-
-// Whether a JSON text opens more than `maximo` arrays and objects at once.
-// Only meaningful for valid JSON, which is all that matters: anything else
-// is refused by the parser anyway.
-bool anidacionExcede(std::string_view texto, std::size_t maximo) {
-    std::size_t nivel = 0;
-    bool enCadena = false, escapada = false;
-    for (char c : texto) {
-        if (enCadena) {
-            if (escapada) escapada = false;
-            else if (c == '\\') escapada = true;
-            else if (c == '"') enCadena = false;
-        } else if (c == '"') {
-            enCadena = true;
-        } else if (c == '[' || c == '{') {
-            if (++nivel > maximo) return true;
-        } else if ((c == ']' || c == '}') && nivel > 0) {
-            --nivel;
-        }
-    }
-    return false;
-}
 
 std::optional<Json> objetoJSON(std::string_view cuerpo) {
     if (anidacionExcede(cuerpo, profundidadMaximaJSON)) return std::nullopt;
