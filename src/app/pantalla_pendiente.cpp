@@ -24,28 +24,15 @@ Textos textosDe(Navegacion::Pantalla::Caso caso) {
             "para Linux."};
 }
 
-std::string css(const GdkRGBA& color) {
-    const TextoG texto(gdk_rgba_to_string(&color));
-    return texto.get();
-}
-
 // The card's looks, installed once for the whole display.
 void instalarEstilo() {
-    static bool hecho = false;
-    GdkDisplay* pantalla = gdk_display_get_default();
-    if (hecho || pantalla == nullptr) return;
-    hecho = true;
-    const std::string hoja = ".pendiente-tarjeta { background-color: " + css(Tema::panel()) +
-                             "; border: 1px solid " + css(Tema::linea2()) +
+    const std::string hoja = ".pendiente-tarjeta { background-color: " + Tema::css(Tema::panel()) +
+                             "; border: 1px solid " + Tema::css(Tema::linea2()) +
                              "; border-radius: 4px; padding: 28px; }\n"
-                             ".pendiente-titulo { color: " + css(Tema::tinta()) +
+                             ".pendiente-titulo { color: " + Tema::css(Tema::tinta()) +
                              "; font-size: 20px; font-weight: 600; }\n"
-                             ".pendiente-texto { color: " + css(Tema::tinta()) + "; font-size: 14px; }\n";
-    GtkCssProvider* proveedor = gtk_css_provider_new();
-    gtk_css_provider_load_from_data(proveedor, hoja.c_str(), -1);
-    gtk_style_context_add_provider_for_display(pantalla, GTK_STYLE_PROVIDER(proveedor),
-                                               GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-    g_object_unref(proveedor);
+                             ".pendiente-texto { color: " + Tema::css(Tema::tinta()) + "; font-size: 14px; }\n";
+    Tema::instalarHoja("pantalla-pendiente", hoja);
 }
 
 void alVolver(GtkButton* boton, gpointer) {

@@ -4,6 +4,9 @@
 #include <pango/pangocairo.h>
 #include <pango/pangofc-fontmap.h>
 
+#include <gtk/gtk.h>
+
+#include <set>
 #include <system_error>
 
 #include "plataforma/objeto_g.h"
@@ -60,6 +63,22 @@ int registrarFuentes() {
     const bool esFc = g_type_check_instance_is_a(comoG<GTypeInstance>(mapa), pango_fc_font_map_get_type()) != FALSE;
     if (registradas > 0 && esFc) pango_fc_font_map_config_changed(comoG<PangoFcFontMap>(mapa));
     return registradas;
+}
+
+std::string css(const GdkRGBA& color) {
+    const TextoG texto(gdk_rgba_to_string(&color));
+    return texto.get();
+}
+
+void instalarHoja(const std::string& clave, const std::string& hoja) {
+    static std::set<std::string> hechas;
+    GdkDisplay* pantalla = gdk_display_get_default();
+    if (pantalla == nullptr || !hechas.insert(clave).second) return;
+    GtkCssProvider* proveedor = gtk_css_provider_new();
+    gtk_css_provider_load_from_data(proveedor, hoja.c_str(), -1);
+    gtk_style_context_add_provider_for_display(pantalla, GTK_STYLE_PROVIDER(proveedor),
+                                               GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    g_object_unref(proveedor);
 }
 
 }  // namespace sorvenia::Tema

@@ -21,6 +21,15 @@ const GdkRGBA& tinta();
 // Hairlines: 16.5 % white.
 const GdkRGBA& linea2();
 
+// A colour as CSS text, for the style sheets of native widgets.
+std::string css(const GdkRGBA& color);
+
+// Adds `hoja` to the default display's styles, above the theme's, the first
+// time a given `clave` comes; later calls with that key do nothing, so a
+// widget can install its looks each time it is built. Nothing without a
+// display.
+void instalarHoja(const std::string& clave, const std::string& hoja);
+
 // The shipped font files, in registration order. A missing file is left out.
 std::vector<std::filesystem::path> archivosFuentes(const std::optional<std::filesystem::path>& recursos);
 

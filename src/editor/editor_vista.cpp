@@ -10,29 +10,16 @@
 namespace sorvenia {
 namespace {
 
-std::string css(const GdkRGBA& color) {
-    const TextoG texto(gdk_rgba_to_string(&color));
-    return texto.get();
-}
-
 // The card's looks, installed once for the whole display.
 void instalarEstilo() {
-    static bool hecho = false;
-    GdkDisplay* pantalla = gdk_display_get_default();
-    if (hecho || pantalla == nullptr) return;
-    hecho = true;
-    const std::string hoja = ".editor-error { background-color: " + css(Tema::fondo()) +
+    const std::string hoja = ".editor-error { background-color: " + Tema::css(Tema::fondo()) +
                              "; }\n"
                              ".editor-error-tarjeta { background-color: " +
-                             css(Tema::panel()) + "; border: 1px solid " + css(Tema::linea2()) +
+                             Tema::css(Tema::panel()) + "; border: 1px solid " + Tema::css(Tema::linea2()) +
                              "; border-radius: 4px; padding: 28px; }\n"
                              ".editor-error-texto { color: " +
-                             css(Tema::tinta()) + "; font-size: 14px; font-weight: normal; }\n";
-    GtkCssProvider* proveedor = gtk_css_provider_new();
-    gtk_css_provider_load_from_data(proveedor, hoja.c_str(), -1);
-    gtk_style_context_add_provider_for_display(pantalla, GTK_STYLE_PROVIDER(proveedor),
-                                               GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-    g_object_unref(proveedor);
+                             Tema::css(Tema::tinta()) + "; font-size: 14px; font-weight: normal; }\n";
+    Tema::instalarHoja("editor-error", hoja);
 }
 
 void alVolver(GtkButton*, gpointer datos) {
