@@ -31,23 +31,6 @@ using namespace std::chrono_literals;
 using prueba::esperarQue;
 
 constexpr const char* idDiseno = "00112233445566bb";
-constexpr const char* seccion =
-    R"(<section id="contacto"><h2>Contacto</h2><p>Pide cita en el 600 123 456.</p></section>)";
-const std::vector<std::string> herramientas = {"ver_tarvel", "crear_mesa", "escribir", "captura", "terminar"};
-
-json guion() {
-    return {{"pasos",
-             {{{"herramienta", "ver_tarvel"}},
-              {{"texto", "Creo la mesa de contacto."},
-               {"herramienta", "crear_mesa"},
-               {"argumentos", {{"nombre", "Contacto"}, {"ancho", 390}, {"web", true}}}},
-              {{"herramienta", "escribir"}, {"argumentos", {{"id", "m1"}, {"modo", "dentro"}, {"html", seccion}}}},
-              {{"herramienta", "captura"}, {"argumentos", {{"id", "m1"}}}},
-              {{"herramienta", "terminar"}},
-              // Held back, so the run can be photographed mid-way.
-              {{"texto", "He añadido la sección de contacto."}, {"esperaMs", 2500}},
-              {{"texto", "Sigo donde lo dejé."}}}}};
-}
 
 class AgentesE2E : public prueba::AppE2E, public ::testing::WithParamInterface<const char*> {
 protected:
@@ -110,7 +93,7 @@ protected:
         return static_cast<std::size_t>(std::ranges::count(r, tipo));
     }
 
-    prueba::ModeloFalso modelo_{guion()};
+    prueba::ModeloFalso modelo_{prueba::guionContacto()};
 };
 
 TEST_P(AgentesE2E, ElAgenteDeLaAplicacionConstruyeLaSeccion) {
@@ -131,7 +114,7 @@ TEST_P(AgentesE2E, ElAgenteDeLaAplicacionConstruyeLaSeccion) {
     pedir("Añade una sección de contacto.", ia);
 
     // Mid-run: every step done, the final text held back.
-    ASSERT_TRUE(esperarQue([&] { return cuantos("pasoHecho") >= herramientas.size(); }, 120s))
+    ASSERT_TRUE(esperarQue([&] { return cuantos("pasoHecho") >= prueba::herramientasContacto.size(); }, 120s))
         << json(llamadas("__chat")).dump();
     EXPECT_TRUE(capturar("ventana", "e2e-agente-" + ia + ".png", "editor"));
     ASSERT_TRUE(esperarQue([&] { return cuantos("termina") == 1; }, 60s)) << json(llamadas("__chat")).dump();
@@ -157,7 +140,7 @@ TEST_P(AgentesE2E, ElAgenteDeLaAplicacionConstruyeLaSeccion) {
     // The tools ran on this design and their results went back.
     std::vector<std::string> vueltas;
     for (const auto& r : modelo_.resultados()) vueltas.push_back(r.herramienta + (r.error ? " con error" : ""));
-    EXPECT_EQ(vueltas, herramientas);
+    EXPECT_EQ(vueltas, prueba::herramientasContacto);
     EXPECT_NE(herramienta("leer", {{"id", "m1"}}).find("Pide cita en el 600 123 456."), std::string::npos);
 
     // Saved in the account.

@@ -39,25 +39,6 @@ using prueba::esperarTarea;
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-constexpr const char* seccion =
-    R"(<section id="contacto"><h2>Contacto</h2><p>Pide cita en el 600 123 456.</p></section>)";
-constexpr const char* textoFinal = "He añadido la sección de contacto.";
-const std::vector<std::string> herramientas = {"ver_tarvel", "crear_mesa", "escribir", "captura", "terminar"};
-
-// The first run's script, then the second run's: one text.
-json guion() {
-    return {{"pasos",
-             {{{"herramienta", "ver_tarvel"}},
-              {{"texto", "Creo la mesa de contacto."},
-               {"herramienta", "crear_mesa"},
-               {"argumentos", {{"nombre", "Contacto"}, {"ancho", 390}, {"web", true}}}},
-              {{"herramienta", "escribir"}, {"argumentos", {{"id", "m1"}, {"modo", "dentro"}, {"html", seccion}}}},
-              {{"herramienta", "captura"}, {"argumentos", {{"id", "m1"}}}},
-              {{"herramienta", "terminar"}},
-              // Held back, so the run can be photographed mid-way.
-              {{"texto", textoFinal}, {"esperaMs", 2500}},
-              {{"texto", "Sigo donde lo dejé."}}}}};
-}
 
 // The application's runner, noting what each run was asked.
 struct Lanzador {
@@ -162,7 +143,7 @@ protected:
     std::shared_ptr<Cuenta> cuenta_;
     std::shared_ptr<Navegacion> nav_ = std::make_shared<Navegacion>();
     std::shared_ptr<EditorAbierto> editor_;
-    prueba::ModeloFalso modelo_{guion()};
+    prueba::ModeloFalso modelo_{prueba::guionContacto()};
     std::shared_ptr<Lanzador> lanzador_ = std::make_shared<Lanzador>();
 };
 
@@ -179,7 +160,7 @@ TEST_P(AgentesRealesEditor, ElAgenteConstruyeLaSeccionYRetomaLaSesion) {
         const auto r = prueba::resumenDelChat(chat(), sesiones);
         return static_cast<std::size_t>(std::ranges::count(r, "pasoHecho"));
     };
-    ASSERT_TRUE(esperarHasta([&] { return pasosHechos() >= herramientas.size(); }, 90s))
+    ASSERT_TRUE(esperarHasta([&] { return pasosHechos() >= prueba::herramientasContacto.size(); }, 90s))
         << chat().size() << " mensajes: " << json(chat()).dump();
     ASSERT_TRUE(editor_->agenteEnMarcha());
     {
@@ -212,7 +193,7 @@ TEST_P(AgentesRealesEditor, ElAgenteConstruyeLaSeccionYRetomaLaSesion) {
     const auto resultados = modelo_.resultados();
     std::vector<std::string> vueltas;
     for (const auto& r : resultados) vueltas.push_back(r.herramienta + (r.error ? " con error" : ""));
-    EXPECT_EQ(vueltas, herramientas);
+    EXPECT_EQ(vueltas, prueba::herramientasContacto);
     // The saved design has one mesa «Contacto»; the agent added another.
     const std::string vista = herramienta("ver_tarvel");
     std::size_t contactos = 0;

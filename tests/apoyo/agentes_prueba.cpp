@@ -2,6 +2,21 @@
 
 namespace sorvenia::prueba {
 
+nlohmann::json guionContacto() {
+    using nlohmann::json;
+    return {{"pasos",
+             {{{"herramienta", "ver_tarvel"}},
+              {{"texto", "Creo la mesa de contacto."},
+               {"herramienta", "crear_mesa"},
+               {"argumentos", {{"nombre", "Contacto"}, {"ancho", 390}, {"web", true}}}},
+              {{"herramienta", "escribir"},
+               {"argumentos", {{"id", "m1"}, {"modo", "dentro"}, {"html", seccionContacto}}}},
+              {{"herramienta", "captura"}, {"argumentos", {{"id", "m1"}}}},
+              {{"herramienta", "terminar"}},
+              {{"texto", textoFinalContacto}, {"esperaMs", 2500}},
+              {{"texto", "Sigo donde lo dejé."}}}}};
+}
+
 std::string configuracionCodex(const std::string& url) {
     return "model = \"gpt-5.5\"\n"
            "model_provider = \"modelo-falso\"\n"
