@@ -1,11 +1,13 @@
 #include "app/salida.h"
 
 #include <algorithm>
+#include <csignal>
 
 #include "centro/centro.h"
 #include "centro/trabajos.h"
 #include "editor/editor_modelo.h"
 #include "editor/subidas_finales.h"
+#include "ias/proceso.h"
 #include "plataforma/tarea.h"
 
 namespace sorvenia {
@@ -31,7 +33,41 @@ Tarea<void> plazo(double segundos, std::shared_ptr<Espera> espera) {
     espera->responder();
 }
 
+// How often the stop looks whether the agents have ended.
+constexpr double pausaParada = 0.05;
+
+Tarea<void> pararAgentes(std::vector<std::shared_ptr<Proceso>> agentes, double gracia,
+                         std::function<void()> seguir) {
+    // Held until the last signal: a group may be signalled only while its
+    // leader is unreaped.
+    std::vector<std::shared_ptr<Proceso::Retencion>> retenciones;
+    for (const auto& p : agentes) {
+        if (auto r = p->retener()) retenciones.push_back(std::move(r));
+        p->senalar(SIGTERM);
+    }
+    const auto enMarcha = [&] { return std::ranges::any_of(agentes, [](const auto& p) { return p->enMarcha(); }); };
+    for (double esperado = 0; esperado < gracia && enMarcha(); esperado += pausaParada) co_await dormir(pausaParada);
+    for (const auto& p : agentes) p->senalar(SIGKILL);
+    seguir();
+}
+
 }  // namespace
+
+std::vector<std::shared_ptr<Proceso>> agentesEnMarcha() {
+    std::vector<std::shared_ptr<Proceso>> lista;
+    for (const auto& m : Trabajos::compartido().modelos())
+        if (auto p = m->procesoAgente(); p && std::ranges::find(lista, p) == lista.end()) lista.push_back(std::move(p));
+    return lista;
+}
+
+void pararAgentesAntesDeSalir(std::vector<std::shared_ptr<Proceso>> agentes, double gracia,
+                              std::function<void()> seguir) {
+    if (agentes.empty()) {
+        seguir();
+        return;
+    }
+    lanzar(pararAgentes(std::move(agentes), gracia, std::move(seguir)));
+}
 
 std::vector<std::shared_ptr<EditorModelo>> editoresPorGuardar() {
     std::vector<std::shared_ptr<EditorModelo>> lista;

@@ -12,6 +12,7 @@
 namespace sorvenia {
 
 class EditorModelo;
+class Proceso;
 
 // The editors quitting must wait for: the job registry's, in its order,
 // then the hub's open editor, then the closed editors still uploading their
@@ -23,5 +24,16 @@ std::vector<std::shared_ptr<EditorModelo>> editoresPorGuardar();
 // when the list is empty. Main thread.
 void guardarAntesDeSalir(std::vector<std::shared_ptr<EditorModelo>> editores, double limite,
                          std::function<void()> seguir);
+
+// The agents still working on designs, each once.
+std::vector<std::shared_ptr<Proceso>> agentesEnMarcha();
+
+// Stops the agents so that none outlives the application: SIGTERM to each
+// agent's process group now, then, once every leader has ended or `gracia`
+// seconds have passed, SIGKILL to each group (what ignored the first signal,
+// or was left behind by its leader, goes too), then `seguir`, exactly once.
+// At once when the list is empty. Main thread.
+void pararAgentesAntesDeSalir(std::vector<std::shared_ptr<Proceso>> agentes, double gracia,
+                              std::function<void()> seguir);
 
 }  // namespace sorvenia

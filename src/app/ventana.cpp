@@ -8,6 +8,8 @@ namespace {
 constexpr int anchoInicial = 1440, altoInicial = 900;
 constexpr int anchoMinimo = 1000, altoMinimo = 640;
 constexpr double segundosParaGuardar = 5.0;
+// How long the agents get to end by themselves at quit.
+constexpr double segundosParaParar = 2.0;
 
 // A flat black title bar with no title: the window reads as one dark surface.
 GtkWidget* barraTitulo() {
@@ -59,11 +61,15 @@ bool Ventana::retenerCierre() {
     nav_->fijarAjustes(false);
     nav_->fijarAgentes(false);
     auto editores = editoresPorGuardar();
-    if (editores.empty()) return false;
+    if (editores.empty() && agentesEnMarcha().empty()) return false;
     esperando_ = true;
+    // The saves first (an agent's last step may still be arriving), then
+    // the agents go: none outlives the application.
     guardarAntesDeSalir(std::move(editores), segundosParaGuardar, [this] {
-        cerrable_ = true;
-        gtk_window_close(ventana_.get());
+        pararAgentesAntesDeSalir(agentesEnMarcha(), segundosParaParar, [this] {
+            cerrable_ = true;
+            gtk_window_close(ventana_.get());
+        });
     });
     return true;
 }

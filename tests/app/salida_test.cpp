@@ -4,12 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cerrno>
 #include <chrono>
 
 #include "../plataforma/esperar_bucle.h"
 #include "centro/centro.h"
 #include "centro/trabajos.h"
 #include "editor/subidas_finales.h"
+#include "ias/proceso.h"
 #include "editor_doble.h"
 
 namespace sorvenia {
@@ -80,6 +83,51 @@ TEST(Salida, SigueCuandoAcabanLosGuardadosOAlLimite) {
         esperarHasta([] { return false; }, std::chrono::milliseconds(static_cast<int>(caso.limite * 1000) + 200));
         EXPECT_EQ(seguidas, 1);
     }
+}
+
+// Whether any process of the group `grupo` is still there.
+bool grupoVivo(pid_t grupo) { return ::kill(-grupo, 0) == 0 || errno != ESRCH; }
+
+TEST(Salida, NingunAgenteSobreviveALaAplicacion) {
+    // One agent ends on the first signal; the other (and what it started)
+    // ignores it and must be killed.
+    const char* ordenes[] = {"sleep 300 & wait", "trap '' TERM; sleep 300 & sleep 300"};
+    std::vector<std::shared_ptr<EditorDoble>> dobles;
+    std::vector<pid_t> grupos;
+    for (const char* orden : ordenes) {
+        Lanzamiento l;
+        l.programa = "/bin/sh";
+        l.argumentos = {"-c", orden};
+        auto proceso = Proceso::lanzar(l);
+        ASSERT_TRUE(proceso) << proceso.fallo().mensaje;
+        auto d = std::make_shared<EditorDoble>("agente-" + std::to_string(dobles.size()));
+        d->proceso = *proceso;
+        Trabajos::compartido().registrar(d);
+        dobles.push_back(d);
+        grupos.push_back((*proceso)->pid());
+    }
+    auto sinAgente = std::make_shared<EditorDoble>("quieto");
+    Trabajos::compartido().registrar(sinAgente);
+    const auto agentes = agentesEnMarcha();
+    ASSERT_EQ(agentes.size(), 2u);
+    // Give the shells time to set their traps and start their children.
+    esperarHasta([] { return false; }, std::chrono::milliseconds(200));
+
+    int seguidas = 0;
+    const auto inicio = Reloj::now();
+    pararAgentesAntesDeSalir(agentes, 0.5, [&] { ++seguidas; });
+    ASSERT_TRUE(esperarHasta([&] { return seguidas > 0; }, std::chrono::seconds(5)));
+    // The one that ignored the stop held it up to the grace period, no more.
+    EXPECT_NEAR(std::chrono::duration<double>(Reloj::now() - inicio).count(), 0.5, 0.3);
+    for (const pid_t g : grupos)
+        EXPECT_TRUE(esperarHasta([&] { return !grupoVivo(g); }, std::chrono::seconds(3))) << "group " << g << " left";
+    EXPECT_EQ(seguidas, 1);
+
+    for (const auto& d : dobles) Trabajos::compartido().quitar(*d);
+    Trabajos::compartido().quitar(*sinAgente);
+    int sinNada = 0;
+    pararAgentesAntesDeSalir(agentesEnMarcha(), 0.5, [&] { ++sinNada; });
+    EXPECT_EQ(sinNada, 1);
 }
 
 }  // namespace
