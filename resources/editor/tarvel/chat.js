@@ -55,6 +55,7 @@ export class PanelChat {
     this.ias = [];
     this.enMarcha = null;
     this.textoAbierto = null;  // the agent's answer being written
+    this.repintePendiente = 0;  // timer of the open message's next redraw
     this.adjuntos = [];
     this.temporizador = 0;
     this.lista = $("chat-lista");
@@ -244,6 +245,8 @@ export class PanelChat {
   }
 
   anadir(chat, mensaje) {
+    // The open message gets its last pieces before anything follows it.
+    this.repintarTexto();
     const guardado = { ...mensaje, hora: ahora() };
     chat.mensajes.push(guardado);
     if (chat.mensajes.length > MAX_MENSAJES) chat.mensajes.splice(0, chat.mensajes.length - MAX_MENSAJES);
@@ -260,18 +263,34 @@ export class PanelChat {
     if (abierto && chat.mensajes[chat.mensajes.length - 1] === abierto) {
       abierto.texto += pieza;
       this.guardar();
-      const nodo = this.mensajes.lastElementChild;
-      if (chat === this.chats[this.actual] && nodo && nodo.classList.contains("rol-ia")) {
-        const abajo = this.mensajes.scrollHeight - this.mensajes.scrollTop - this.mensajes.clientHeight < 40;
-        nodo.textContent = abierto.texto;
-        if (abajo) this.mensajes.scrollTop = this.mensajes.scrollHeight;
-      }
+      if (chat === this.chats[this.actual]) this.repintarTextoPronto();
       return abierto;
     }
     if (!pieza.trim()) return null;
     const nuevo = this.anadir(chat, { rol: "ia", texto: pieza.replace(/^\s+/, "") });
     this.textoAbierto = nuevo;
     return nuevo;
+  }
+
+  // The open message is redrawn at most once per frame's worth of time: an
+  // agent sends its answer a few letters at a time, and laying out the
+  // whole growing message for each piece would fall behind the agent.
+  repintarTextoPronto() {
+    if (!this.repintePendiente) this.repintePendiente = setTimeout(() => this.repintarTexto(), 40);
+  }
+
+  // Draws the open message now, if a redraw is waiting.
+  repintarTexto() {
+    if (!this.repintePendiente) return;
+    clearTimeout(this.repintePendiente);
+    this.repintePendiente = 0;
+    const abierto = this.textoAbierto;
+    const nodo = this.mensajes.lastElementChild;
+    const chat = this.chats[this.actual];
+    if (!abierto || !nodo || !nodo.classList.contains("rol-ia") || !chat || chat.mensajes[chat.mensajes.length - 1] !== abierto) return;
+    const abajo = this.mensajes.scrollHeight - this.mensajes.scrollTop - this.mensajes.clientHeight < 40;
+    nodo.textContent = abierto.texto;
+    if (abajo) this.mensajes.scrollTop = this.mensajes.scrollHeight;
   }
 
   guardar() {
@@ -437,6 +456,8 @@ export class PanelChat {
   }
 
   pintarMensajes() {
+    clearTimeout(this.repintePendiente);
+    this.repintePendiente = 0;
     vaciar(this.mensajes);
     const chat = this.chats[this.actual];
     if (!chat || !chat.mensajes.length) {
