@@ -42,16 +42,20 @@ Tarea<void> esperarCarga(WebKitWebView* vista, double limite) {
 }
 
 // Fonts loaded and every image complete, asked at most 40 times; any answer
-// other than a plain false (true, an error, no answer in time) ends it.
-Tarea<void> esperarListo(WebVista& web, double limite) {
+// other than a plain false (true, an error) ends it. False when the page
+// gave no answer in time: a page whose script never lets go shows nothing
+// worth a picture, only whatever was painted before it got stuck.
+Tarea<bool> esperarListo(WebVista& web, double limite) {
     for (int i = 0; i < sondeosListo; ++i) {
         auto pregunta =
             web.llamar("return document.fonts.status==='loaded' && [...document.images].every(i=>i.complete);");
         const auto respuesta = co_await conTiempoLimite(std::move(pregunta), limite);
-        if (!respuesta || !*respuesta || **respuesta != false) break;
+        if (!respuesta) co_return false;
+        if (!*respuesta || **respuesta != false) break;
         co_await dormir(pausaSondeo);
     }
     co_await dormir(pausaFinal);
+    co_return true;
 }
 
 using Textura = Resultado<Ref<GdkTexture>>;
@@ -152,7 +156,7 @@ Tarea<Renderizador::Imagen> Renderizador::pintar(std::string html, int ancho, in
     anfitrion->dimensionar(ancho, alto);
     web->cargarHTML(documento(reemplazarTodo(html, "\"escenas/", "\"escena://local/"), "", false), uriCarpetaEditor());
     co_await esperarCarga(web->vistaWeb(), limites_.carga);
-    co_await esperarListo(*web, limites_.evaluacion);
+    if (!co_await esperarListo(*web, limites_.evaluacion)) co_return std::nullopt;
 
     auto foto = co_await conTiempoLimite(capturarVisible(Ref<WebKitWebView>::compartir(web->vistaWeb())),
                                          limites_.evaluacion);
