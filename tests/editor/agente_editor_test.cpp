@@ -446,15 +446,18 @@ TEST_F(AgenteEditorTest, PararOCerrarAcabaConTodoElGrupo) {
         } else {
             if (como == Como::boton) {
                 pagina("document.getElementById('chat-parar').click(); return 1;");
-                EXPECT_EQ(chatVisible()["filas"].back()["texto"], "Trabajando.");
             } else {
                 // The stop of the job list, which the page's own button did not see.
                 enviar({{"tipo", "pararTrabajo"}, {"clave", modelo_->clave()}});
             }
             ASSERT_TRUE(esperarChat("termina"));
             EXPECT_EQ(llamadasA("chat").back(), json({{"tipo", "termina"}, {"codigo", SIGTERM}, {"parado", true}}));
-            // The user is told it was their stop, not a failure.
-            EXPECT_EQ(chatVisible()["filas"].back(), json({{"clase", "chat-mensaje rol-aviso"}, {"texto", "Has parado la IA."}}));
+            // The user is told it was their stop, not a failure, right after
+            // what the agent had said.
+            const json filas = chatVisible()["filas"];
+            ASSERT_GE(filas.size(), 2u);
+            EXPECT_EQ(filas[filas.size() - 2]["texto"], "Trabajando.");
+            EXPECT_EQ(filas.back(), json({{"clase", "chat-mensaje rol-aviso"}, {"texto", "Has parado la IA."}}));
         }
         EXPECT_TRUE(esperarHasta([&] { return vivosEnGrupo(grupo) == 0; }, std::chrono::seconds(8)))
             << vivosEnGrupo(grupo) << " left in the group";
