@@ -1,8 +1,5 @@
 #include "centro/arranque_centro.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -14,20 +11,11 @@
 #include <nlohmann/json.hpp>
 
 #include "comun/texto.h"
+#include "ias/fichero_privado.h"
 
 namespace sorvenia {
 namespace fs = std::filesystem;
 namespace {
-
-bool escribirTodo(int fd, std::string_view datos) {
-    while (!datos.empty()) {
-        const ssize_t n = write(fd, datos.data(), datos.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        datos.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
 
 std::optional<std::string> leerEntero(const fs::path& ruta) {
     std::ifstream entrada(ruta, std::ios::binary);
@@ -44,20 +32,10 @@ bool escribirConexion(const fs::path& fichero, std::uint16_t puerto, std::string
     fs::create_directories(fichero.parent_path(), error);
     const std::string bytes = nlohmann::json{{"puerto", puerto}, {"token", token}}.dump();
 
-    // A new file beside the old one, renamed over it: the bridge never reads
-    // half a file, and the token is never readable by others. The new file
-    // gets a fresh name and is created exclusively, so that nothing planted
-    // at a known name (a link to another file, say) is followed or reused.
-    std::string temporal = (fichero.parent_path() / ("." + fichero.filename().string() + ".XXXXXX")).string();
-    const int fd = mkostemp(temporal.data(), O_CLOEXEC);  // 0600, O_CREAT | O_EXCL
-    if (fd < 0) return false;
-    const bool escrito = fchmod(fd, 0600) == 0 && escribirTodo(fd, bytes);
-    const bool cerrado = close(fd) == 0;
-    if (!escrito || !cerrado || rename(temporal.c_str(), fichero.c_str()) != 0) {
-        unlink(temporal.c_str());
-        return false;
-    }
-    return true;
+    // Written beside and renamed over: the bridge never reads half a file,
+    // the token is never readable by others, and nothing planted at a known
+    // name is followed or reused.
+    return escribirPrivado(fichero, bytes).ok();
 }
 
 void copiarPuente(const fs::path& origen, const fs::path& destino) {

@@ -1,13 +1,13 @@
 #include "ias/fichero_privado.h"
 
 #include <fcntl.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <string>
 #include <system_error>
 
-#include "plataforma/cripto.h"
 
 namespace sorvenia {
 namespace {
@@ -30,10 +30,10 @@ bool escribirTodo(int fd, std::string_view bytes) {
 }  // namespace
 
 Hecho escribirPrivado(const std::filesystem::path& fichero, std::string_view bytes) {
-    auto azar = bytesAleatorios(6);
-    if (!azar) return azar.fallo();
-    const std::filesystem::path temporal = fichero.string() + ".tmp-" + hex(*azar);
-    const int fd = ::open(temporal.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    // A fresh name, created exclusively (mkostemp: 0600, O_CREAT | O_EXCL),
+    // so nothing planted at a known name is followed or reused.
+    std::string temporal = (fichero.parent_path() / ("." + fichero.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkostemp(temporal.data(), O_CLOEXEC);
     if (fd < 0) return falloDe(fichero, errno);
     const bool escrito = escribirTodo(fd, bytes);
     const int errorEscritura = errno;
