@@ -4,7 +4,7 @@
 
 import { cssAnimaciones, decorar } from "./animaciones.js";
 import { separarImports } from "./css.js";
-import { documentoNuevo, estadoDeshacible, fijarPortada, nuevoId, normalizarDocumento } from "./documento.js";
+import { aplicarPaso, diferencia, documentoNuevo, estadoDeshacible, fijarPortada, nuevoId, normalizarDocumento } from "./documento.js";
 import { Historial } from "./historial.js";
 import { el, enviar, recortar } from "./utiles.js";
 import { VistaMesa, quitarPeligrosos } from "./vista_mesa.js";
@@ -163,9 +163,9 @@ export class Editor {
       for (const id of this.sucias) this.guardarMesa(id);
       this.sucias.clear();
       this.renderizar();
-      const despues = estadoDeshacible(this.doc);
-      if (antes !== despues) {
-        this.historial.registrar(antes, despues);
+      const paso = diferencia(antes, estadoDeshacible(this.doc));
+      if (paso) {
+        this.historial.registrar(paso);
         this.programarCambio();
       }
       this.avisar();
@@ -198,18 +198,16 @@ export class Editor {
   }
 
   deshacer() {
-    return this.irA(this.historial.deshacer(), "antes");
+    return this.irA(this.historial.deshacer(), 0);
   }
 
   rehacer() {
-    return this.irA(this.historial.rehacer(), "despues");
+    return this.irA(this.historial.rehacer(), 1);
   }
 
-  irA(paso, cual) {
+  irA(paso, lado) {
     if (!paso) return false;
-    const estado = JSON.parse(paso[cual]);
-    this.doc.paginas = estado.paginas;
-    this.doc.variables = estado.variables;
+    aplicarPaso(this.doc, paso, lado);
     this.doc.pagina = Math.min(this.doc.pagina, this.doc.paginas.length - 1);
     this.renderizar();
     this.programarCambio();
