@@ -18,5 +18,8 @@ build/bench/banco_puente build/tarvel-mcp "$(command -v node)" build/interop/ser
 # An agent's event line to the chat message on the editor page, under a display.
 cmake --build build --target banco_chat_agente
 scripts/entorno-pruebas.sh build/bench/banco_chat_agente
+# The editor canvas at rest and under edits, 1 and 50 mesas.
+cmake --build build --target banco_lienzo
+scripts/entorno-pruebas.sh build/bench/banco_lienzo
 # The agents' output-line parsers, against JSON parsing of the same lines.
 build/bench/banco_lineas_agente
