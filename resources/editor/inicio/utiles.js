@@ -69,9 +69,11 @@ export function imagenSegura(src) {
   return "";
 }
 
-// Our own relative resource paths ("logos/claude.png").
+// Our own resource paths, which native code names from the pages' common
+// folder ("logos/claude.png"), as seen from this page one folder below it;
+// "" for anything else.
 export function rutaPropia(ruta) {
-  return typeof ruta === "string" && /^[a-z0-9_-]+(\/[a-z0-9_.-]+)*\.(png|svg|jpg|jpeg|webp)$/i.test(ruta) && !ruta.includes("..") ? ruta : "";
+  return typeof ruta === "string" && /^[a-z0-9_-]+(\/[a-z0-9_.-]+)*\.(png|svg|jpg|jpeg|webp)$/i.test(ruta) && !ruta.includes("..") ? "../" + ruta : "";
 }
 
 // ---- dates ----
