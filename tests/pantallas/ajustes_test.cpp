@@ -24,11 +24,11 @@
 #include "pantallas/gui/ajustes_hoja.h"
 #include "pantallas/gui/ajustes_modelo.h"
 #include "plataforma/identidad.h"
-#include "plataforma/iniciar_gtk.h"
+#include "plataforma/gui/iniciar_gtk.h"
 #include "plataforma/navegador.h"
 #include "plataforma/objeto_g.h"
 #include "plataforma/preferencias.h"
-#include "plataforma/web_vista.h"
+#include "plataforma/gui/web_vista.h"
 #include "servidor_http_prueba.h"
 
 namespace sorvenia {

@@ -1,7 +1,7 @@
 #include "integraciones/gui/proponer_conexion.h"
 
 #include "integraciones/conexiones.h"
-#include "plataforma/alerta.h"
+#include "plataforma/gui/alerta.h"
 
 namespace sorvenia {
 

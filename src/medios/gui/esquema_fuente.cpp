@@ -1,7 +1,7 @@
 #include "medios/gui/esquema_fuente.h"
 
 #include "medios/fuentes.h"
-#include "plataforma/web_vista.h"
+#include "plataforma/gui/web_vista.h"
 
 namespace sorvenia {
 

@@ -1,12 +1,12 @@
 #include "pantallas/gui/ajustes_hoja.h"
 
-#include "app/canal_pruebas.h"
+#include "plataforma/gui/canal_pruebas.h"
 #include "medios/gui/esquema_fuente.h"
 #include "pantallas/gui/ajustes_modelo.h"
 #include "pantallas/gui/elegir_fuentes.h"
 #include "plataforma/recursos.h"
 #include "plataforma/ref_debil.h"
-#include "plataforma/web_vista.h"
+#include "plataforma/gui/web_vista.h"
 
 namespace sorvenia {
 namespace {

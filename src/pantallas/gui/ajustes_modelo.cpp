@@ -2,7 +2,7 @@
 #include "pantallas/gui/ajustes_modelo.h"
 
 #include "centro/centro.h"
-#include "editor/editor_modelo.h"
+#include "centro/editor_modelo.h"
 #include "integraciones/conexion_agente.h"
 #include "integraciones/conexiones.h"
 #include "integraciones/integraciones.h"
@@ -10,7 +10,7 @@
 #include "medios/fuentes.h"
 #include "pantallas/gui/textos_ajustes.h"
 #include "plataforma/preferencias.h"
-#include "plataforma/web_vista.h"
+#include "plataforma/gui/web_vista.h"
 
 namespace sorvenia {
 namespace {

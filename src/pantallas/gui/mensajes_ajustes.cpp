@@ -13,7 +13,7 @@
 #include "pantallas/gui/textos_ajustes.h"
 #include "integraciones/texto_integraciones.h"
 #include "plataforma/navegador.h"
-#include "plataforma/portapapeles.h"
+#include "plataforma/gui/portapapeles.h"
 #include "plataforma/preferencias.h"
 
 namespace sorvenia {
