@@ -7,8 +7,7 @@
 
 namespace sorvenia {
 
-PresentadorAjustes::PresentadorAjustes(std::shared_ptr<Navegacion> nav, GtkWindow* padre)
-    : nav_(nav), padre_(padre) {
+PresentadorAjustes::PresentadorAjustes(std::shared_ptr<Navegacion> nav, GtkWindow* padre) : nav_(nav), padre_(padre) {
     nav->integraciones = [] { return Integraciones::estadoActual(); };
     lanzar([]() -> Tarea<void> { co_await Integraciones::releer(); }());
     // A proposed connection is asked over the main window.

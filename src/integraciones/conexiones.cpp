@@ -61,9 +61,15 @@ std::optional<Conexion> desdeJson(const Json& j) {
 }
 
 Json comoJson(const Conexion& c) {
-    return {{"id", c.id},           {"nombre", c.nombre},     {"tipo", c.tipo},
-            {"url", c.url},         {"cabecera", c.cabecera}, {"orden", c.orden},
-            {"argumentos", c.argumentos}, {"variable", c.variable}, {"para", c.para},
+    return {{"id", c.id},
+            {"nombre", c.nombre},
+            {"tipo", c.tipo},
+            {"url", c.url},
+            {"cabecera", c.cabecera},
+            {"orden", c.orden},
+            {"argumentos", c.argumentos},
+            {"variable", c.variable},
+            {"para", c.para},
             {"activa", c.activa}};
 }
 
@@ -87,9 +93,16 @@ bool coincide(const std::string& texto, const char* patron) {
 bool esVariableProhibida(const std::string& v) {
     // The loader variables of Linux inject code into every process the
     // agent starts, like the Mac's DYLD_INSERT_LIBRARIES.
-    static const char* prohibidas[] = {"PATH",         "HOME",       "USER",           "SHELL",
-                                       "CLAUDE_CONFIG_DIR", "NODE_OPTIONS", "DYLD_INSERT_LIBRARIES",
-                                       "LD_PRELOAD",   "LD_LIBRARY_PATH", "LD_AUDIT"};
+    static const char* prohibidas[] = {"PATH",
+                                       "HOME",
+                                       "USER",
+                                       "SHELL",
+                                       "CLAUDE_CONFIG_DIR",
+                                       "NODE_OPTIONS",
+                                       "DYLD_INSERT_LIBRARIES",
+                                       "LD_PRELOAD",
+                                       "LD_LIBRARY_PATH",
+                                       "LD_AUDIT"};
     for (const char* p : prohibidas)
         if (v == p) return true;
     return false;
@@ -152,22 +165,64 @@ std::optional<std::string> logoDe(const std::string& id) {
 
 const std::vector<Conocido>& catalogo() {
     static const std::vector<Conocido> filas = {
-        {"heroui", "heroui", "mcp-http", "https://mcp.heroui.pro/mcp", "x-heroui-personal-token", {}, "",
+        {"heroui",
+         "heroui",
+         "mcp-http",
+         "https://mcp.heroui.pro/mcp",
+         "x-heroui-personal-token",
+         {},
+         "",
          "Componentes, bloques y temas de HeroUI Pro"},
-        {"aceternity", "aceternity", "clave", "", "", {}, "ACETERNITY_API_KEY",
+        {"aceternity",
+         "aceternity",
+         "clave",
+         "",
+         "",
+         {},
+         "ACETERNITY_API_KEY",
          "Componentes de Aceternity UI: el índice es https://ui.aceternity.com/registry/index.json y cada "
          "componente https://ui.aceternity.com/registry/<nombre>.json, pedidos con la cabecera «Authorization: "
          "Bearer $ACETERNITY_API_KEY». Son componentes de React+Tailwind: pásalos a HTML y CSS normales."},
-        {"magicui", "magicui", "mcp-orden", "", "", {"npx", "-y", "@magicuidesign/mcp@latest"}, "",
+        {"magicui",
+         "magicui",
+         "mcp-orden",
+         "",
+         "",
+         {"npx", "-y", "@magicuidesign/mcp@latest"},
+         "",
          "Animaciones y efectos de Magic UI"},
-        {"21st", "21st", "mcp-orden", "", "", {"npx", "-y", "@21st-dev/magic@latest"}, "API_KEY",
+        {"21st",
+         "21st",
+         "mcp-orden",
+         "",
+         "",
+         {"npx", "-y", "@21st-dev/magic@latest"},
+         "API_KEY",
          "Componentes de interfaz de 21st.dev Magic"},
-        {"shadcn", "shadcn", "mcp-orden", "", "", {"npx", "shadcn@latest", "mcp"}, "",
+        {"shadcn",
+         "shadcn",
+         "mcp-orden",
+         "",
+         "",
+         {"npx", "shadcn@latest", "mcp"},
+         "",
          "Componentes y bloques de shadcn/ui"},
         {"figma", "figma", "clave", "", "", {}, "FIGMA_TOKEN", "Leer e importar tus diseños de Figma"},
-        {"supabase", "supabase", "mcp-http", "https://mcp.supabase.com/mcp", "", {}, "",
+        {"supabase",
+         "supabase",
+         "mcp-http",
+         "https://mcp.supabase.com/mcp",
+         "",
+         {},
+         "",
          "Base de datos, cuentas y archivos de las apps (Supabase)"},
-        {"stripe", "stripe", "mcp-http", "https://mcp.stripe.com/", "", {}, "",
+        {"stripe",
+         "stripe",
+         "mcp-http",
+         "https://mcp.stripe.com/",
+         "",
+         {},
+         "",
          "Cobros, clientes y suscripciones de Stripe"},
         {"resend", "resend", "clave", "", "", {}, "RESEND_API_KEY", "Enviar correos desde las apps (Resend)"},
     };

@@ -104,8 +104,8 @@ Propuesta propuesta(const Json& argumentos, const std::vector<Conexion>& existen
 Json guardarPropuesta(const Propuesta& p) {
     if (auto error = guardar(p.conexion, p.secreto)) return item("No se ha guardado: " + *error, true);
     const auto& antes = p.sustituye;
-    const bool otroSitio = antes && (antes->tipo != p.conexion.tipo || antes->url != p.conexion.url ||
-                                     antes->orden != p.conexion.orden);
+    const bool otroSitio =
+        antes && (antes->tipo != p.conexion.tipo || antes->url != p.conexion.url || antes->orden != p.conexion.orden);
     const bool sinSecretoPropio = !p.secreto || p.secreto->find_first_not_of(" \t\r\n") == std::string::npos;
     if (otroSitio && sinSecretoPropio) Llavero::borrar("conexion:" + antes->id);
     return item("Guardada «" + p.conexion.nombre +
@@ -113,8 +113,6 @@ Json guardarPropuesta(const Propuesta& p) {
                 false);
 }
 
-Json rechazada() {
-    return item("El usuario NO ha querido guardar esta conexión. No insistas; sigue sin ella.", false);
-}
+Json rechazada() { return item("El usuario NO ha querido guardar esta conexión. No insistas; sigue sin ella.", false); }
 
 }  // namespace sorvenia::Conexiones

@@ -122,9 +122,8 @@ Tarea<Guardado> guardarComprobando(ServicioClave s, std::string clave) {
     }
     const auto resultado = co_await comprobar(s, limpia);
     if (resultado == false)
-        co_return Guardado{visible +
-                               " no acepta esa clave. Cópiala otra vez de su web (sin espacios) y vuelve a pegarla.",
-                           false};
+        co_return Guardado{
+            visible + " no acepta esa clave. Cópiala otra vez de su web (sin espacios) y vuelve a pegarla.", false};
     // Without a keychain nothing is stored, not even the checked flag.
     const bool guardada = co_await enSegundoPlano([s, limpia] { return guardar(s, limpia); });
     if (!guardada) co_return Guardado{std::string(sinLlavero), false};

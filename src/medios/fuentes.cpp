@@ -66,9 +66,9 @@ void escribirIndice(const std::vector<Fuente>& fuentes) {
 // The weight named by the style's words, compound words first.
 std::optional<std::string> pesoDeEstilo(const std::string& estilo) {
     static const std::pair<const char*, const char*> tabla[] = {
-        {"extrabold", "800"}, {"ultrabold", "800"}, {"semibold", "600"}, {"demibold", "600"},  {"extralight", "200"},
-        {"ultralight", "200"}, {"hairline", "100"}, {"thin", "100"},     {"light", "300"},     {"book", "400"},
-        {"regular", "400"},   {"medium", "500"},    {"heavy", "900"},    {"black", "900"},     {"bold", "700"}};
+        {"extrabold", "800"},  {"ultrabold", "800"}, {"semibold", "600"}, {"demibold", "600"}, {"extralight", "200"},
+        {"ultralight", "200"}, {"hairline", "100"},  {"thin", "100"},     {"light", "300"},    {"book", "400"},
+        {"regular", "400"},    {"medium", "500"},    {"heavy", "900"},    {"black", "900"},    {"bold", "700"}};
     std::string plano;
     for (const char c : minusculas(estilo))
         if (c != ' ' && c != '-' && c != '_') plano.push_back(c);
@@ -108,8 +108,7 @@ std::vector<fs::path> candidatas(const std::vector<fs::path>& rutas) {
             continue;
         const std::string base = minusculas(a.stem().string());
         const auto it = porBase.find(base);
-        if (it == porBase.end() || rango(ext) < rango(extensionDe(it->second.filename().string())))
-            porBase[base] = a;
+        if (it == porBase.end() || rango(ext) < rango(extensionDe(it->second.filename().string()))) porBase[base] = a;
     }
     std::vector<fs::path> r;
     for (const auto& [base, ruta] : porBase) r.push_back(ruta);
@@ -216,8 +215,9 @@ std::optional<Datos> leer(const fs::path& archivo) {
                 d.peso = (cara->style_flags & FT_STYLE_FLAG_BOLD) != 0 ? "700" : "400";
             }
             const bool inclinada = (cara->style_flags & FT_STYLE_FLAG_ITALIC) != 0;
-            d.estilo = !inclinada ? "normal" : minusculas(estilo).find("oblique") != std::string::npos ? "oblique"
-                                                                                                       : "italic";
+            d.estilo = !inclinada                                                ? "normal"
+                       : minusculas(estilo).find("oblique") != std::string::npos ? "oblique"
+                                                                                 : "italic";
             r = std::move(d);
         }
         FT_Done_Face(cara);
@@ -251,8 +251,8 @@ std::string anadir(const std::vector<fs::path>& rutas) {
             ++ilegibles;
             continue;
         }
-        fuentes.push_back({datos->familia, datos->peso, datos->estilo, guardado,
-                           formato(extensionDe(ruta.filename().string()))});
+        fuentes.push_back(
+            {datos->familia, datos->peso, datos->estilo, guardado, formato(extensionDe(ruta.filename().string()))});
         familias.insert(datos->familia);
         ++anadidas;
     }
@@ -265,8 +265,7 @@ std::string anadir(const std::vector<fs::path>& rutas) {
     } else if (repetidas > 0) {
         mensaje = "Esas fuentes ya estaban.";
     }
-    if (ilegibles > 0)
-        mensaje += (mensaje.empty() ? "" : " ") + std::to_string(ilegibles) + " no se han podido leer.";
+    if (ilegibles > 0) mensaje += (mensaje.empty() ? "" : " ") + std::to_string(ilegibles) + " no se han podido leer.";
     return mensaje;
 }
 

@@ -71,7 +71,8 @@ TEST(ConexionesReales, ClaudeUsaLaConexionDelUsuarioYSuSecretoLlegaSoloPorElEnto
     const auto anterior = Llavero::usarAlmacen(llavero);
 
     const auto puerto = puertoLibre();
-    prueba::Proceso referencia(MCP_REFERENCIA, {"streamableHttp"}, prueba::entornoCon({{"PORT", std::to_string(puerto)}}));
+    prueba::Proceso referencia(MCP_REFERENCIA, {"streamableHttp"},
+                               prueba::entornoCon({{"PORT", std::to_string(puerto)}}));
     for (int i = 0; i < 200 && !escucha(puerto); ++i) std::this_thread::sleep_for(50ms);
     ASSERT_TRUE(escucha(puerto));
     prueba::ServidorHTTPPrueba espia(
@@ -108,8 +109,8 @@ TEST(ConexionesReales, ClaudeUsaLaConexionDelUsuarioYSuSecretoLlegaSoloPorElEnto
     }
     EXPECT_NE(orden->entrada.find("- MCP «referencia» (herramientas mcp__referencia__*)"), std::string::npos);
 
-    prueba::ModeloFalso modelo({{"pasos", {{{"herramienta", "echo"}, {"argumentos", {{"message", "hola"}}}},
-                                           {{"texto", "Listo."}}}}});
+    prueba::ModeloFalso modelo(
+        {{"pasos", {{{"herramienta", "echo"}, {"argumentos", {{"message", "hola"}}}}, {{"texto", "Listo."}}}}});
     std::map<std::string, std::string> entorno = {{"HOME", casa.string()},
                                                   {"XDG_CONFIG_HOME", ""},
                                                   {"CLAUDE_CONFIG_DIR", ""},

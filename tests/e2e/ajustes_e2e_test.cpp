@@ -29,10 +29,12 @@ using prueba::esperarQue;
 using prueba::ServidorHTTPPrueba;
 
 std::optional<std::string> enLlavero(const std::string& cuenta) {
-    return std::async(std::launch::async, [cuenta] {
-               const auto r = leerSecreto(prueba::idPruebas, cuenta);
-               return r ? *r : std::nullopt;
-           }).get();
+    return std::async(std::launch::async,
+                      [cuenta] {
+                          const auto r = leerSecreto(prueba::idPruebas, cuenta);
+                          return r ? *r : std::nullopt;
+                      })
+        .get();
 }
 
 std::uint16_t puertoLibre() {
@@ -69,14 +71,19 @@ protected:
         p["bienvenidaCreada"] = true;
         std::ofstream(prefs) << p;
         arrancarAplicacion();
-        ASSERT_TRUE(esperarQue([&] {
-            return valor("return !!document.querySelector('[data-integracion=\"openai\"]');", "inicio") == true;
-        }, 40s)) << "la pantalla de inicio no ha llegado";
+        ASSERT_TRUE(esperarQue(
+            [&] {
+                return valor("return !!document.querySelector('[data-integracion=\"openai\"]');", "inicio") == true;
+            },
+            40s))
+            << "la pantalla de inicio no ha llegado";
     }
     void abrirAjustes(const std::string& accion = "ajustes") {
-        valor("document.dispatchEvent(new CustomEvent('sorvenia-mensaje', {detail: JSON.stringify({tipo: 'menu', "
-              "accion: '" + accion + "'})})); return 1;",
-              "inicio");
+        valor(
+            "document.dispatchEvent(new CustomEvent('sorvenia-mensaje', {detail: JSON.stringify({tipo: 'menu', "
+            "accion: '" +
+                accion + "'})})); return 1;",
+            "inicio");
         ASSERT_TRUE(esperarQue([&] {
             return valor("return document.querySelectorAll('#servicios li').length;", "ajustes") == 7;
         })) << "la hoja de ajustes no ha llegado";
@@ -88,8 +95,8 @@ protected:
     void guardarClave(const std::string& servicio, const std::string& clave) {
         valor("const li = document.querySelector('#servicios li[data-id=\"" + servicio +
                   "\"]'); document.getElementById('aviso').textContent = '';"
-                  "li.querySelector('input').value = " + json(clave).dump() +
-                  "; li.querySelector('button.principal').click(); return 1;",
+                  "li.querySelector('input').value = " +
+                  json(clave).dump() + "; li.querySelector('button.principal').click(); return 1;",
               "ajustes");
         EXPECT_TRUE(esperarQue([&] { return !aviso().empty(); }));
     }

@@ -117,7 +117,8 @@ TEST_F(ConexionesTest, Validacion) {
              c.tipo = "otro";
              return c;
          }(),
-         {}, "Tipo desconocido."},
+         {},
+         "Tipo desconocido."},
     };
     for (const auto& caso : casos) {
         EXPECT_EQ(guardar(caso.c, caso.secreto), caso.error) << caso.c.nombre << " " << caso.c.url;
@@ -182,11 +183,13 @@ TEST_F(ConexionesTest, LoQueRecibenClaudeYCodex) {
     ASSERT_EQ(guardar(apagada), std::nullopt);
 
     const auto claude = Conexiones::paraClaude();
-    EXPECT_EQ(claude.servidores["docs"],
-              (json{{"type", "http"}, {"url", "https://docs.dev/mcp"},
-                    {"headers", {{"Authorization", "${SORVENIA_CONEXION_DOCS}"}}}}));
+    EXPECT_EQ(claude.servidores["docs"], (json{{"type", "http"},
+                                               {"url", "https://docs.dev/mcp"},
+                                               {"headers", {{"Authorization", "${SORVENIA_CONEXION_DOCS}"}}}}));
     EXPECT_EQ(claude.servidores["hero"]["headers"], (json{{"x-hero-token", "${SORVENIA_CONEXION_HERO}"}}));
-    EXPECT_EQ(claude.servidores["local"], (json{{"type", "stdio"}, {"command", "npx"}, {"args", {"-y", "pa\\quete"}},
+    EXPECT_EQ(claude.servidores["local"], (json{{"type", "stdio"},
+                                                {"command", "npx"},
+                                                {"args", {"-y", "pa\\quete"}},
                                                 {"env", {{"LOCAL_KEY", "${LOCAL_KEY}"}}}}));
     EXPECT_FALSE(claude.servidores["sin-secreto"].contains("env"));
     EXPECT_FALSE(claude.servidores.contains("apagada"));
@@ -258,8 +261,8 @@ TEST_F(ConexionesTest, Propuestas) {
     EXPECT_EQ(p.informativo.find("Incluye un secreto"), std::string::npos);
     EXPECT_EQ(Conexiones::propuesta({{"nombre", "x1"}}, {}).conexion.tipo, "clave");
     // An agent cannot point a loader variable at a library.
-    auto mala = Conexiones::propuesta({{"nombre", "malo"}, {"tipo", "clave"}, {"variable", "LD_PRELOAD"}, {"clave", "x"}},
-                                      {});
+    auto mala =
+        Conexiones::propuesta({{"nombre", "malo"}, {"tipo", "clave"}, {"variable", "LD_PRELOAD"}, {"clave", "x"}}, {});
     const auto item = Conexiones::guardarPropuesta(mala);
     EXPECT_EQ(item[0]["text"], "No se ha guardado: Nombre de variable no válido.");
     EXPECT_EQ(item[0]["error"], true);
@@ -311,7 +314,8 @@ bool escucha(std::uint16_t puerto) {
 
 TEST_F(ConexionesTest, ProbarContraElServidorDeReferencia) {
     const auto puerto = puertoLibre();
-    prueba::Proceso servidor(MCP_REFERENCIA, {"streamableHttp"}, prueba::entornoCon({{"PORT", std::to_string(puerto)}}));
+    prueba::Proceso servidor(MCP_REFERENCIA, {"streamableHttp"},
+                             prueba::entornoCon({{"PORT", std::to_string(puerto)}}));
     ASSERT_TRUE(servidor.iniciado());
     for (int i = 0; i < 200 && !escucha(puerto); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ASSERT_TRUE(escucha(puerto));

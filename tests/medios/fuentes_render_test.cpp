@@ -2,8 +2,8 @@
 // loads it through "fuente://local/<file>", so the text is drawn in it; a
 // reference to a file that is not there falls back; and the same HTML with
 // the font inlined (as exports write it) draws the same picture.
-#include <gtest/gtest.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
+#include <gtest/gtest.h>
 
 #include <chrono>
 
@@ -27,7 +27,8 @@ std::vector<std::uint8_t> pixeles(const std::vector<std::uint8_t>& png) {
     GdkPixbuf* p = gdk_pixbuf_loader_get_pixbuf(cargador.get());
     if (p == nullptr) return {};
     const guchar* datos = gdk_pixbuf_read_pixels(p);
-    const auto bytes = static_cast<std::size_t>(gdk_pixbuf_get_rowstride(p)) * static_cast<std::size_t>(gdk_pixbuf_get_height(p));
+    const auto bytes =
+        static_cast<std::size_t>(gdk_pixbuf_get_rowstride(p)) * static_cast<std::size_t>(gdk_pixbuf_get_height(p));
     return {datos, datos + bytes};
 }
 

@@ -77,7 +77,8 @@ TEST_F(FuentesTest, AnadirRepetirYBorrar) {
         // Eight hex characters, "-", and the original name made safe.
         EXPECT_EQ(f.archivo.find_first_not_of("0123456789abcdef"), 8u);
     }
-    const bool conEspacios = lista[0].archivo.substr(9) == "Mi-Fuente--1-.ttf" || lista[1].archivo.substr(9) == "Mi-Fuente--1-.ttf";
+    const bool conEspacios =
+        lista[0].archivo.substr(9) == "Mi-Fuente--1-.ttf" || lista[1].archivo.substr(9) == "Mi-Fuente--1-.ttf";
     EXPECT_TRUE(conEspacios) << lista[0].archivo << " " << lista[1].archivo;
     // The source stays; a second time there is nothing new.
     EXPECT_TRUE(fs::exists(origen / "Negrita.ttf"));
@@ -105,8 +106,8 @@ TEST_F(FuentesTest, UnaWoff2GanaASuTtfYSeSirve) {
     EXPECT_EQ(Fuentes::mime(f.archivo), "font/woff2");
     EXPECT_EQ(Fuentes::servir("fuente://local/" + f.archivo), leerTodo(inter));
     EXPECT_EQ(Fuentes::servir("fuente://otro/a/b/" + f.archivo), leerTodo(inter));
-    const std::string html = "a url(fuente://local/" + f.archivo + ") b url(fuente://local/" + f.archivo +
-                             ") c fuente://local/falta.ttf";
+    const std::string html =
+        "a url(fuente://local/" + f.archivo + ") b url(fuente://local/" + f.archivo + ") c fuente://local/falta.ttf";
     const std::string hecho = Fuentes::incrustar(html);
     const auto uri = hecho.find("data:font/woff2;base64,");
     ASSERT_NE(uri, std::string::npos);

@@ -14,21 +14,21 @@
 
 #include "../editor/editor_doble.h"
 #include "../ias/aislado.h"
-#include "ejecutar_prueba.h"
 #include "../plataforma/esperar_bucle.h"
 #include "cache_propia.h"
 #include "centro/centro.h"
 #include "cuenta/llavero.h"
+#include "ejecutar_prueba.h"
 #include "integraciones/conexiones.h"
 #include "medios/fuentes.h"
 #include "pantallas/gui/ajustes_hoja.h"
 #include "pantallas/gui/ajustes_modelo.h"
-#include "plataforma/identidad.h"
 #include "plataforma/gui/iniciar_gtk.h"
+#include "plataforma/gui/web_vista.h"
+#include "plataforma/identidad.h"
 #include "plataforma/navegador.h"
 #include "plataforma/objeto_g.h"
 #include "plataforma/preferencias.h"
-#include "plataforma/gui/web_vista.h"
 #include "servidor_http_prueba.h"
 
 namespace sorvenia {
@@ -186,7 +186,9 @@ TEST_F(AjustesTest, ConexionesDesdeLaPagina) {
     ASSERT_TRUE(esperarPagina("document.querySelectorAll('#servicios li').length === 7"));
     en("const f = document.getElementById('form-conexion');"
        "document.getElementById('nueva-conexion').open = true;"
-       "f.elements.nombre.value = 'Mi MCP'; f.elements.url.value = '  " + url + " ';"
+       "f.elements.nombre.value = 'Mi MCP'; f.elements.url.value = '  " +
+       url +
+       " ';"
        "f.elements.secreto.value = 'tok-9'; f.requestSubmit();");
     ASSERT_TRUE(esperarPagina("document.querySelectorAll('#conexiones li[data-id]').length === 1"));
     EXPECT_EQ(aviso(), "Conexión guardada. Tu IA la tendrá desde el próximo encargo.");
@@ -230,7 +232,8 @@ TEST_F(AjustesTest, FuentesDesdeElSelector) {
     EXPECT_EQ(editor->paginas.back().first, "fuentes");
     EXPECT_EQ(editor->paginas.back().second.at(0)["familia"], "DejaVu Serif");
     // The page shows the family in its own face, loaded through "fuente:".
-    ASSERT_TRUE(esperarPagina("[...document.fonts].some(f => f.status === 'loaded' && f.family.startsWith('fuente-usuario'))"));
+    ASSERT_TRUE(
+        esperarPagina("[...document.fonts].some(f => f.status === 'loaded' && f.family.startsWith('fuente-usuario'))"));
 
     // A cancelled chooser answers nothing.
     const_cast<AjustesHoja&>(hoja()).modelo().fijarElegirFuentes(
@@ -250,9 +253,9 @@ TEST_F(AjustesTest, PestanaDeAgentes) {
     ASSERT_TRUE(esperarPagina("document.querySelectorAll('#lista-agentes li').length === 7"));
     EXPECT_EQ(en("return document.getElementById('agentes').hidden;"), false);
     EXPECT_EQ(en("return document.getElementById('integraciones').hidden;"), true);
-    EXPECT_EQ(en("return [...document.querySelectorAll('#lista-agentes li strong')].map(e => e.textContent);"),
-              json({"Claude (app)", "Claude Code", "Codex · ChatGPT", "Cursor", "VS Code", "OpenCode",
-                    "Otros agentes"}));
+    EXPECT_EQ(
+        en("return [...document.querySelectorAll('#lista-agentes li strong')].map(e => e.textContent);"),
+        json({"Claude (app)", "Claude Code", "Codex · ChatGPT", "Cursor", "VS Code", "OpenCode", "Otros agentes"}));
     en(R"(document.querySelector('#lista-agentes li[data-id="cursor"] button').click();)");
     ASSERT_TRUE(esperarPagina("document.getElementById('aviso').textContent.includes('Reinicia Cursor')"));
     EXPECT_TRUE(fs::exists(fs::path(std::getenv("HOME")) / ".cursor" / "mcp.json"));
@@ -278,12 +281,15 @@ TEST_F(AjustesTest, PestanaDeAgentes) {
 TEST_F(AjustesTest, LosClientesRegistradosLoMuestranSusCLIs) {
     nav->fijarAgentes(true);
     ASSERT_TRUE(esperarPagina("document.querySelectorAll('#lista-agentes li').length === 7"));
-    const std::pair<const char*, const char*> clientes[] = {
-        {"claudeCode", "Abre Claude Code"}, {"codex", "Reinicia Codex o ChatGPT."}, {"cursor", "Reinicia Cursor"},
-        {"vscode", "Reinicia VS Code"},     {"opencode", "Reinicia OpenCode."}};
+    const std::pair<const char*, const char*> clientes[] = {{"claudeCode", "Abre Claude Code"},
+                                                            {"codex", "Reinicia Codex o ChatGPT."},
+                                                            {"cursor", "Reinicia Cursor"},
+                                                            {"vscode", "Reinicia VS Code"},
+                                                            {"opencode", "Reinicia OpenCode."}};
     for (const auto& [id, despues] : clientes) {
         en("document.getElementById('aviso').textContent = '';"
-           "document.querySelector('#lista-agentes li[data-id=\"" + std::string(id) + "\"] button').click();");
+           "document.querySelector('#lista-agentes li[data-id=\"" +
+           std::string(id) + "\"] button').click();");
         ASSERT_TRUE(esperarPagina("document.getElementById('aviso').textContent !== ''", std::chrono::seconds(60)));
         EXPECT_NE(aviso().find(despues), std::string::npos) << id << ": " << aviso();
         EXPECT_EQ(en("return document.getElementById('aviso').className;"), "") << id << ": " << aviso();
@@ -291,13 +297,15 @@ TEST_F(AjustesTest, LosClientesRegistradosLoMuestranSusCLIs) {
                                   "\"] .estado').textContent === 'Conectado'"));
     }
     const fs::path casa = std::getenv("HOME");
-    for (const char* fichero : {".cursor/mcp.json", ".config/Code/User/mcp.json", ".config/opencode/opencode.json",
-                                ".codex/config.toml"})
+    for (const char* fichero :
+         {".cursor/mcp.json", ".config/Code/User/mcp.json", ".config/opencode/opencode.json", ".codex/config.toml"})
         EXPECT_TRUE(fs::exists(casa / fichero)) << fichero;
     capturar("ajustes-agentes-conectados.png");
 
-    const std::map<std::string, std::string> entorno = {{"HOME", casa.string()}, {"CLAUDE_CONFIG_DIR", ""},
-                                                        {"CODEX_HOME", ""}, {"DISABLE_AUTOUPDATER", "1"},
+    const std::map<std::string, std::string> entorno = {{"HOME", casa.string()},
+                                                        {"CLAUDE_CONFIG_DIR", ""},
+                                                        {"CODEX_HOME", ""},
+                                                        {"DISABLE_AUTOUPDATER", "1"},
                                                         {"CLAUDE_CODE_DISABLE_NONESSENTIAL_TRAFFIC", "1"}};
     const auto claude = prueba::ejecutarPrograma(CLAUDE_BIN, {"mcp", "list"}, "", entorno, std::chrono::seconds(60));
     EXPECT_NE(claude.salida.find("sorvenia-tarvel"), std::string::npos) << claude.salida << claude.errores;

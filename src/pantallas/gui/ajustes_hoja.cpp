@@ -1,12 +1,12 @@
 #include "pantallas/gui/ajustes_hoja.h"
 
-#include "plataforma/gui/canal_pruebas.h"
 #include "medios/gui/esquema_fuente.h"
 #include "pantallas/gui/ajustes_modelo.h"
 #include "pantallas/gui/elegir_fuentes.h"
+#include "plataforma/gui/canal_pruebas.h"
+#include "plataforma/gui/web_vista.h"
 #include "plataforma/recursos.h"
 #include "plataforma/ref_debil.h"
-#include "plataforma/gui/web_vista.h"
 
 namespace sorvenia {
 namespace {
@@ -47,9 +47,8 @@ AjustesHoja::AjustesHoja(GtkWindow* padre, std::string pestana, std::function<vo
             if (const auto c = cerrar.lock()) (*c)();
         });
     });
-    modelo_->fijarElegirFuentes([debil = std::make_shared<RefDebil<GtkWindow>>(v)]() {
-        return elegirFuentes(debil->obtener().get());
-    });
+    modelo_->fijarElegirFuentes(
+        [debil = std::make_shared<RefDebil<GtkWindow>>(v)]() { return elegirFuentes(debil->obtener().get()); });
     if (const auto editor = Recursos::ruta("editor"))
         vista_->cargarPagina(*editor / "ajustes" / "ajustes.html", *editor);
     gtk_window_present(v);

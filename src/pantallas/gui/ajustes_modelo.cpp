@@ -9,8 +9,8 @@
 #include "integraciones/servicio_clave.h"
 #include "medios/fuentes.h"
 #include "pantallas/gui/textos_ajustes.h"
-#include "plataforma/preferencias.h"
 #include "plataforma/gui/web_vista.h"
+#include "plataforma/preferencias.h"
 
 namespace sorvenia {
 namespace {

@@ -8,12 +8,12 @@
 #include "integraciones/conexion_agente.h"
 #include "integraciones/conexiones.h"
 #include "integraciones/servicio_clave.h"
+#include "integraciones/texto_integraciones.h"
 #include "medios/fuentes.h"
 #include "pantallas/gui/ajustes_modelo.h"
 #include "pantallas/gui/textos_ajustes.h"
-#include "integraciones/texto_integraciones.h"
-#include "plataforma/navegador.h"
 #include "plataforma/gui/portapapeles.h"
+#include "plataforma/navegador.h"
 #include "plataforma/preferencias.h"
 
 namespace sorvenia {
@@ -120,7 +120,9 @@ Tarea<void> AjustesModelo::guardarClaveTarea(std::string id, std::string clave) 
     yo->js("resultado", {{"texto", guardado.texto}, {"id", id}, {"mal", !guardado.ok}});
 }
 
-void AjustesModelo::videoIA(const Json& m) { Preferencias::estandar().fijarBooleano("videosIA", booleano(m, "on", false)); }
+void AjustesModelo::videoIA(const Json& m) {
+    Preferencias::estandar().fijarBooleano("videosIA", booleano(m, "on", false));
+}
 
 void AjustesModelo::guardarConexion(const Json& m) { lanzar(guardarConexionTarea(m)); }
 
