@@ -179,6 +179,9 @@ TEST_F(AjustesE2E, UnaConexionPropuestaPorElPuenteSeGuardaSoloConGuardar) {
         return valor("return document.querySelector('[data-prueba]').textContent;", "ajustes") ==
                "Funciona: es un servidor MCP y acepta la conexión.";
     }));
+    // The picture shows the connection and its test.
+    valor("document.querySelector('#conexiones li[data-id]').scrollIntoView({block: 'center'}); return 1;",
+          "ajustes");
     EXPECT_TRUE(capturar("ajustes", "e2e-ajustes-conexion.png", "ajustes"));
 }
 
