@@ -15,7 +15,7 @@ paquetes=(
   libicu-dev
   libre2-dev
   clang libclang-rt-14-dev
-  libfontconfig-dev desktop-file-utils xdg-utils
+  libfontconfig-dev libfreetype-dev fonts-dejavu-core desktop-file-utils xdg-utils
   locales
 )
 # npm fetches the front-end files the resources ship (the fonts); any

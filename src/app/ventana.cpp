@@ -35,7 +35,8 @@ void aplicarEstilo(GtkWidget* widget) {
 Ventana::Ventana(GtkApplication* app, std::shared_ptr<Cuenta> cuenta, std::shared_ptr<Navegacion> nav)
     : nav_(nav),
       raiz_(std::move(cuenta), std::move(nav)),
-      ventana_(Ref<GtkWindow>::compartir(comoG<GtkWindow>(gtk_application_window_new(app)))) {
+      ventana_(Ref<GtkWindow>::compartir(comoG<GtkWindow>(gtk_application_window_new(app)))),
+      ajustes_(nav_, ventana_.get()) {
     GtkWidget* widget = comoG<GtkWidget>(ventana_.get());
     aplicarEstilo(widget);
     gtk_widget_add_css_class(widget, "sorvenia");

@@ -8,6 +8,7 @@
 
 #include <memory>
 
+#include "app/presentador_ajustes.h"
 #include "app/raiz.h"
 #include "plataforma/objeto_g.h"
 
@@ -35,6 +36,7 @@ private:
     bool esperando_ = false;
     Raiz raiz_;
     Ref<GtkWindow> ventana_;
+    PresentadorAjustes ajustes_;
 };
 
 }  // namespace sorvenia

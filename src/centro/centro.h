@@ -5,6 +5,7 @@
 // what tool calls need: the account, the navigation, the open design and the
 // outside client's display name.
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -53,6 +54,10 @@ public:
     std::weak_ptr<Cuenta> cuenta;
     std::weak_ptr<Navegacion> nav;
     std::weak_ptr<EditorModelo> editor;
+    // Asks the user whether to keep a connection an agent proposes, and
+    // gives the tool's items; set by the application's window. Unset:
+    // the tool is refused.
+    std::function<Tarea<nlohmann::json>(nlohmann::json argumentos)> proponerConexion;
 
 private:
     Centro() = default;

@@ -24,12 +24,14 @@ Tarea<Json> Centro::ejecutar(std::string nombre, Json argumentos, std::optional<
     // the catalogue bears, is the editor's to answer.
     if (nombre == "guia") co_return unTexto(guia(temaDe(argumentos)));
     if (nombre == "disenos") co_return co_await disenos(std::move(argumentos), std::move(clave));
-    // The photo search and the saving of proposed connections belong to
-    // the integrations, which this build does not carry yet.
+    // The photo search belongs to the integrations, which this build does
+    // not carry yet.
     if (nombre == "buscar_fotos")
         co_return unError("La búsqueda de fotos todavía no está disponible en Sorvenia Code.");
-    if (nombre == "proponer_conexion")
-        co_return unError("Guardar conexiones y claves todavía no está disponible en Sorvenia Code.");
+    if (nombre == "proponer_conexion") {
+        if (!proponerConexion) co_return unError("Ahora mismo no se pueden guardar conexiones en Sorvenia Code.");
+        co_return co_await proponerConexion(std::move(argumentos));
+    }
 
     if (clave) {
         // An agent of one editor always reaches that editor, parked or not.

@@ -25,7 +25,7 @@ const std::string sinDiseno =
     "No hay ningún diseño abierto en Sorvenia Code. Usa la herramienta disenos para abrir uno (abrir=id) o crear "
     "uno (nuevo=nombre).";
 const std::string sinFotos = "La búsqueda de fotos todavía no está disponible en Sorvenia Code.";
-const std::string sinConexiones = "Guardar conexiones y claves todavía no está disponible en Sorvenia Code.";
+const std::string sinConexiones = "Ahora mismo no se pueden guardar conexiones en Sorvenia Code.";
 
 std::string trabajasDentro(const std::string& cual, bool aparcado) {
     return "Trabajas dentro del diseño " + cual + " y tus herramientas van siempre a él" +

@@ -12,6 +12,8 @@
 #include "cuenta/direccion_cuenta.h"
 #include "ias/deteccion.h"
 #include "integraciones/conexion_agente.h"
+#include "integraciones/integraciones.h"
+#include "medios/fuentes.h"
 #include "plataforma/argumentos.h"
 #include "plataforma/identidad.h"
 #include "plataforma/preferencias.h"
@@ -50,9 +52,9 @@ Json EditorAbierto::argumentosCargar(Json doc, Json ias) {
             {"ias", std::move(ias)},
             {"nombre", ""},
             {"chats", Json::array()},
-            {"fuentes", Json::array()},
+            {"fuentes", Fuentes::json()},
             {"tarjetaAgentes", !Preferencias::estandar().booleano("tarjetaAgentesVista")},
-            {"integraciones", Json::array()},
+            {"integraciones", Integraciones::estadoActual()},
             {"agentesConectados", agentesConectados()}};
 }
 

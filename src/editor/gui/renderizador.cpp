@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "medios/gui/esquema_fuente.h"
 #include "plataforma/gui/anfitrion_oculto.h"
 #include "plataforma/gui/codificar_imagen.h"
 #include "plataforma/objeto_g.h"
@@ -145,6 +146,7 @@ Tarea<Renderizador::Imagen> Renderizador::pintar(std::string html, int ancho, in
     // Each render owns its view and host; when it is given up, ending the
     // web process releases whatever still waits on the page.
     auto web = std::make_shared<WebVista>("renderizador");
+    servirFuentes(*web);
     actual_ = web;
     auto anfitrion = std::make_shared<AnfitrionOculto>();
     struct Fin {

@@ -2,6 +2,7 @@
 
 #include "plataforma/gui/canal_pruebas.h"
 #include "editor/gui/editor_abierto.h"
+#include "medios/gui/esquema_fuente.h"
 #include "plataforma/recursos.h"
 #include "plataforma/texto_utf8.h"
 #include "plataforma/gui/web_vista.h"
@@ -23,6 +24,7 @@ std::unique_ptr<WebVista> crearWebEditor(std::weak_ptr<EditorAbierto> modelo) {
     gtk_widget_set_hexpand(vista->widget(), TRUE);
     gtk_widget_set_vexpand(vista->widget(), TRUE);
     CanalPruebas::registrar("editor", web);
+    servirFuentes(*vista);
     // The video studio's player frame gets its bridge; without the file, none.
     const auto puente = Recursos::ruta("editor/tarvel/puente_reproductor.js");
     if (const auto guion = puente ? leerTextoUtf8(*puente) : std::nullopt) vista->inyectarEnTodosLosMarcos(*guion);

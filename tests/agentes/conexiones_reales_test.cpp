@@ -1,0 +1,150 @@
+// The user's own MCP connections in a real claude run (pinned in
+// tests/apoyo/agentes) against the stand-in model API: the run is built the
+// way the application builds it, with the user's connection to the official
+// SDK's reference MCP server (tests/apoyo/mcp_referencia), whose "echo" tool
+// the model calls; and a second connection to a stand-in that records what
+// claude sends it, so that the secret is seen arriving in its header while
+// it never stands in the MCP configuration file or on the command line.
+
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "../cuenta/servicio_local_prueba.h"
+#include "../e2e/proceso.h"
+#include "../ias/aislado.h"
+#include "centro/agente_orden.h"
+#include "cuenta/llavero.h"
+#include "ejecutar_prueba.h"
+#include "integraciones/conexiones.h"
+#include "modelo_falso.h"
+#include "plataforma/identidad.h"
+#include "servidor_http_prueba.h"
+
+namespace sorvenia {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using namespace std::chrono_literals;
+
+std::uint16_t puertoLibre() {
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in dir{};
+    dir.sin_family = AF_INET;
+    dir.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t largo = sizeof dir;
+    ::bind(s, reinterpret_cast<sockaddr*>(&dir), sizeof dir);
+    ::getsockname(s, reinterpret_cast<sockaddr*>(&dir), &largo);
+    ::close(s);
+    return ntohs(dir.sin_port);
+}
+
+bool escucha(std::uint16_t puerto) {
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in dir{};
+    dir.sin_family = AF_INET;
+    dir.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    dir.sin_port = htons(puerto);
+    const bool ok = ::connect(s, reinterpret_cast<sockaddr*>(&dir), sizeof dir) == 0;
+    ::close(s);
+    return ok;
+}
+
+Conexiones::Conexion http(std::string nombre, std::string url) {
+    Conexiones::Conexion c;
+    c.nombre = std::move(nombre);
+    c.tipo = "mcp-http";
+    c.url = std::move(url);
+    return c;
+}
+
+TEST(ConexionesReales, ClaudeUsaLaConexionDelUsuarioYSuSecretoLlegaSoloPorElEntorno) {
+    fijarIdAplicacion("es.sorvenia.tarvel.pruebas");
+    const auto llavero = std::make_shared<prueba::LlaveroEnMemoria>();
+    const auto anterior = Llavero::usarAlmacen(llavero);
+
+    const auto puerto = puertoLibre();
+    prueba::Proceso referencia(MCP_REFERENCIA, {"streamableHttp"},
+                               prueba::entornoCon({{"PORT", std::to_string(puerto)}}));
+    for (int i = 0; i < 200 && !escucha(puerto); ++i) std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(escucha(puerto));
+    prueba::ServidorHTTPPrueba espia(
+        [](const prueba::PeticionHTTP&) { return prueba::ServidorHTTPPrueba::respuesta(404, ""); });
+
+    ASSERT_EQ(Conexiones::guardar(http("referencia", "http://127.0.0.1:" + std::to_string(puerto) + "/mcp"),
+                                  std::string("tok-ref")),
+              std::nullopt);
+    ASSERT_EQ(Conexiones::guardar(http("espia", "http://127.0.0.1:" + std::to_string(espia.puerto()) + "/mcp"),
+                                  std::string("tok-espia")),
+              std::nullopt);
+
+    const fs::path casa = prueba::raizAislada() / "casa";
+    const fs::path trabajo = prueba::raizAislada() / "trabajo";
+    fs::create_directories(trabajo);
+    Agente::Alrededor a;
+    a.trabajo = trabajo;
+    a.sistema = "Trabajas en el tarvel.";
+    a.paraClaude = Conexiones::paraClaude();
+    Agente::PeticionAgente p;
+    p.peticion = "Repite hola con la herramienta de eco.";
+    p.mcpURL = "http://127.0.0.1:9/mcp/sin/servidor";
+    const auto orden = Agente::ordenClaude(p, a);
+    ASSERT_TRUE(orden) << orden.fallo().mensaje;
+
+    std::ifstream f(trabajo / "mcp.json");
+    const std::string configuracion((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    const json mcp = json::parse(configuracion);
+    EXPECT_EQ(mcp["mcpServers"]["referencia"]["headers"]["Authorization"], "Bearer ${SORVENIA_CONEXION_REFERENCIA}");
+    for (const std::string secreto : {"tok-ref", "tok-espia"}) {
+        EXPECT_EQ(configuracion.find(secreto), std::string::npos);
+        for (const auto& argumento : orden->argumentos) EXPECT_EQ(argumento.find(secreto), std::string::npos);
+        EXPECT_EQ(orden->entrada.find(secreto), std::string::npos);
+    }
+    EXPECT_NE(orden->entrada.find("- MCP «referencia» (herramientas mcp__referencia__*)"), std::string::npos);
+
+    prueba::ModeloFalso modelo(
+        {{"pasos", {{{"herramienta", "echo"}, {"argumentos", {{"message", "hola"}}}}, {{"texto", "Listo."}}}}});
+    std::map<std::string, std::string> entorno = {{"HOME", casa.string()},
+                                                  {"XDG_CONFIG_HOME", ""},
+                                                  {"CLAUDE_CONFIG_DIR", ""},
+                                                  {"http_proxy", ""},
+                                                  {"https_proxy", ""},
+                                                  {"HTTP_PROXY", ""},
+                                                  {"HTTPS_PROXY", ""},
+                                                  {"NO_PROXY", "127.0.0.1,localhost"},
+                                                  {"ANTHROPIC_BASE_URL", modelo.url()},
+                                                  {"ANTHROPIC_API_KEY", "sk-ant-prueba"},
+                                                  {"ANTHROPIC_AUTH_TOKEN", ""},
+                                                  {"CLAUDE_CODE_DISABLE_NONESSENTIAL_TRAFFIC", "1"},
+                                                  {"DISABLE_AUTOUPDATER", "1"},
+                                                  {"DISABLE_TELEMETRY", "1"},
+                                                  {"DISABLE_ERROR_REPORTING", "1"}};
+    for (const auto& [nombre, valor] : orden->entorno) entorno[nombre] = valor;
+    const auto r = prueba::ejecutarPrograma(CLAUDE_BIN, orden->argumentos, orden->entrada, entorno, 120s);
+    ASSERT_EQ(r.estado, 0) << r.errores << r.salida;
+
+    // The model called the reference server's tool and got its answer.
+    const auto resultados = modelo.resultados();
+    ASSERT_EQ(resultados.size(), 1u) << r.salida;
+    EXPECT_EQ(resultados[0].herramienta, "echo");
+    EXPECT_NE(resultados[0].texto.find("hola"), std::string::npos) << resultados[0].texto;
+    EXPECT_FALSE(resultados[0].error);
+    // The other server got the secret in its header, from the environment.
+    bool conSecreto = false;
+    for (const auto& peticion : espia.peticiones())
+        if (peticion.cabeceras.contains("authorization"))
+            conSecreto = conSecreto || peticion.cabeceras.at("authorization") == "Bearer tok-espia";
+    EXPECT_TRUE(conSecreto);
+
+    Llavero::usarAlmacen(anterior);
+}
+
+}  // namespace
+}  // namespace sorvenia
