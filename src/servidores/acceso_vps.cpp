@@ -51,10 +51,13 @@ ParSalida entrarConPassword(std::int64_t servicio, const std::string& llave, con
     const fs::path script = carpeta->ruta() / "pass.sh";
     (void)escribirPrivado(script, "#!/bin/sh\nprintf '%s\\n' \"$TARVEL_PASS\"\n");
     (void)::chmod(script.c_str(), 0700);
+    // A connection opened with the password must not become the shared one:
+    // the key check that follows would then ride on it and pass whether or
+    // not the key works.
     return correr(ssh,
                   {"-F", rutaConfiguracion().string(), "-o", "PubkeyAuthentication=no", "-o",
-                   "PreferredAuthentications=password,keyboard-interactive", "-o", "NumberOfPasswordPrompts=1",
-                   alias(servicio), detalle::ordenInstalarLlave(llave)},
+                   "PreferredAuthentications=password,keyboard-interactive", "-o", "NumberOfPasswordPrompts=1", "-o",
+                   "ControlPath=none", alias(servicio), detalle::ordenInstalarLlave(llave)},
                   {{"SSH_ASKPASS", script.string()},
                    {"SSH_ASKPASS_REQUIRE", "force"},
                    {"DISPLAY", ":0"},
