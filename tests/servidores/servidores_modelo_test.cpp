@@ -12,8 +12,8 @@
 #include "../plataforma/esperar_bucle.h"
 #include "plataforma/argumentos.h"
 #include "plataforma/cripto.h"
-#include "plataforma/iniciar_gtk.h"
-#include "plataforma/web_vista.h"
+#include "plataforma/gui/iniciar_gtk.h"
+#include "plataforma/gui/web_vista.h"
 
 namespace sorvenia {
 namespace {

@@ -8,10 +8,10 @@
 
 #include <filesystem>
 
-#include "app/canal_pruebas.h"
+#include "plataforma/gui/canal_pruebas.h"
 #include "ias/publicar_vps_correr.h"
 #include "plataforma/identidad.h"
-#include "plataforma/web_vista.h"
+#include "plataforma/gui/web_vista.h"
 #include "servidores/acceso_vps.h"
 #include "servidores/archivos_remotos.h"
 #include "servidores/identidad_ssh.h"

@@ -5,7 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/canal_pruebas.h"
+#include "plataforma/gui/canal_pruebas.h"
 #include "plataforma/identidad.h"
 
 namespace sorvenia {

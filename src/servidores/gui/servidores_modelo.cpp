@@ -10,13 +10,13 @@
 #include <span>
 #include <utility>
 
-#include "app/navegacion.h"
+#include "navegacion/navegacion.h"
 #include "cuenta/cuenta.h"
 #include "ias/path_terminal.h"
 #include "plataforma/argumentos.h"
 #include "plataforma/cripto.h"
 #include "plataforma/navegador.h"
-#include "plataforma/web_vista.h"
+#include "plataforma/gui/web_vista.h"
 #include "servidores/acceso_vps.h"
 #include "servidores/identidad_ssh.h"
 #include "servidores/terminal_pty.h"

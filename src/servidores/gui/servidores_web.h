@@ -12,7 +12,7 @@
 
 #include <memory>
 
-#include "app/navegacion.h"
+#include "navegacion/navegacion.h"
 #include "cuenta/cuenta.h"
 
 namespace sorvenia {
