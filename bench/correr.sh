@@ -18,3 +18,6 @@ cmake --build build --target banco_chat_agente
 scripts/entorno-pruebas.sh build/bench/banco_chat_agente
 # The agents' output-line parsers, against JSON parsing of the same lines.
 build/bench/banco_lineas_agente
+# The servers screen's pseudo-terminal against a `script`-driven one.
+cmake --build build --target banco_terminal
+build/bench/banco_terminal
