@@ -8,6 +8,7 @@
 // shell process. Screenshots land in build/capturas/.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <nlohmann/json.hpp>
@@ -200,6 +201,38 @@ TEST_F(ServidoresE2E, ListaAccesoEstadoTerminalArchivosYSalida) {
         for (fs::directory_iterator it(carpeta, ec), fin; !ec && it != fin; it.increment(ec))
             EXPECT_FALSE(it->path().filename().string().starts_with("7-")) << it->path();
     }
+}
+
+TEST_F(ServidoresE2E, SalirTerminaTerminalesYConexiones) {
+    arrancarAplicacion({"--servidores-prueba"});
+    ASSERT_TRUE(cumple("document.querySelectorAll('.servidor').length === 2"));
+    EXPECT_EQ(js("return document.querySelector('.servidor .nombre').textContent;"), "Este ordenador (prueba)");
+
+    // This computer in test mode: access at once, no status, a local shell
+    // with the greeting, left running a command.
+    pulsar(".servidor[data-id='0']");
+    ASSERT_TRUE(cumple("document.body.dataset.acceso === 'ok'"));
+    ASSERT_TRUE(cumple("document.getElementById('estado-error').textContent === 'El modo de prueba no tiene estado.'"));
+    pulsar("#pestanas [data-vista=terminal]");
+    ASSERT_TRUE(esperarQue([&] { return textoTerminal().find("Hola desde Sorvenia Code") != std::string::npos; }, 60s))
+        << textoTerminal();
+    teclear(tidYTamano()["tid"], "sleep 300\r");
+
+    // The account's VPS: a shared ssh connection and a remote terminal.
+    pulsar(".servidor[data-id='7']");
+    ASSERT_TRUE(cumple("document.body.dataset.acceso === 'clave'"));
+    js("document.getElementById('clave').value = " + json(clave).dump() +
+       "; document.getElementById('form-clave').requestSubmit(); return 1;");
+    ASSERT_TRUE(cumple("document.body.dataset.acceso === 'ok'"));
+    pulsar("#pestanas [data-vista=terminal]");
+    ASSERT_TRUE(esperarQue([&] { return textoTerminal().find('#') != std::string::npos; }, 60s)) << textoTerminal();
+    ASSERT_FALSE(restos().empty());
+
+    // Quitting (the signal a session manager sends) ends all of it.
+    app_->senal(SIGTERM);
+    ASSERT_TRUE(app_->esperar(30s));
+    EXPECT_TRUE(esperarQue([&] { return restos().empty(); }, 20s)) << ::testing::PrintToString(restos());
+    EXPECT_TRUE(esperarQue([&] { return sshd_->sesiones().empty(); }, 20s)) << sshd_->sesiones().size();
 }
 
 }  // namespace
