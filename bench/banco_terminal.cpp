@@ -11,10 +11,10 @@
 
 #include <fcntl.h>
 #include <glib.h>
-#include <sys/wait.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -105,8 +105,8 @@ double throughputPropio(const fs::path& f, std::size_t esperado) {
         recibidos += bytes.size();
         // What the screen does with it before the page gets it.
         const auto b64 = base64(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
-        const auto texto = "window.servidores && window.servidores.datos(" +
-                           nlohmann::json{{"tid", "t"}, {"b64", b64}}.dump() + ")";
+        const auto texto =
+            "window.servidores && window.servidores.datos(" + nlohmann::json{{"tid", "t"}, {"b64", b64}}.dump() + ")";
         llamadas += texto.size() > 0;
     };
     const auto inicio = reloj::now();
@@ -197,9 +197,10 @@ int main() {
     constexpr int veces = 500;
     const auto a = ecoPropio(veces);
     const auto b = ecoGuion(veces);
-    std::printf("eco de una tecla (%d): nuestra mediana %.0f µs p99 %.0f µs; script mediana %.0f µs p99 %.0f µs; "
-                "razón mediana %.2f, p99 %.2f\n",
-                veces, percentil(a, 0.5), percentil(a, 0.99), percentil(b, 0.5), percentil(b, 0.99),
-                percentil(a, 0.5) / percentil(b, 0.5), percentil(a, 0.99) / percentil(b, 0.99));
+    std::printf(
+        "eco de una tecla (%d): nuestra mediana %.0f µs p99 %.0f µs; script mediana %.0f µs p99 %.0f µs; "
+        "razón mediana %.2f, p99 %.2f\n",
+        veces, percentil(a, 0.5), percentil(a, 0.99), percentil(b, 0.5), percentil(b, 0.99),
+        percentil(a, 0.5) / percentil(b, 0.5), percentil(a, 0.99) / percentil(b, 0.99));
     return 0;
 }

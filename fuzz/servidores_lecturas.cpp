@@ -28,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* datos, std::size_t lar
             const double cpu = r["cpu"].get<double>();
             if (!(cpu >= 0.0 && cpu <= 100.0)) __builtin_trap();
         }
-        if (r.contains("red") && (r["red"]["rx"].get<double>() < 0 || r["red"]["tx"].get<double>() < 0)) __builtin_trap();
+        if (r.contains("red") && (r["red"]["rx"].get<double>() < 0 || r["red"]["tx"].get<double>() < 0))
+            __builtin_trap();
         (void)r.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     }
 

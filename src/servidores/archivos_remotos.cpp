@@ -12,9 +12,9 @@ namespace {
 
 using nlohmann::json;
 
-constexpr std::array<std::string_view, 17> sistema = {"/bin", "/boot", "/dev", "/etc",  "/home", "/lib",
-                                                      "/lib64", "/proc", "/root", "/sbin", "/sys", "/usr",
-                                                      "/var", "/opt", "/srv", "/run", "/tmp"};
+constexpr std::array<std::string_view, 17> sistema = {"/bin",   "/boot", "/dev",  "/etc",  "/home", "/lib",
+                                                      "/lib64", "/proc", "/root", "/sbin", "/sys",  "/usr",
+                                                      "/var",   "/opt",  "/srv",  "/run",  "/tmp"};
 
 double numero(std::string_view t) {
     double v = 0;
@@ -159,7 +159,9 @@ std::string padreDe(std::string_view ruta) {
 
 std::filesystem::path destinoLibre(const std::filesystem::path& carpeta, const std::string& nombre) {
     std::error_code ec;
-    const auto libre = [&](const std::filesystem::path& p) { return !std::filesystem::exists(std::filesystem::symlink_status(p, ec)); };
+    const auto libre = [&](const std::filesystem::path& p) {
+        return !std::filesystem::exists(std::filesystem::symlink_status(p, ec));
+    };
     if (libre(carpeta / nombre)) return carpeta / nombre;
     // "a.txt" gives "a (2).txt"; a leading dot belongs to the name
     // (".bashrc (2)").

@@ -132,7 +132,8 @@ Lectura leer(std::int64_t servidor, std::string_view salida, const Muestra* ante
 
     const auto memoria = lineas(s[3]);
     if (!memoria.empty())
-        if (const auto n = numeros(memoria[0]); n.size() >= 3) r["mem"] = {{"total", n[0]}, {"usada", n[1]}, {"libre", n[2]}};
+        if (const auto n = numeros(memoria[0]); n.size() >= 3)
+            r["mem"] = {{"total", n[0]}, {"usada", n[1]}, {"libre", n[2]}};
     if (memoria.size() >= 2)
         if (const auto n = numeros(memoria[1]); n.size() >= 2) r["swap"] = {{"total", n[0]}, {"usada", n[1]}};
     if (const auto n = numeros(s[4]); n.size() >= 3) r["disco"] = {{"total", n[0]}, {"usado", n[1]}, {"libre", n[2]}};

@@ -32,8 +32,8 @@ struct Muestra {
 };
 
 struct Lectura {
-    nlohmann::json respuesta;       // what the page's "estado" receives
-    std::optional<Muestra> muestra; // the sample to keep for the next reading
+    nlohmann::json respuesta;        // what the page's "estado" receives
+    std::optional<Muestra> muestra;  // the sample to keep for the next reading
 };
 
 // Reads one run's output for `servidor`, taken at `ahora` seconds. Fewer

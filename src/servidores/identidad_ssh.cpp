@@ -134,9 +134,12 @@ std::string textoConfiguracion(const std::map<std::string, std::string>& mapa, c
         t += "    UserKnownHostsFile " + (ssh / "known_hosts").string() + "\n";
         t += "    ConnectTimeout 15\n";
         t += "    ServerAliveInterval 20\n";
-        t += "    # La ruta del socket, corta: el sistema no admite más de 104 caracteres y con %C (64) en ~/.sorvenia-tarvel/ssh/\n";
-        t += "    # no cabía (ssh le añade un sufijo al crearlo) → el maestro fallaba y la conexión se colgaba. Tampoco en\n";
-        t += "    # /tmp (compartido: otro usuario del ordenador podía dejar ahí un socket con ese nombre): carpeta nuestra (0700)\n";
+        t +=
+            "    # La ruta del socket, corta: el sistema no admite más de 104 caracteres y con %C (64) en ~/.sorvenia-tarvel/ssh/\n";
+        t +=
+            "    # no cabía (ssh le añade un sufijo al crearlo) → el maestro fallaba y la conexión se colgaba. Tampoco en\n";
+        t +=
+            "    # /tmp (compartido: otro usuario del ordenador podía dejar ahí un socket con ese nombre): carpeta nuestra (0700)\n";
         t += "    # y nombre corto con el id y la IP (si cambia la IP, socket nuevo).\n";
         t += "    ControlMaster auto\n";
         if (sockets) {
@@ -173,13 +176,14 @@ Hecho preparar(std::int64_t servicio, std::string ip) {
     fs::create_directories(ssh, ec);
     if (ec) return falloCarpeta(ssh, ec);
     for (const fs::path& nivel : {raiz(), ssh})
-        if (::chmod(nivel.c_str(), 0700) != 0) return falloCarpeta(nivel, std::error_code(errno, std::generic_category()));
+        if (::chmod(nivel.c_str(), 0700) != 0)
+            return falloCarpeta(nivel, std::error_code(errno, std::generic_category()));
 
     const fs::path llave = ssh / "id_ed25519";
     if (!fs::exists(llave, ec)) {
-        const auto [ok, salida] = correr("/usr/bin/ssh-keygen",
-                                         {"-t", "ed25519", "-N", "", "-q", "-C", comentarioLlave(), "-f", llave.string()},
-                                         {}, std::nullopt);
+        const auto [ok, salida] =
+            correr("/usr/bin/ssh-keygen",
+                   {"-t", "ed25519", "-N", "", "-q", "-C", comentarioLlave(), "-f", llave.string()}, {}, std::nullopt);
         if (!ok) return Fallo{"No se ha podido crear la llave SSH: " + salida, "llave"};
     }
 

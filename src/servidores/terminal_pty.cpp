@@ -70,9 +70,8 @@ Hecho TerminalPTY::arrancar(const std::string& programa, const std::vector<std::
     });
     if (!proceso) return proceso.fallo();
     proceso_ = *proceso;
-    lector_ = std::thread([this, maestro = maestro_.fd(), despertar = despertador_.lectura.fd()] {
-        leer(maestro, despertar);
-    });
+    lector_ = std::thread(
+        [this, maestro = maestro_.fd(), despertar = despertador_.lectura.fd()] { leer(maestro, despertar); });
     return hecho();
 }
 

@@ -49,10 +49,8 @@ Resultado<std::int64_t> anadirVPS(const std::string& nombre, const std::string& 
     for (const json& e : lista)
         if (const auto i = e.find("id"); i != e.end() && i->is_number_integer())
             id = std::max(id, i->get<std::int64_t>() + 1);
-    lista.push_back({{"id", id},
-                     {"nombre", nombre.empty() ? "Mi VPS (" + ip + ")" : cortar60(nombre)},
-                     {"ip", ip},
-                     {"so", ""}});
+    lista.push_back(
+        {{"id", id}, {"nombre", nombre.empty() ? "Mi VPS (" + ip + ")" : cortar60(nombre)}, {"ip", ip}, {"so", ""}});
     Preferencias::estandar().fijarValor("vpsPropios", lista);
     return id;
 }

@@ -43,9 +43,15 @@ protected:
         ASSERT_NE(sshd_, nullptr) << motivo;
         entrarComoCliente();
         auto cuentas = json::parse(*leer(raiz_ / "cuenta-local/cuentas.json"));
-        cuentas["clientes"][0]["vps"] = json::array({{{"id", 7}, {"nombre", "vps-cuenta"}, {"ip", "127.0.0.1"},
-                                                      {"so", "Debian 12"}, {"familia", "debian"}, {"cpu", 2},
-                                                      {"ram_mb", 2048}, {"disco_gb", 40}, {"ubicacion", "Madrid"},
+        cuentas["clientes"][0]["vps"] = json::array({{{"id", 7},
+                                                      {"nombre", "vps-cuenta"},
+                                                      {"ip", "127.0.0.1"},
+                                                      {"so", "Debian 12"},
+                                                      {"familia", "debian"},
+                                                      {"cpu", 2},
+                                                      {"ram_mb", 2048},
+                                                      {"disco_gb", 40},
+                                                      {"ubicacion", "Madrid"},
                                                       {"pais", "ES"}}});
         std::ofstream(raiz_ / "cuenta-local/cuentas.json") << cuentas;
         arrancarCuentaLocal();
@@ -62,19 +68,22 @@ protected:
         return esperarQue([&] { return js("return Boolean(" + expresion + ");") == json(true); }, limite);
     }
     void pulsar(const std::string& selector) {
-        ASSERT_EQ(js("document.querySelector(" + json(selector).dump() + ").click(); return true;"), json(true)) << selector;
+        ASSERT_EQ(js("document.querySelector(" + json(selector).dump() + ").click(); return true;"), json(true))
+            << selector;
     }
     void enviarPagina(const json& mensaje) {
         js("document.dispatchEvent(new CustomEvent('sorvenia-mensaje', {detail: " + json(mensaje.dump()).dump() +
            "})); return true;");
     }
     std::string textoTerminal() {
-        const auto t = js("const m = document.querySelector('.marco:not([hidden]) .xterm-rows'); return m ? m.innerText : '';");
+        const auto t =
+            js("const m = document.querySelector('.marco:not([hidden]) .xterm-rows'); return m ? m.innerText : '';");
         return t.is_string() ? t.get<std::string>() : "";
     }
     json tidYTamano() {
-        return js("const m = document.querySelector('.marco:not([hidden])'); "
-                  "return m ? {tid: m.dataset.tid, cols: Number(m.dataset.cols), filas: Number(m.dataset.filas)} : null;");
+        return js(
+            "const m = document.querySelector('.marco:not([hidden])'); "
+            "return m ? {tid: m.dataset.tid, cols: Number(m.dataset.cols), filas: Number(m.dataset.filas)} : null;");
     }
     void teclear(const std::string& tid, const std::string& texto) {
         enviarPagina({{"tipo", "teclas"}, {"tid", tid}, {"b64", base64de(texto)}});
@@ -83,7 +92,8 @@ protected:
         return base64(std::span(reinterpret_cast<const std::uint8_t*>(s.data()), s.size()));
     }
     bool avisoEs(const std::string& texto) {
-        return esperarQue([&] { return js("return document.getElementById('aviso').textContent;") == json(texto); }, 60s);
+        return esperarQue([&] { return js("return document.getElementById('aviso').textContent;") == json(texto); },
+                          60s);
     }
     // Processes of this test's application (its HOME) that are ssh or a shell.
     std::vector<std::string> restos() {
@@ -94,7 +104,8 @@ protected:
             if (entorno.find(marca + '\0') == std::string::npos) continue;
             auto comm = leer(d.path() / "comm").value_or("");
             if (!comm.empty() && comm.back() == '\n') comm.pop_back();
-            if (comm == "ssh" || comm == "bash" || comm == "sh" || comm == "sleep") r.push_back(comm + " " + d.path().filename().string());
+            if (comm == "ssh" || comm == "bash" || comm == "sh" || comm == "sleep")
+                r.push_back(comm + " " + d.path().filename().string());
         }
         return r;
     }
@@ -121,7 +132,8 @@ TEST_F(ServidoresE2E, ListaAccesoEstadoTerminalArchivosYSalida) {
     pulsar(".servidor[data-id='7']");
     ASSERT_TRUE(cumple("document.body.dataset.acceso === 'clave'"));
     js("document.getElementById('clave').value = 'no es'; document.getElementById('form-clave').requestSubmit(); return 1;");
-    ASSERT_TRUE(cumple("document.getElementById('error-acceso').textContent === 'La contraseña de root no es correcta.'"));
+    ASSERT_TRUE(
+        cumple("document.getElementById('error-acceso').textContent === 'La contraseña de root no es correcta.'"));
     js("document.getElementById('clave').value = " + json(clave).dump() +
        "; document.getElementById('form-clave').requestSubmit(); return 1;");
     ASSERT_TRUE(cumple("document.body.dataset.acceso === 'ok'")) << sshd_->registro();
@@ -131,7 +143,9 @@ TEST_F(ServidoresE2E, ListaAccesoEstadoTerminalArchivosYSalida) {
     // Live status of this very machine: the second sample brings CPU use.
     ASSERT_TRUE(cumple("document.body.dataset.estadoListo === 'completo'", 90s));
     const auto nucleos = std::to_string(::sysconf(_SC_NPROCESSORS_ONLN));
-    EXPECT_NE(js("return document.querySelector('[data-clave=carga]').textContent;").get<std::string>().find(nucleos + " núcleos"),
+    EXPECT_NE(js("return document.querySelector('[data-clave=carga]').textContent;")
+                  .get<std::string>()
+                  .find(nucleos + " núcleos"),
               std::string::npos);
     EXPECT_TRUE(capturar("servidores", "servidores-estado.png", web));
 
@@ -140,22 +154,34 @@ TEST_F(ServidoresE2E, ListaAccesoEstadoTerminalArchivosYSalida) {
     ASSERT_TRUE(cumple("document.querySelector('.marco:not([hidden]) .xterm-rows')"));
     auto t = tidYTamano();
     const std::string tid = t["tid"];
-    ASSERT_TRUE(esperarQue([&] { return textoTerminal().find('$') != std::string::npos || textoTerminal().find('#') != std::string::npos; }, 60s))
+    ASSERT_TRUE(esperarQue(
+        [&] {
+            return textoTerminal().find('$') != std::string::npos || textoTerminal().find('#') != std::string::npos;
+        },
+        60s))
         << textoTerminal();
     teclear(tid, "stty size\r");
     const std::string tamano1 = std::to_string(t["filas"].get<int>()) + " " + std::to_string(t["cols"].get<int>());
-    EXPECT_TRUE(esperarQue([&] { return textoTerminal().find(tamano1) != std::string::npos; }, 30s)) << tamano1 << "\n" << textoTerminal();
+    EXPECT_TRUE(esperarQue([&] { return textoTerminal().find(tamano1) != std::string::npos; }, 30s)) << tamano1 << "\n"
+                                                                                                     << textoTerminal();
     js("const m = document.getElementById('marcos'); m.style.flex = 'none'; m.style.height = '240px'; m.style.width = '640px'; return 1;");
-    ASSERT_TRUE(esperarQue([&] { const auto n = tidYTamano(); return n["filas"] != t["filas"] && n["cols"] != t["cols"]; }, 20s));
+    ASSERT_TRUE(esperarQue(
+        [&] {
+            const auto n = tidYTamano();
+            return n["filas"] != t["filas"] && n["cols"] != t["cols"];
+        },
+        20s));
     const auto t2 = tidYTamano();
     const std::string tamano2 = std::to_string(t2["filas"].get<int>()) + " " + std::to_string(t2["cols"].get<int>());
     teclear(tid, "clear; stty size\r");
-    EXPECT_TRUE(esperarQue([&] { return textoTerminal().find(tamano2) != std::string::npos; }, 30s)) << tamano2 << "\n" << textoTerminal();
+    EXPECT_TRUE(esperarQue([&] { return textoTerminal().find(tamano2) != std::string::npos; }, 30s)) << tamano2 << "\n"
+                                                                                                     << textoTerminal();
     teclear(tid, "sleep 60\r");
     std::this_thread::sleep_for(1s);
     teclear(tid, "\x03");
     teclear(tid, "echo fin-$?\r");
-    EXPECT_TRUE(esperarQue([&] { return textoTerminal().find("fin-130") != std::string::npos; }, 30s)) << textoTerminal();
+    EXPECT_TRUE(esperarQue([&] { return textoTerminal().find("fin-130") != std::string::npos; }, 30s))
+        << textoTerminal();
     EXPECT_TRUE(capturar("servidores", "servidores-terminal.png", web));
 
     // Files: a temporary tree with awkward names.
@@ -165,7 +191,8 @@ TEST_F(ServidoresE2E, ListaAccesoEstadoTerminalArchivosYSalida) {
     std::ofstream(arbol / "-x") << "guion";
     pulsar("#pestanas [data-vista=archivos]");
     ASSERT_TRUE(cumple("document.body.dataset.carpeta"));
-    js("document.getElementById('ruta').value = " + json(arbol.string()).dump() + "; document.getElementById('ir').click(); return 1;");
+    js("document.getElementById('ruta').value = " + json(arbol.string()).dump() +
+       "; document.getElementById('ir').click(); return 1;");
     ASSERT_TRUE(cumple("document.body.dataset.carpeta === " + json(arbol.string()).dump()));
     EXPECT_EQ(js("return [...document.querySelectorAll('#entradas tr')].map(f => f.dataset.nombre);"),
               json({"sub", "-x", "a b'c"}));
@@ -196,7 +223,8 @@ TEST_F(ServidoresE2E, ListaAccesoEstadoTerminalArchivosYSalida) {
     EXPECT_TRUE(esperarQue([&] { return sshd_->sesiones().size() <= 0; }, 20s)) << sshd_->sesiones().size();
     // The control sockets (in ~/.sorvenia-tarvel/s, or the runtime folder's
     // "tv" for a long home): none of server 7's is left.
-    for (const fs::path& carpeta : {raiz_ / "home/.sorvenia-tarvel/s", fs::path(std::getenv("XDG_RUNTIME_DIR")) / "tv"}) {
+    for (const fs::path& carpeta :
+         {raiz_ / "home/.sorvenia-tarvel/s", fs::path(std::getenv("XDG_RUNTIME_DIR")) / "tv"}) {
         std::error_code ec;
         for (fs::directory_iterator it(carpeta, ec), fin; !ec && it != fin; it.increment(ec))
             EXPECT_FALSE(it->path().filename().string().starts_with("7-")) << it->path();

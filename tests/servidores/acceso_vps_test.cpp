@@ -13,16 +13,16 @@
 #include <thread>
 
 #include "../plataforma/esperar_bucle.h"
-#include "entorno_servidores.h"
 #include "comun/shell.h"
+#include "entorno_servidores.h"
 #include "ias/publicar_vps_correr.h"
 #include "ias/publicar_vps_lanzador.h"
+#include "plataforma/preferencias.h"
 #include "servidores/acceso_vps.h"
 #include "servidores/archivos_remotos.h"
 #include "servidores/estado_servidor.h"
 #include "servidores/identidad_ssh.h"
 #include "servidores/vps_propios.h"
-#include "plataforma/preferencias.h"
 
 namespace sorvenia {
 namespace {
@@ -57,7 +57,8 @@ std::vector<fs::path> carpetasAskpass() {
 
 TEST(IdentidadSsh, ConfiguracionUnBloquePorVpsEnOrdenDeTexto) {
     const std::map<std::string, std::string> mapa{{"9", "192.0.2.9"}, {"10", "2001:db8::1"}};
-    const auto texto = P::detalle::textoConfiguracion(mapa, "/h/.sorvenia-tarvel", fs::path("/h/.sorvenia-tarvel/s"), {});
+    const auto texto =
+        P::detalle::textoConfiguracion(mapa, "/h/.sorvenia-tarvel", fs::path("/h/.sorvenia-tarvel/s"), {});
     EXPECT_LT(texto.find("Host tarvel-vps-10\n"), texto.find("Host tarvel-vps-9\n"));
     EXPECT_EQ(contar(texto, "\n"), 1U + 2U * 16U);
     EXPECT_NE(texto.find("    ControlPath /h/.sorvenia-tarvel/s/10-"), std::string::npos);
@@ -91,7 +92,8 @@ TEST(IdentidadSsh, CarpetaDeSocketsSoloSiEsNuestraY0700) {
 TEST(IdentidadSsh, VeintePreparacionesALaVezNoPierdenNinguna) {
     ASSERT_TRUE(P::preparar(1000, "127.0.0.1"));  // the key pair, once
     std::vector<std::thread> hilos;
-    for (int i = 0; i < 20; ++i) hilos.emplace_back([i] { (void)P::preparar(2000 + i, "127.0.0." + std::to_string(i + 1)); });
+    for (int i = 0; i < 20; ++i)
+        hilos.emplace_back([i] { (void)P::preparar(2000 + i, "127.0.0." + std::to_string(i + 1)); });
     for (auto& h : hilos) h.join();
     const auto mapa = Preferencias::estandar().mapaTextos("vpsTarvel");
     const auto texto = leer(P::rutaConfiguracion());
@@ -106,7 +108,8 @@ TEST(IdentidadSsh, VeintePreparacionesALaVezNoPierdenNinguna) {
     ASSERT_FALSE(refusal);
     EXPECT_EQ(refusal.fallo().mensaje, "La IP del VPS no es válida.");
     // ssh itself reads the file.
-    const auto [ok, salida] = P::correr("/usr/bin/ssh", {"-G", "-F", P::rutaConfiguracion().string(), "tarvel-vps-2003"}, {}, std::nullopt);
+    const auto [ok, salida] =
+        P::correr("/usr/bin/ssh", {"-G", "-F", P::rutaConfiguracion().string(), "tarvel-vps-2003"}, {}, std::nullopt);
     EXPECT_TRUE(ok) << salida;
     EXPECT_NE(salida.find("hostname 127.0.0.4"), std::string::npos);
 }
@@ -124,8 +127,10 @@ TEST(IdentidadSsh, LlaveConComillaEnElComentarioSeInstalaUnaVez) {
 }
 
 TEST(IdentidadSsh, TextosDeFalloYCarpetaDelSitio) {
-    EXPECT_EQ(P::detalle::motivoAcceso("root@x: Permission denied (publickey,password)."), "La contraseña de root no es correcta.");
-    EXPECT_EQ(P::detalle::motivoAcceso("connect to host x port 22: Connection refused"), "El VPS no contesta por SSH (puerto 22).");
+    EXPECT_EQ(P::detalle::motivoAcceso("root@x: Permission denied (publickey,password)."),
+              "La contraseña de root no es correcta.");
+    EXPECT_EQ(P::detalle::motivoAcceso("connect to host x port 22: Connection refused"),
+              "El VPS no contesta por SSH (puerto 22).");
     EXPECT_EQ(P::detalle::motivoAcceso("no arranca"), "No se ha podido entrar en el VPS.");
     EXPECT_EQ(P::detalle::nombreCarpetaSitio("ab/c d-9_Ñ"), "abcd-9_");
     EXPECT_EQ(P::detalle::nombreCarpetaSitio("ñ/"), "sin-guardar");
@@ -151,11 +156,12 @@ TEST(VpsPropios, AnadirYRepetir) {
 
 TEST(EstadoServidor, RedConNombresDeInterfazLargos) {
     const fs::path dev = prueba::raizServidores() / "net-dev";
-    std::ofstream(dev) << "Inter-|   Receive                                                |  Transmit\n"
-                          " face |bytes    packets errs drop fifo frame compressed multicast|bytes    packets errs drop fifo colls carrier compressed\n"
-                          "    lo:     700       7    0    0    0     0          0         0      700       7    0    0    0     0       0          0\n"
-                          "  eth0:    1000      10    0    0    0     0          0         0     2000      20    0    0    0     0       0          0\n"
-                          "enp0s3:    5000      60    0    0    0     0          0         0     7000      80    0    0    0     0       0          0\n";
+    std::ofstream(dev)
+        << "Inter-|   Receive                                                |  Transmit\n"
+           " face |bytes    packets errs drop fifo frame compressed multicast|bytes    packets errs drop fifo colls carrier compressed\n"
+           "    lo:     700       7    0    0    0     0          0         0      700       7    0    0    0     0       0          0\n"
+           "  eth0:    1000      10    0    0    0     0          0         0     2000      20    0    0    0     0       0          0\n"
+           "enp0s3:    5000      60    0    0    0     0          0         0     7000      80    0    0    0     0       0          0\n";
     const auto [ok, salida] = P::correr("/bin/sh", {"-c", EstadoServidor::ordenRed(dev.string())}, {}, std::nullopt);
     ASSERT_TRUE(ok) << salida;
     EXPECT_EQ(salida, "6000 9000\n");
@@ -174,7 +180,8 @@ protected:
         ASSERT_TRUE(preparado && *preparado);
     }
     P::ParSalida remoto(const std::string& orden, std::optional<std::string> entrada = std::nullopt) {
-        return esperarTarea(P::remoto(id, orden, std::move(entrada)), std::chrono::seconds(30)).value_or(P::ParSalida{false, "sin respuesta"});
+        return esperarTarea(P::remoto(id, orden, std::move(entrada)), std::chrono::seconds(30))
+            .value_or(P::ParSalida{false, "sin respuesta"});
     }
     void instalar() {
         if (*esperarTarea(P::tieneAcceso(id), std::chrono::seconds(30))) return;
@@ -236,21 +243,24 @@ TEST_F(AccesoReal, NombresRarosListadosCopiadosYBorradosComoNombres) {
     EXPECT_EQ(l["ruta"], arbol);
     std::vector<std::string> vistos;
     for (const auto& item : l["items"]) vistos.push_back(item["nombre"]);
-    for (const auto& n : {"a b'c", "-x", "$(touch pwned)", "*"}) EXPECT_NE(std::find(vistos.begin(), vistos.end(), n), vistos.end()) << n;
+    for (const auto& n : {"a b'c", "-x", "$(touch pwned)", "*"})
+        EXPECT_NE(std::find(vistos.begin(), vistos.end(), n), vistos.end()) << n;
     // A folder that cannot be entered lists /root instead.
     EXPECT_EQ(A::leerListado(remoto(A::ordenListar(arbol + "/no-existe")).second)["ruta"], "/root");
 
     // Copies with scp both ways, the name intact.
     const fs::path local = prueba::raizServidores() / "bajadas";
     fs::create_directories(local);
-    const auto bajada = P::correr("/usr/bin/scp",
-                                  A::argumentosScp(P::rutaConfiguracion(), {A::remota(P::alias(id), arbol + "/a b'c")}, local.string()),
-                                  {}, std::nullopt);
+    const auto bajada =
+        P::correr("/usr/bin/scp",
+                  A::argumentosScp(P::rutaConfiguracion(), {A::remota(P::alias(id), arbol + "/a b'c")}, local.string()),
+                  {}, std::nullopt);
     ASSERT_TRUE(bajada.first) << bajada.second;
     EXPECT_EQ(leer(local / "a b'c"), "x");
     std::ofstream(local / "subida b'c") << "arriba";
     const auto subida = P::correr("/usr/bin/scp",
-                                  A::argumentosScp(P::rutaConfiguracion(), {(local / "subida b'c").string()}, A::remota(P::alias(id), arbol) + "/"),
+                                  A::argumentosScp(P::rutaConfiguracion(), {(local / "subida b'c").string()},
+                                                   A::remota(P::alias(id), arbol) + "/"),
                                   {}, std::nullopt);
     ASSERT_TRUE(subida.first) << subida.second;
     EXPECT_EQ(leer(fs::path(arbol) / "subida b'c"), "arriba");

@@ -77,8 +77,9 @@ TEST(EstadoServidor, ProcesosCaidosYSeccionesDeMas) {
                                         "nginx.service\napache2.service") +
                                "---\nsobra\n",
                            nullptr, 1.0);
-    EXPECT_EQ(r.respuesta["procesos"],
-              json::parse(R"([{"cpu":12.5,"mem":3.0,"nombre":"php-fpm: pool www"},{"cpu":1.0,"mem":0.5,"nombre":"sshd"}])"));
+    EXPECT_EQ(
+        r.respuesta["procesos"],
+        json::parse(R"([{"cpu":12.5,"mem":3.0,"nombre":"php-fpm: pool www"},{"cpu":1.0,"mem":0.5,"nombre":"sshd"}])"));
     EXPECT_EQ(r.respuesta["caidos"], json({"nginx.service", "apache2.service"}));
     EXPECT_EQ(E::leer(3, "a\n---\nb\n", nullptr, 1.0).respuesta,
               json({{"servidor", 3}, {"error", "Respuesta rara del servidor."}}));
@@ -95,7 +96,10 @@ TEST(ArchivosRemotos, ListadoConNombresRaros) {
     const auto l = A::leerListado(salida);
     EXPECT_EQ(l["ruta"], "/srv/web");
     ASSERT_EQ(l["items"].size(), 3U);
-    EXPECT_EQ(l["items"][0], json({{"tipo", "dir"}, {"tam", 4096}, {"fecha", 1700000000.5}, {"permisos", "drwxr-xr-x"},
+    EXPECT_EQ(l["items"][0], json({{"tipo", "dir"},
+                                   {"tam", 4096},
+                                   {"fecha", 1700000000.5},
+                                   {"permisos", "drwxr-xr-x"},
                                    {"nombre", "con\ttab"}}));
     EXPECT_EQ(l["items"][1]["nombre"], "a b'c");
     EXPECT_EQ(l["items"][2]["tipo"], "enlace");
@@ -119,11 +123,20 @@ TEST(ArchivosRemotos, RutasNormalizadasYCarpetasDelSistema) {
         bool protegida;
     };
     const Caso casos[] = {
-        {"/etc", "/etc", true},          {"/etc/", "/etc", true},        {"//etc", "/etc", true},
-        {"/./etc", "/etc", true},        {"/usr/../etc", "/etc", true},  {"/root/", "/root", true},
-        {"/", "/", true},                {"//", "/", true},              {"/..", "/", true},
-        {"/var/www/x/", "/var/www/x", false}, {"/etc/nginx", "/etc/nginx", false},
-        {"/home/../../tmp", "/tmp", true}, {"etc", std::nullopt, false}, {"", std::nullopt, false},
+        {"/etc", "/etc", true},
+        {"/etc/", "/etc", true},
+        {"//etc", "/etc", true},
+        {"/./etc", "/etc", true},
+        {"/usr/../etc", "/etc", true},
+        {"/root/", "/root", true},
+        {"/", "/", true},
+        {"//", "/", true},
+        {"/..", "/", true},
+        {"/var/www/x/", "/var/www/x", false},
+        {"/etc/nginx", "/etc/nginx", false},
+        {"/home/../../tmp", "/tmp", true},
+        {"etc", std::nullopt, false},
+        {"", std::nullopt, false},
     };
     for (const auto& c : casos) {
         const auto n = A::normalizar(c.ruta);

@@ -99,26 +99,34 @@ TEST_F(ServidoresModeloTest, ModoDePruebaAccesoEstadoYTerminalLocal) {
     // No "tid", no size: a fresh id, 20 × 5, and the greeting typed in.
     modelo_->recibir({{"tipo", "abrirTerminal"}, {"servidor", 0}});
     std::string salida, tid;
-    ASSERT_TRUE(esperarHasta([&] {
-        salida.clear();
-        for (const auto& d : de("datos")) {
-            tid = d["tid"];
-            salida += decodificar(d["b64"]);
-        }
-        return salida.find("columnas: 20 · filas: 5") != std::string::npos;
-    }, 20s)) << salida;
+    ASSERT_TRUE(esperarHasta(
+        [&] {
+            salida.clear();
+            for (const auto& d : de("datos")) {
+                tid = d["tid"];
+                salida += decodificar(d["b64"]);
+            }
+            return salida.find("columnas: 20 · filas: 5") != std::string::npos;
+        },
+        20s))
+        << salida;
     EXPECT_NE(salida.find("Hola desde Sorvenia Code"), std::string::npos);
-    EXPECT_TRUE(std::regex_match(tid, std::regex("[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}")))
+    EXPECT_TRUE(std::regex_match(
+        tid, std::regex("[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}")))
         << tid;
 
     // Keystrokes in Base64; anything else is dropped.
     modelo_->recibir({{"tipo", "teclas"}, {"tid", tid}, {"b64", "no es base64!"}});
-    modelo_->recibir({{"tipo", "teclas"}, {"tid", tid}, {"b64", base64(std::span(reinterpret_cast<const std::uint8_t*>("echo tecla-$((40+2))\r"), 21))}});
-    ASSERT_TRUE(esperarHasta([&] {
-        std::string todo;
-        for (const auto& d : de("datos")) todo += decodificar(d["b64"]);
-        return todo.find("tecla-42") != std::string::npos;
-    }, 20s));
+    modelo_->recibir({{"tipo", "teclas"},
+                      {"tid", tid},
+                      {"b64", base64(std::span(reinterpret_cast<const std::uint8_t*>("echo tecla-$((40+2))\r"), 21))}});
+    ASSERT_TRUE(esperarHasta(
+        [&] {
+            std::string todo;
+            for (const auto& d : de("datos")) todo += decodificar(d["b64"]);
+            return todo.find("tecla-42") != std::string::npos;
+        },
+        20s));
 
     EXPECT_EQ(modelo_->terminalesAbiertas(), 1U);
     modelo_->recibir({{"tipo", "cerrarTerminal"}, {"tid", tid}});

@@ -108,21 +108,33 @@ std::unique_ptr<SshdPrueba> SshdPrueba::arrancar(const std::string& clave, std::
     std::system(("/usr/bin/ssh-keygen -q -t ed25519 -N '' -f " + (c / "llave_anfitrion").string()).c_str());
     escribir(c / "sesion.sh",
              "#!/bin/sh\n"
-             "export HOME='" + s->casa().string() + "'\n"
-             "cd \"$HOME\"\n"
-             "if [ -n \"$SSH_ORIGINAL_COMMAND\" ]; then exec /bin/bash -c \"$SSH_ORIGINAL_COMMAND\"; fi\n"
-             "exec /bin/bash -il\n",
+             "export HOME='" +
+                 s->casa().string() +
+                 "'\n"
+                 "cd \"$HOME\"\n"
+                 "if [ -n \"$SSH_ORIGINAL_COMMAND\" ]; then exec /bin/bash -c \"$SSH_ORIGINAL_COMMAND\"; fi\n"
+                 "exec /bin/bash -il\n",
              fs::perms(0755));
     escribir(c / "sshd_config",
              "ListenAddress 127.0.0.1\n"
-             "Port " + std::to_string(s->puerto_) + "\n"
-             "HostKey " + (c / "llave_anfitrion").string() + "\n"
-             "PidFile " + (c / "sshd.pid").string() + "\n"
-             "AuthorizedKeysFile " + s->autorizadas().string() + "\n"
-             "PermitRootLogin yes\nPasswordAuthentication yes\nKbdInteractiveAuthentication no\n"
-             "UsePAM no\nStrictModes no\nMaxStartups 100\nMaxSessions 100\n"
-             "ForceCommand " + (c / "sesion.sh").string() + "\n"
-             "LogLevel VERBOSE\n");
+             "Port " +
+                 std::to_string(s->puerto_) +
+                 "\n"
+                 "HostKey " +
+                 (c / "llave_anfitrion").string() +
+                 "\n"
+                 "PidFile " +
+                 (c / "sshd.pid").string() +
+                 "\n"
+                 "AuthorizedKeysFile " +
+                 s->autorizadas().string() +
+                 "\n"
+                 "PermitRootLogin yes\nPasswordAuthentication yes\nKbdInteractiveAuthentication no\n"
+                 "UsePAM no\nStrictModes no\nMaxStartups 100\nMaxSessions 100\n"
+                 "ForceCommand " +
+                 (c / "sesion.sh").string() +
+                 "\n"
+                 "LogLevel VERBOSE\n");
 
     std::vector<std::string> orden{sshd, "-D", "-e", "-f", (c / "sshd_config").string()};
     if (::getuid() == 0) {
@@ -131,8 +143,7 @@ std::unique_ptr<SshdPrueba> SshdPrueba::arrancar(const std::string& clave, std::
                  "mount -t tmpfs none /run && mkdir -m 755 /run/sshd && exec " + std::string(sshd) + " -D -e -f " +
                      (c / "sshd_config").string()};
     }
-    s->pid_ = lanzar(orden, {"SORVENIA_SSHD_CLAVE=" + clave, std::string("LD_PRELOAD=") + SOMBRA_SSHD},
-                     c / "sshd.log");
+    s->pid_ = lanzar(orden, {"SORVENIA_SSHD_CLAVE=" + clave, std::string("LD_PRELOAD=") + SOMBRA_SSHD}, c / "sshd.log");
     const auto fin = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (!escucha(s->puerto_) && std::chrono::steady_clock::now() < fin)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -52,7 +52,7 @@ TEST(TerminalPTY, EntornoTamanoYFinDelHijo) {
     EXPECT_EQ(o.fines, 1);
     o.t->cerrar();
     o.t->cerrar();
-    o.t->escribir("nada");           // after closing: nothing, no error
+    o.t->escribir("nada");  // after closing: nothing, no error
     o.t->redimensionar(80, 24);
 }
 
@@ -65,9 +65,10 @@ TEST(TerminalPTY, ProgramaQueNoExisteFallaAlArrancar) {
 
 TEST(TerminalPTY, RedimensionarAvisaAlHijoUnaVez) {
     Observada o;
-    ASSERT_TRUE(o.t->arrancar("/bin/bash", {"--norc", "--noprofile", "-c",
-                                            "n=0; trap 'n=$((n+1)); echo \"winch $n $(stty size)\"' WINCH; echo listo; "
-                                            "while true; do sleep 0.05; done"},
+    ASSERT_TRUE(o.t->arrancar("/bin/bash",
+                              {"--norc", "--noprofile", "-c",
+                               "n=0; trap 'n=$((n+1)); echo \"winch $n $(stty size)\"' WINCH; echo listo; "
+                               "while true; do sleep 0.05; done"},
                               80, 24));
     ASSERT_TRUE(o.ve("listo"));
     o.t->redimensionar(100, 30);
@@ -105,9 +106,10 @@ protected:
 
 TEST_F(TerminalSsh, SttySizeRedimensionYControlC) {
     Observada o;
-    ASSERT_TRUE(o.t->arrancar("/usr/bin/ssh", {"-F", PublicarVPS::rutaConfiguracion().string(), "-tt", "-o",
-                                               "BatchMode=yes", PublicarVPS::alias(id)},
-                              90, 33));
+    ASSERT_TRUE(o.t->arrancar(
+        "/usr/bin/ssh",
+        {"-F", PublicarVPS::rutaConfiguracion().string(), "-tt", "-o", "BatchMode=yes", PublicarVPS::alias(id)}, 90,
+        33));
     o.t->escribir("stty size\r");
     EXPECT_TRUE(o.ve("33 90", 20s)) << o.salida;
     o.t->redimensionar(111, 44);

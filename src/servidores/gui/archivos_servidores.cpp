@@ -8,16 +8,16 @@
 
 #include <filesystem>
 
-#include "plataforma/gui/canal_pruebas.h"
 #include "ias/publicar_vps_correr.h"
-#include "plataforma/identidad.h"
+#include "plataforma/gui/canal_pruebas.h"
 #include "plataforma/gui/web_vista.h"
+#include "plataforma/identidad.h"
 #include "servidores/acceso_vps.h"
 #include "servidores/archivos_remotos.h"
-#include "servidores/identidad_ssh.h"
 #include "servidores/gui/elegir_archivos.h"
 #include "servidores/gui/lectura_mensajes.h"
 #include "servidores/gui/servidores_modelo.h"
+#include "servidores/identidad_ssh.h"
 
 namespace sorvenia {
 namespace {
@@ -150,7 +150,8 @@ Tarea<void> ServidoresModelo::operar(std::string tipo, std::int64_t servidor, Js
     const auto [ok, salida] = co_await PublicarVPS::remoto(servidor, orden);
     const auto m = yo.lock();
     if (!m) co_return;
-    m->js("aviso", {{"texto", ok ? A::avisoHecho(tipo) : "No se ha podido: " + PublicarVPS::detalle::cola(salida, colaError)}});
+    m->js("aviso",
+          {{"texto", ok ? A::avisoHecho(tipo) : "No se ha podido: " + PublicarVPS::detalle::cola(salida, colaError)}});
     co_await m->listar(servidor, Mensaje::texto(datos, "carpetaActual").value_or(A::padreDe(*ruta)));
 }
 

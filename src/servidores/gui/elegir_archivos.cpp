@@ -57,10 +57,11 @@ Tarea<std::vector<std::string>> elegirArchivos(GtkWidget* padre, std::string men
     }
     GtkWindow* ventana = nullptr;
     if (padre != nullptr)
-        if (GtkRoot* raiz = gtk_widget_get_root(padre); raiz != nullptr && GTK_IS_WINDOW(raiz)) ventana = GTK_WINDOW(raiz);
+        if (GtkRoot* raiz = gtk_widget_get_root(padre); raiz != nullptr && GTK_IS_WINDOW(raiz))
+            ventana = GTK_WINDOW(raiz);
     co_return co_await conRetrollamada<std::vector<std::string>>([ventana, mensaje](Entrega listo) {
-        GtkFileChooserNative* d = gtk_file_chooser_native_new(mensaje.c_str(), ventana, GTK_FILE_CHOOSER_ACTION_OPEN,
-                                                              "Subir", "Cancelar");
+        GtkFileChooserNative* d =
+            gtk_file_chooser_native_new(mensaje.c_str(), ventana, GTK_FILE_CHOOSER_ACTION_OPEN, "Subir", "Cancelar");
         gtk_file_chooser_set_select_multiple(GTK_FILE_CHOOSER(d), TRUE);
         gtk_native_dialog_set_modal(GTK_NATIVE_DIALOG(d), TRUE);
         g_signal_connect(d, "response", G_CALLBACK(alResponder), new Entrega(std::move(listo)));

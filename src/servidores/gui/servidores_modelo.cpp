@@ -10,18 +10,18 @@
 #include <span>
 #include <utility>
 
-#include "navegacion/navegacion.h"
 #include "cuenta/cuenta.h"
 #include "ias/path_terminal.h"
+#include "navegacion/navegacion.h"
 #include "plataforma/argumentos.h"
 #include "plataforma/cripto.h"
-#include "plataforma/navegador.h"
 #include "plataforma/gui/web_vista.h"
+#include "plataforma/navegador.h"
 #include "servidores/acceso_vps.h"
+#include "servidores/gui/lectura_mensajes.h"
 #include "servidores/identidad_ssh.h"
 #include "servidores/terminal_pty.h"
 #include "servidores/vps_propios.h"
-#include "servidores/gui/lectura_mensajes.h"
 
 namespace sorvenia {
 namespace {
@@ -50,8 +50,16 @@ Json servidorDe(const Cuenta::VPS& v) {
 // customer's own.
 Json servidorPropio(const Json& e) {
     const auto id = e.find("id");
-    Json s = {{"id", id != e.end() && id->is_number_integer() ? id->get<std::int64_t>() : 0}, {"nombre", ""}, {"ip", ""}, {"so", ""},
-              {"familia", ""}, {"cpu", 0}, {"ram_mb", 0}, {"disco_gb", 0}, {"ubicacion", ""}, {"pais", ""},
+    Json s = {{"id", id != e.end() && id->is_number_integer() ? id->get<std::int64_t>() : 0},
+              {"nombre", ""},
+              {"ip", ""},
+              {"so", ""},
+              {"familia", ""},
+              {"cpu", 0},
+              {"ram_mb", 0},
+              {"disco_gb", 0},
+              {"ubicacion", ""},
+              {"pais", ""},
               {"propio", true}};
     for (const char* clave : {"nombre", "ip", "so"})
         if (const auto it = e.find(clave); it != e.end() && it->is_string()) s[clave] = *it;
@@ -164,7 +172,11 @@ void ServidoresModelo::abrirTerminal(const Json& m) {
     const std::string programa = local ? "/usr/bin/env" : "/usr/bin/ssh";
     const std::vector<std::string> argumentos =
         local ? std::vector<std::string>{"TROSCA_NOCLAUDE=1", IAsLocales::shellDeUsuario(), "-il"}
-              : std::vector<std::string>{"-F", PublicarVPS::rutaConfiguracion().string(), "-tt", "-o", "BatchMode=yes",
+              : std::vector<std::string>{"-F",
+                                         PublicarVPS::rutaConfiguracion().string(),
+                                         "-tt",
+                                         "-o",
+                                         "BatchMode=yes",
                                          PublicarVPS::alias(servidor)};
     const auto arrancado = terminal->arrancar(programa, argumentos, static_cast<int>(Mensaje::entero(m, "cols")),
                                               static_cast<int>(Mensaje::entero(m, "filas")));
@@ -189,7 +201,8 @@ void ServidoresModelo::teclas(const Json& m) {
 void ServidoresModelo::tam(const Json& m) {
     const auto t = terminales_.find(Mensaje::texto(m, "tid").value_or(""));
     if (t == terminales_.end()) return;
-    t->second->redimensionar(static_cast<int>(Mensaje::entero(m, "cols")), static_cast<int>(Mensaje::entero(m, "filas")));
+    t->second->redimensionar(static_cast<int>(Mensaje::entero(m, "cols")),
+                             static_cast<int>(Mensaje::entero(m, "filas")));
 }
 
 void ServidoresModelo::cerrarTerminal(const Json& m) {
@@ -249,9 +262,16 @@ Tarea<void> ServidoresModelo::enviarLista() {
     const auto m = yo.lock();
     if (!m) co_return;
     if (prueba())
-        vps.insert(vps.begin(), Json{{"id", 0}, {"nombre", "Este ordenador (prueba)"}, {"ip", "127.0.0.1"},
-                                     {"so", "Linux"}, {"familia", "linux"}, {"cpu", 0}, {"ram_mb", 0},
-                                     {"disco_gb", 0}, {"ubicacion", ""}, {"pais", ""}});
+        vps.insert(vps.begin(), Json{{"id", 0},
+                                     {"nombre", "Este ordenador (prueba)"},
+                                     {"ip", "127.0.0.1"},
+                                     {"so", "Linux"},
+                                     {"familia", "linux"},
+                                     {"cpu", 0},
+                                     {"ram_mb", 0},
+                                     {"disco_gb", 0},
+                                     {"ubicacion", ""},
+                                     {"pais", ""}});
     for (const auto& e : PropiosVPS::vpsPropios()) vps.push_back(servidorPropio(e));
     const auto& cliente = cuenta->cliente();
     m->js("lista", {{"vps", vps}, {"ia", nullptr}, {"cliente", cliente ? cliente->email : ""}, {"error", error}});
@@ -297,7 +317,8 @@ Tarea<void> ServidoresModelo::estado(std::int64_t servidor) {
     }
     const auto anterior = m->anterior_.find(servidor);
     const double ahora = static_cast<double>(g_get_monotonic_time()) / 1e6;
-    auto lectura = EstadoServidor::leer(servidor, salida, anterior == m->anterior_.end() ? nullptr : &anterior->second, ahora);
+    auto lectura =
+        EstadoServidor::leer(servidor, salida, anterior == m->anterior_.end() ? nullptr : &anterior->second, ahora);
     if (lectura.muestra) m->anterior_[servidor] = std::move(*lectura.muestra);
     m->js("estado", lectura.respuesta);
 }

@@ -1,8 +1,8 @@
 #include "servidores/gui/servidores_web.h"
 
 #include "plataforma/gui/canal_pruebas.h"
-#include "plataforma/recursos.h"
 #include "plataforma/gui/web_vista.h"
+#include "plataforma/recursos.h"
 #include "servidores/gui/servidores_modelo.h"
 
 namespace sorvenia {

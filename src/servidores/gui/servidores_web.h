@@ -12,8 +12,8 @@
 
 #include <memory>
 
-#include "navegacion/navegacion.h"
 #include "cuenta/cuenta.h"
+#include "navegacion/navegacion.h"
 
 namespace sorvenia {
 
