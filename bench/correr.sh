@@ -23,3 +23,6 @@ cmake --build build --target banco_lienzo
 scripts/entorno-pruebas.sh build/bench/banco_lienzo
 # The agents' output-line parsers, against JSON parsing of the same lines.
 build/bench/banco_lineas_agente
+# The servers screen's pseudo-terminal against a `script`-driven one.
+cmake --build build --target banco_terminal
+build/bench/banco_terminal

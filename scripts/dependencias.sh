@@ -17,6 +17,9 @@ paquetes=(
   clang libclang-rt-14-dev
   libfontconfig-dev libfreetype-dev fonts-dejavu-core desktop-file-utils xdg-utils
   locales
+  # The tests start their own sshd instance (own port, key and configuration)
+  # from this package; they never use or change the machine's service.
+  openssh-server openssh-client
 )
 # npm fetches the front-end files the resources ship (the fonts); any
 # Node.js that brings npm will do, else Debian's.

@@ -5,6 +5,7 @@
 #include "cuenta/gui/conectar_web.h"
 #include "editor/gui/editor_vista.h"
 #include "pantallas/gui/inicio_web.h"
+#include "servidores/gui/servidores_web.h"
 
 namespace sorvenia {
 namespace {
@@ -48,6 +49,7 @@ void Raiz::quitarPantalla() {
     conectar_.reset();
     editor_.reset();
     inicio_.reset();
+    servidores_.reset();
 }
 
 void Raiz::mostrarPantalla() {
@@ -64,6 +66,9 @@ void Raiz::mostrarPantalla() {
     } else if (p.caso() == Navegacion::Pantalla::Caso::inicio) {
         inicio_ = std::make_unique<InicioWeb>(cuenta_, nav_);
         pantalla_ = inicio_->widget();
+    } else if (p.caso() == Navegacion::Pantalla::Caso::servidores) {
+        servidores_ = std::make_unique<ServidoresWeb>(cuenta_, nav_);
+        pantalla_ = servidores_->widget();
     } else {
         pantalla_ = pantallaPendiente(p.caso(), nav_);
     }

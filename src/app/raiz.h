@@ -19,6 +19,7 @@ namespace sorvenia {
 class ConectarWeb;
 class EditorVista;
 class InicioWeb;
+class ServidoresWeb;
 
 class Raiz {
 public:
@@ -48,6 +49,7 @@ private:
     std::unique_ptr<ConectarWeb> conectar_;
     std::unique_ptr<EditorVista> editor_;
     std::unique_ptr<InicioWeb> inicio_;
+    std::unique_ptr<ServidoresWeb> servidores_;
     Cuenta::Suscripcion suscripcion_;
     Navegacion::Suscripcion suscripcionNav_;
 };
