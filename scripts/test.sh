@@ -4,6 +4,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 raiz=$(pwd)
 
+# The layer rule first: it needs no build and names the include that breaks it.
+scripts/comprobar_capas.sh
+
 scripts/dependencias.sh
 scripts/compilar.sh
 

@@ -1,10 +1,7 @@
 #include "actualizacion/actualizacion.h"
 
 #include "plataforma/http.h"
-
-#ifndef SORVENIA_COMPILACION
-#error "SORVENIA_COMPILACION (this program's build number) comes from the build"
-#endif
+#include "sorvenia_config.h"
 
 namespace sorvenia::Actualizacion {
 namespace {

@@ -26,7 +26,7 @@ const std::optional<Nueva>& disponible();
 // build that is not newer) gives nothing. Main thread.
 Tarea<std::optional<Nueva>> comprobar(std::string servidor);
 
-// The build number of this program (the build's SORVENIA_COMPILACION).
+// The build number of this program (SORVENIA_COMPILACION in sorvenia_config.h).
 std::int64_t compilacionInstalada();
 
 namespace detalle {

@@ -5,10 +5,7 @@
 #include "plataforma/gui/alerta.h"
 #include "plataforma/navegador.h"
 #include "plataforma/objeto_g.h"
-
-#ifndef SORVENIA_WEB_PUBLICA
-#error "SORVENIA_WEB_PUBLICA (the service's public site) comes from the build"
-#endif
+#include "sorvenia_config.h"
 
 namespace sorvenia {
 namespace {

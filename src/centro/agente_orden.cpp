@@ -4,7 +4,7 @@
 #include <system_error>
 
 #include "centro/modo_agente.h"
-#include "ias/fichero_privado.h"
+#include "plataforma/fichero_privado.h"
 
 namespace sorvenia::Agente {
 namespace fs = std::filesystem;

@@ -11,7 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "comun/texto.h"
-#include "ias/fichero_privado.h"
+#include "plataforma/fichero_privado.h"
 
 namespace sorvenia {
 namespace fs = std::filesystem;

@@ -30,7 +30,7 @@ Centro& Centro::compartido() {
     return *centro;
 }
 
-void Centro::arrancar(std::weak_ptr<Cuenta> c, std::weak_ptr<Navegacion> n) {
+void Centro::arrancar(std::weak_ptr<Cuenta> c, std::weak_ptr<AperturaEditor> n) {
     cuenta = std::move(c);
     nav = std::move(n);
     if (arrancado_) return;

@@ -19,8 +19,8 @@
 
 namespace sorvenia {
 
+class AperturaEditor;
 class Cuenta;
-class Navegacion;
 class EditorModelo;
 
 class Centro {
@@ -31,7 +31,7 @@ public:
     // starts it in the background (port 39847, else any free one), then
     // writes the connection file; installs the bridge at once. Every call
     // refreshes the two references; later calls start nothing.
-    void arrancar(std::weak_ptr<Cuenta> cuenta, std::weak_ptr<Navegacion> nav);
+    void arrancar(std::weak_ptr<Cuenta> cuenta, std::weak_ptr<AperturaEditor> nav);
 
     // The tool-call dispatcher, on the main thread. It answers the design
     // guides and the design list itself; every canvas tool goes to one
@@ -52,7 +52,7 @@ public:
     const std::string& clienteExterno() const { return clienteExterno_; }
     bool arrancado() const { return arrancado_; }
     std::weak_ptr<Cuenta> cuenta;
-    std::weak_ptr<Navegacion> nav;
+    std::weak_ptr<AperturaEditor> nav;
     std::weak_ptr<EditorModelo> editor;
     // Asks the user whether to keep a connection an agent proposes, and
     // gives the tool's items; set by the application's window. Unset:
@@ -65,8 +65,8 @@ private:
     void instalarPuente();
     Tarea<nlohmann::json> disenos(nlohmann::json argumentos, std::optional<std::string> clave);
     Tarea<nlohmann::json> listarDisenos(std::shared_ptr<Cuenta> cuenta);
-    Tarea<nlohmann::json> abrirDiseno(std::shared_ptr<Navegacion> nav, std::string id);
-    Tarea<nlohmann::json> crearDiseno(std::shared_ptr<Navegacion> nav, std::string nombre);
+    Tarea<nlohmann::json> abrirDiseno(std::shared_ptr<AperturaEditor> nav, std::string id);
+    Tarea<nlohmann::json> crearDiseno(std::shared_ptr<AperturaEditor> nav, std::string nombre);
 
     ServidorMCP mcp_;
     std::string clienteExterno_ = "Agente";

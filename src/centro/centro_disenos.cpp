@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <functional>
 
-#include "navegacion/navegacion.h"
+#include "centro/apertura_editor.h"
 #include "centro/centro.h"
 #include "centro/items_centro.h"
 #include "centro/trabajos.h"
@@ -90,8 +90,8 @@ Tarea<Json> Centro::listarDisenos(std::shared_ptr<Cuenta> miCuenta) {
     co_return unTexto(std::move(texto));
 }
 
-Tarea<Json> Centro::abrirDiseno(std::shared_ptr<Navegacion> miNav, std::string id) {
-    miNav->fijarPantalla(Navegacion::Pantalla::editor(id, std::nullopt));
+Tarea<Json> Centro::abrirDiseno(std::shared_ptr<AperturaEditor> miNav, std::string id) {
+    miNav->abrirDiseno(id);
     auto listo = [this, id] {
         const auto e = editor.lock();
         return e && e->listo() && e->id() == id;
@@ -101,9 +101,9 @@ Tarea<Json> Centro::abrirDiseno(std::shared_ptr<Navegacion> miNav, std::string i
     co_return unError("No se ha podido abrir ese diseño.");
 }
 
-Tarea<Json> Centro::crearDiseno(std::shared_ptr<Navegacion> miNav, std::string nombre) {
+Tarea<Json> Centro::crearDiseno(std::shared_ptr<AperturaEditor> miNav, std::string nombre) {
     const std::weak_ptr<EditorModelo> anterior = editor;
-    miNav->fijarPantalla(Navegacion::Pantalla::editor(std::nullopt, Plantilla::web()));
+    miNav->crearDisenoWeb();
     auto listo = [this, anterior] {
         const auto e = editor.lock();
         return e && !mismoObjeto(editor, anterior) && e->listo();

@@ -6,7 +6,7 @@
 #include <ctime>
 #include <utility>
 
-#include "navegacion/navegacion.h"
+#include "centro/apertura_editor.h"
 #include "centro/centro.h"
 #include "centro/letras.h"
 #include "centro/editor_modelo.h"
@@ -143,13 +143,13 @@ void Trabajos::vistoDiseno(const std::optional<std::string>& id) {
     cambio(false);
 }
 
-void Trabajos::abrir(std::string_view clave, Navegacion* nav) const {
+void Trabajos::abrir(std::string_view clave, AperturaEditor* nav) const {
     const auto it = info_.find(clave);
     if (it == info_.end()) return;
     const auto vivo = modelo(clave);
     const std::optional<std::string> id = vivo && vivo->id() ? vivo->id() : it->second.id;
     if (!id || id->empty() || nav == nullptr) return;
-    nav->fijarPantalla(Navegacion::Pantalla::editor(*id, std::nullopt));
+    nav->abrirDiseno(*id);
 }
 
 Json Trabajos::lista() const {

@@ -28,7 +28,7 @@ typedef struct _GtkWidget GtkWidget;
 namespace sorvenia {
 
 class EditorModelo;
-class Navegacion;
+class AperturaEditor;
 class Aparcamiento;
 
 class Trabajos {
@@ -90,7 +90,7 @@ public:
     void visto(std::string_view clave);
     void vistoDiseno(const std::optional<std::string>& id);
     // Shows the job's design in the editor.
-    void abrir(std::string_view clave, Navegacion* nav) const;
+    void abrir(std::string_view clave, AperturaEditor* nav) const;
 
     // Moves a web view into the off-screen parking window, at least 900 x
     // 600 big, where its page keeps running. Needs GTK.

@@ -4,10 +4,7 @@
 
 #include "cuenta/llavero.h"
 #include "plataforma/preferencias.h"
-
-#ifndef SORVENIA_CUENTA_SERVIDOR
-#error "SORVENIA_CUENTA_SERVIDOR (the account site's built-in address) comes from the build"
-#endif
+#include "sorvenia_config.h"
 
 namespace sorvenia {
 namespace {

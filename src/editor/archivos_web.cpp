@@ -2,7 +2,7 @@
 #include <set>
 
 #include "centro/editor_modelo.h"
-#include "editor/gui/renderizador.h"
+#include "editor/documento_web.h"
 
 namespace sorvenia {
 namespace {
@@ -40,7 +40,7 @@ std::vector<std::pair<std::string, std::string>> EditorModelo::archivosWeb(const
         usadas.insert(raiz);
         const auto html = p.find("html");
         const std::string cuerpo = html != p.end() && html->is_string() ? html->get<std::string>() : "";
-        archivos.emplace_back(raiz + ".html", Renderizador::documento(cuerpo, nombreDe(p).value_or(nombre), true));
+        archivos.emplace_back(raiz + ".html", documentoWeb(cuerpo, nombreDe(p).value_or(nombre), true));
     }
     return archivos;
 }

@@ -3,7 +3,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "editor/gui/renderizador.h"
+#include "editor/documento_web.h"
 #include "plataforma/recursos.h"
 
 namespace sorvenia {
@@ -17,7 +17,7 @@ std::optional<std::string> leerTexto(const std::filesystem::path& ruta) {
 
 }  // namespace
 
-std::string Renderizador::documento(const std::string& html, const std::string& titulo, bool fuentesWeb) {
+std::string documentoWeb(const std::string& html, const std::string& titulo, bool fuentesWeb) {
     std::string d =
         "<!doctype html><html lang=\"es\"><head><meta charset=\"utf-8\"><meta name=\"viewport\" "
         "content=\"width=device-width,initial-scale=1\">\n<title>";

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <system_error>
 
-#include "ias/fichero_privado.h"
+#include "plataforma/fichero_privado.h"
 #include "plataforma/recursos.h"
 
 namespace sorvenia::IAsLocales {

@@ -10,7 +10,7 @@
 
 #include "comun/conexion_tarvel.h"
 #include "comun/shell.h"
-#include "ias/fichero_privado.h"
+#include "plataforma/fichero_privado.h"
 
 namespace sorvenia::PublicarVPS {
 namespace fs = std::filesystem;

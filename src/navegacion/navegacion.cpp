@@ -19,6 +19,10 @@ void Navegacion::fijarPantalla(Pantalla p) {
     observadores_.avisar(Cambio::pantalla);
 }
 
+void Navegacion::abrirDiseno(const std::string& id) { fijarPantalla(Pantalla::editor(id, std::nullopt)); }
+
+void Navegacion::crearDisenoWeb() { fijarPantalla(Pantalla::editor(std::nullopt, Plantilla::web())); }
+
 void Navegacion::fijarAjustes(bool abierto) {
     ajustes_ = abierto;
     observadores_.avisar(Cambio::ajustes);

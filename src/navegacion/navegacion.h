@@ -12,13 +12,14 @@
 
 #include <nlohmann/json.hpp>
 
-#include "navegacion/plantilla.h"
+#include "centro/apertura_editor.h"
 #include "cuenta/registros.h"
+#include "navegacion/plantilla.h"
 #include "plataforma/observadores.h"
 
 namespace sorvenia {
 
-class Navegacion {
+class Navegacion : public AperturaEditor {
 public:
     // One screen of the window. Two values are equal when they are the same
     // screen and, for the editor, have equal ids and equal templates.
@@ -74,6 +75,11 @@ public:
     // false) sends the open editor's page the current integration cards.
     void fijarAjustes(bool abierto);
     void fijarAgentes(bool abierto);
+
+    // What the hub and the job registry ask for: the editor on a saved
+    // design, or on a new design with one empty web page.
+    void abrirDiseno(const std::string& id) override;
+    void crearDisenoWeb() override;
 
     [[nodiscard]] Suscripcion observar(std::function<void(Cambio)> observador);
 

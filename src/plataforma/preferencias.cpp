@@ -18,6 +18,7 @@
 #include "comun/utf8.h"
 #include "plataforma/carpetas.h"
 #include "plataforma/cripto.h"
+#include "plataforma/fichero_privado.h"
 #include "plataforma/identidad.h"
 
 namespace sorvenia {
@@ -59,18 +60,6 @@ bool crearCarpetas(const fs::path& carpeta) {
     if (carpeta.has_relative_path() && carpeta.parent_path() != carpeta && !crearCarpetas(carpeta.parent_path()))
         return false;
     return mkdir(carpeta.c_str(), S_IRWXU) == 0 || errno == EEXIST;
-}
-
-bool escribirTodo(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        ssize_t escritos = write(fd, bytes.data(), bytes.size());
-        if (escritos < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(escritos));
-    }
-    return true;
 }
 
 std::optional<std::string> leerTodo(int fd) {
@@ -176,40 +165,26 @@ struct Preferencias::Estado {
             fs::path real = fs::weakly_canonical(fichero, ec);
             if (!ec) destino = real;
         }
-        fs::path carpeta = destino.parent_path();
-        auto fallar = [&](const std::string& que, int error) {
-            std::fprintf(stderr, "sorvenia: no se pudieron guardar las preferencias en %s (%s: %s)\n",
-                         destino.c_str(), que.c_str(), razon(error).c_str());
+        if (!crearCarpetas(destino.parent_path())) {
+            std::fprintf(stderr, "sorvenia: no se pudieron guardar las preferencias en %s (carpeta: %s)\n",
+                         destino.c_str(), razon(errno).c_str());
             return false;
-        };
-        if (!crearCarpetas(carpeta)) return fallar("carpeta", errno);
-
+        }
         std::string texto = contenido.dump(2, ' ', false, json::error_handler_t::replace);
         texto += '\n';
-        std::string temporal = (carpeta / ("." + destino.filename().string() + ".XXXXXX")).string();
-        int fd = mkostemp(temporal.data(), O_CLOEXEC);  // mode 0600
-        if (fd < 0) return fallar("fichero temporal", errno);
-        struct stat datos{};
-        if (fchmod(fd, S_IRUSR | S_IWUSR) != 0 || !escribirTodo(fd, texto) || fsync(fd) != 0 ||
-            rename(temporal.c_str(), destino.c_str()) != 0) {
-            int error = errno;
-            close(fd);
-            unlink(temporal.c_str());
-            return fallar("escritura", error);
+        // Durable, since a crash must not leave the preferences empty.
+        const auto escrito = escribirPrivadoDuradero(destino, texto);
+        if (!escrito) {
+            std::fprintf(stderr, "sorvenia: %s\n", escrito.fallo().mensaje.c_str());
+            return false;
         }
-        // Taken after the rename, which changes the file's ctime. It is our
-        // own version even if someone has replaced the path again meanwhile
-        // (then the next access sees another inode and reads theirs).
-        if (fstat(fd, &datos) == 0)
-            firma = Firma::de(datos);
+        // The status as of the rename is our own version even if someone
+        // has replaced the path again meanwhile (then the next access sees
+        // another inode and reads theirs).
+        if (escrito->st_ino != 0)
+            firma = Firma::de(*escrito);
         else
             leido = false;  // the next access reads it back
-        close(fd);
-        // Make the rename itself durable.
-        if (int dir = open(carpeta.empty() ? "." : carpeta.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
-            fsync(dir);
-            close(dir);
-        }
         return true;
     }
 };

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "sorvenia_config.h"
+
 namespace sorvenia::Recursos {
 namespace fs = std::filesystem;
 
@@ -54,11 +56,7 @@ std::optional<fs::path> carpeta() {
 #else
         const fs::path fuente;
 #endif
-#ifdef SORVENIA_RECURSOS_COMPILADOS
         const fs::path compilados = SORVENIA_RECURSOS_COMPILADOS;
-#else
-        const fs::path compilados;
-#endif
         std::error_code ec;
         fs::path ejecutable = fs::read_symlink("/proc/self/exe", ec);
         return detalle::primera(detalle::candidatas(std::getenv("SORVENIA_RECURSOS"), compilados, fuente,

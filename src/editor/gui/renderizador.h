@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "editor/documento_web.h"
 #include "plataforma/tarea.h"
 
 namespace sorvenia {
@@ -43,7 +44,9 @@ public:
 
     // The complete HTML document around a piece of design HTML, as the
     // renderer and the HTML and website exports write it.
-    static std::string documento(const std::string& html, const std::string& titulo, bool fuentesWeb);
+    static std::string documento(const std::string& html, const std::string& titulo, bool fuentesWeb) {
+        return documentoWeb(html, titulo, fuentesWeb);
+    }
 
 private:
     struct Turno;
