@@ -19,8 +19,8 @@ exec python3 - "$raiz" <<'PY'
 import os, re, sys
 
 # The core subsystems, lowest first: each may include the ones before it.
-ORDEN_NUCLEO = ["actualizacion", "ias", "cuenta", "integraciones", "centro", "editor", "navegacion",
-                "pantallas"]
+ORDEN_NUCLEO = ["actualizacion", "ias", "cuenta", "medios", "integraciones", "centro", "editor", "navegacion",
+                "servidores", "pantallas"]
 PLATAFORMA = ["comun", "plataforma"]
 ARRIBA = ["app", "tarvel_mcp"]
 # System headers that only a gui/ folder or the shell may include.

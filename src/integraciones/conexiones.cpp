@@ -11,7 +11,7 @@
 
 #include "comun/texto.h"
 #include "cuenta/llavero.h"
-#include "ias/fichero_privado.h"
+#include "plataforma/fichero_privado.h"
 #include "integraciones/texto_integraciones.h"
 #include "plataforma/carpetas.h"
 #include "plataforma/cripto.h"

@@ -12,7 +12,7 @@
 #include <set>
 #include <system_error>
 
-#include "ias/fichero_privado.h"
+#include "plataforma/fichero_privado.h"
 #include "plataforma/carpetas.h"
 #include "plataforma/cripto.h"
 

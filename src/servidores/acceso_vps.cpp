@@ -9,7 +9,7 @@
 #include <system_error>
 
 #include "comun/shell.h"
-#include "ias/fichero_privado.h"
+#include "plataforma/fichero_privado.h"
 #include "ias/proceso.h"
 #include "ias/publicar_vps_correr.h"
 #include "ias/publicar_vps_lanzador.h"

@@ -11,7 +11,7 @@
 #include <regex>
 #include <system_error>
 
-#include "ias/fichero_privado.h"
+#include "plataforma/fichero_privado.h"
 #include "ias/publicar_vps_correr.h"
 #include "ias/publicar_vps_lanzador.h"
 #include "plataforma/identidad.h"
