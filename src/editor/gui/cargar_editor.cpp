@@ -88,7 +88,7 @@ Tarea<void> EditorAbierto::cargar() {
             doc = std::move(*copia);
             nombre_ = elegida->nombre;
             if (elegida->ref) ref_ = *elegida->ref;
-            docPendiente_ = elegida->doc;
+            autoguardado_.docPendiente_ = elegida->doc;
         }
     } else if (plantilla_) {
         // A template with content of its own (the welcome design) starts
@@ -122,8 +122,8 @@ Tarea<std::optional<Json>> EditorAbierto::abrirDeLaCuenta(std::shared_ptr<Cuenta
     JSONValor enLaCuenta;
     try {
         auto [diseno, previa, destinos] = co_await cuenta->abrir(id);
-        previaInicial_ = std::move(previa);
-        destinosIniciales_ = std::move(destinos);
+        publicacion_.previa = std::move(previa);
+        publicacion_.destinos = std::move(destinos);
         nombre_ = diseno.nombre;
         version_ = diseno.version;
         enLaCuenta = diseno.doc;
@@ -140,7 +140,7 @@ Tarea<std::optional<Json>> EditorAbierto::abrirDeLaCuenta(std::shared_ptr<Cuenta
     const auto& lista = cuenta->disenos();
     if (const auto resumen = std::ranges::find_if(lista, [&](const DisenoResumen& d) { return d.id == id; });
         resumen != lista.end())
-        modificado_ = resumen->modificado;
+        autoguardado_.modificado_ = resumen->modificado;
     const bool fueElegida = elegida.has_value();
     std::optional<Cuenta::CopiaLocal> copia = std::move(elegida);
     if (!copia) copia = cuenta->copiaPendiente(id, enLaCuenta);
@@ -150,7 +150,7 @@ Tarea<std::optional<Json>> EditorAbierto::abrirDeLaCuenta(std::shared_ptr<Cuenta
         fueElegida ? Recuperacion::recuperar : co_await preguntarRecuperar(copia->fecha, ventanaActiva());
     if (respuesta == Recuperacion::recuperar) {
         nombre_ = copia->nombre;
-        docPendiente_ = copia->doc;
+        autoguardado_.docPendiente_ = copia->doc;
         co_return std::move(*suyo);
     }
     // Only a deliberate "Descartar" deletes the unsent changes; a dialog
@@ -169,16 +169,15 @@ bool EditorAbierto::copiaUtilizable(const Cuenta& cuenta, const Cuenta::CopiaLoc
 }
 
 void EditorAbierto::despuesDeCargar() {
-    if (docPendiente_) {
+    if (autoguardado_.docPendiente_) {
         js("estado", {{"guardado", "cambios recuperados: guardando…"}});
         lanzar(guardar(false));
     }
     if (plantilla_ && plantilla_->id == "aplicacion") js("app", {{"nuevo", true}});
     if (plantilla_ && plantilla_->id == "appmovil") js("app", {{"nuevo", true}, {"movil", true}});
-    if (previaInicial_)
-        js("publicado",
-           {{"url", previaInicial_->url}, {"caduca", previaInicial_->caduca}, {"paginas", previaInicial_->paginas}});
-    if (destinosIniciales_) js("destinos", destinosJS(*destinosIniciales_));
+    if (const auto& previa = publicacion_.previa)
+        js("publicado", {{"url", previa->url}, {"caduca", previa->caduca}, {"paginas", previa->paginas}});
+    if (publicacion_.destinos) js("destinos", destinosJS(*publicacion_.destinos));
     if (id_) {
         const auto publicados = Preferencias::estandar().valor("vpsPublicado");
         if (publicados && publicados->is_object() && publicados->contains(*id_))
