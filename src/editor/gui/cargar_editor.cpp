@@ -12,8 +12,6 @@
 #include "cuenta/direccion_cuenta.h"
 #include "ias/deteccion.h"
 #include "integraciones/conexion_agente.h"
-#include "plataforma/argumentos.h"
-#include "plataforma/identidad.h"
 #include "plataforma/preferencias.h"
 #include "plataforma/gui/web_vista.h"
 
@@ -41,9 +39,16 @@ Json plantillaJS(const Plantilla& p) {
     return {{"id", p.id}, {"nombre", p.nombre}, {"w", p.ancho}, {"h", p.alto}, {"auto", p.altoAutomatico}};
 }
 
+EditorAbierto::AlCargar& alCargar() {
+    static EditorAbierto::AlCargar accion;
+    return accion;
+}
+
 }  // namespace
 
 std::optional<Cuenta::CopiaLocal> EditorAbierto::copiaParaAbrir;
+
+void EditorAbierto::alCargarEnPruebas(AlCargar accion) { alCargar() = std::move(accion); }
 
 Json EditorAbierto::argumentosCargar(Json doc, Json ias) {
     return {{"doc", std::move(doc)},
@@ -184,7 +189,7 @@ void EditorAbierto::despuesDeCargar() {
             js("vpsPublicado", (*publicados)[*id_]);
     }
     pedidoPendiente();
-    if (esCompilacionDePrueba()) argumentosDePrueba();
+    if (const auto& enPruebas = alCargar(); enPruebas) enPruebas(*this);
 }
 
 // What the home screen left for the next new design: its attached files,
@@ -207,25 +212,6 @@ void EditorAbierto::pedidoPendiente() {
         for (const Json& recurso : recursos) m.js("anadirRecursoAdjunto", recurso);
         m.js("pedir", {{"texto", texto}, {"ia", ia}});
     });
-}
-
-// The test build can drive a freshly opened editor from its command line.
-void EditorAbierto::argumentosDePrueba() {
-    const auto& args = Argumentos::todos();
-    if (Argumentos::contiene(args, "--rehacer-miniatura")) {
-        mas(2.5, [](EditorAbierto& m) { m.js("forzarCambio", Json::object()); });
-        mas(4.0, [](EditorAbierto& m) { lanzar(m.salir()); });
-    }
-    if (const auto destino = Argumentos::valorTras(args, "--probar-video"))
-        mas(2.0, [destino = *destino](EditorAbierto& m) { m.js("probarVideo", {{"destino", destino}}); });
-    if (const auto guion = Argumentos::valorTras(args, "--js"))
-        mas(4.0, [guion = *guion](EditorAbierto& m) {
-            if (m.webRetenida_) m.webRetenida_->evaluar(guion);
-        });
-    if (const auto pedido = Argumentos::valorTras(args, "--pedir"))
-        js("pedir", {{"texto", *pedido},
-                     {"ia", Argumentos::valorTras(args, "--ia").value_or("claude")},
-                     {"animar", Argumentos::contiene(args, "--animar")}});
 }
 
 TareaLanzada EditorAbierto::mas(double segundos, std::function<void(EditorAbierto&)> accion) {

@@ -162,6 +162,16 @@ public:
     // argument cannot be written as JSON.
     static std::optional<std::string> textoLlamada(const std::string& funcion, const nlohmann::json& argumento);
 
+    // Runs `accion` after `segundos`, unless the editor is gone or closed by
+    // then.
+    TareaLanzada mas(double segundos, std::function<void(EditorAbierto&)> accion);
+
+    // What the test build does with each editor once its design is in the
+    // page (orders from its command line). The test channel sets it at
+    // start; the application leaves it empty.
+    using AlCargar = std::function<void(EditorAbierto&)>;
+    static void alCargarEnPruebas(AlCargar accion);
+
     // The first mesa of the last posted document: the thumbnail's source.
     using PrimeraMesa = AutoguardadoEditor::PrimeraMesa;
     const std::optional<PrimeraMesa>& primeraMesa() const { return autoguardado_.primeraMesa(); }
@@ -200,8 +210,6 @@ private:
     static bool copiaUtilizable(const Cuenta& cuenta, const Cuenta::CopiaLocal& copia);
     void despuesDeCargar();
     void pedidoPendiente();
-    void argumentosDePrueba();
-    TareaLanzada mas(double segundos, std::function<void(EditorAbierto&)> accion);
 
     std::optional<std::string> errorCarga_;
     std::weak_ptr<Cuenta> cuenta_;
