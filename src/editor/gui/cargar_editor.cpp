@@ -46,8 +46,6 @@ EditorAbierto::AlCargar& alCargar() {
 
 }  // namespace
 
-std::optional<Cuenta::CopiaLocal> EditorAbierto::copiaParaAbrir;
-
 void EditorAbierto::alCargarEnPruebas(AlCargar accion) { alCargar() = std::move(accion); }
 
 Json EditorAbierto::argumentosCargar(Json doc, Json ias) {
@@ -82,7 +80,8 @@ Tarea<void> EditorAbierto::cargar() {
     Json doc = nullptr;
     bool guardarDeInmediato = false;
     // The copy the home screen chose counts only for this very design.
-    std::optional<Cuenta::CopiaLocal> elegida = std::exchange(copiaParaAbrir, std::nullopt);
+    const auto nav = nav_.lock();
+    std::optional<Cuenta::CopiaLocal> elegida = nav ? std::exchange(nav->copiaParaAbrir, std::nullopt) : std::nullopt;
     if (elegida && elegida->id != id_) elegida.reset();
     if (id_) {
         auto abierto = co_await abrirDeLaCuenta(cuenta, std::move(elegida));

@@ -151,9 +151,6 @@ public:
     const std::optional<Plantilla>& plantilla() const { return plantilla_; }
     bool cerrado() const { return cerrado_; }
 
-    // A local copy the home screen hands to the next opening of its design.
-    static std::optional<Cuenta::CopiaLocal> copiaParaAbrir;
-
     // The load payload for the page.
     static nlohmann::json argumentosCargar(nlohmann::json doc, nlohmann::json ias);
     // The publishing destinations as the page receives them.
