@@ -1,5 +1,5 @@
-// Local copies of unsent designs: the file format and the account object's
-// operations on the copies' folder.
+// Local copies of unsent designs: the file format and the operations on the
+// copies' folder.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,8 +11,7 @@
 #include <cmath>
 
 #include "cuenta/campos_json.h"
-#include "cuenta/cuenta.h"
-#include "cuenta/direccion_cuenta.h"
+#include "cuenta/copias_locales.h"
 #include "plataforma/carpetas.h"
 #include "plataforma/identidad.h"
 
@@ -165,29 +164,28 @@ void crearCarpeta(const fs::path& carpeta) {
 
 }  // namespace
 
-fs::path Cuenta::carpetaCopias() {
+fs::path CopiasLocales::carpetaPorDefecto() {
     const std::string& id = idAplicacion();
     return Carpetas::aplicacion() / (id.empty() ? std::string(idAplicacionPorDefecto) : id) / "sin-subir";
 }
 
-fs::path Cuenta::carpetaDeCopias() const {
-    return carpetaCopias_.empty() ? carpetaCopias() : carpetaCopias_;
-}
+fs::path CopiasLocales::carpeta() const { return carpeta_.empty() ? carpetaPorDefecto() : carpeta_; }
 
-void Cuenta::guardarCopiaLocal(const std::optional<std::string>& id, const std::string& nombre, const JSONValor& doc,
-                               const std::optional<std::string>& ref, std::optional<CopiaLocal::Base> base) {
+void CopiasLocales::guardar(const std::optional<std::string>& id, const std::string& nombre, const JSONValor& doc,
+                            const std::optional<std::string>& ref, std::optional<CopiaLocal::Base> base) {
     CopiaLocal copia;
     copia.base = std::move(base);
     copia.id = id;
     copia.nombre = nombre;
     copia.doc = doc;
     copia.fecha = std::chrono::system_clock::now();
-    copia.servidor = direccion::host(servidor());
-    if (cliente_) copia.cliente = cliente_->id;
+    auto dueno = dueno_();
+    copia.servidor = std::move(dueno.servidor);
+    copia.cliente = dueno.cliente;
     if (!id) copia.ref = ref;
     const auto bytes = copias::codificar(copia);
     if (!bytes) return;
-    const fs::path carpeta = carpetaDeCopias();
+    const fs::path carpeta = this->carpeta();
     crearCarpeta(carpeta);
     // A temporary file beside it, renamed over the old copy (a link in its
     // place is replaced, not followed).
@@ -196,22 +194,22 @@ void Cuenta::guardarCopiaLocal(const std::optional<std::string>& id, const std::
                              G_FILE_SET_CONTENTS_CONSISTENT, 0600, nullptr);
 }
 
-void Cuenta::borrarCopiaLocal(const std::optional<std::string>& id, const std::optional<std::string>& ref) {
-    (void)::unlink((carpetaDeCopias() / nombreCopia(id, ref)).c_str());
+void CopiasLocales::borrar(const std::optional<std::string>& id, const std::optional<std::string>& ref) {
+    (void)::unlink((carpeta() / nombreCopia(id, ref)).c_str());
 }
 
-std::optional<Cuenta::CopiaLocal> Cuenta::copiaLocal(const std::optional<std::string>& id,
-                                                     const std::optional<std::string>& ref) const {
-    return leerCopia(carpetaDeCopias() / nombreCopia(id, ref));
+std::optional<CopiaLocal> CopiasLocales::leer(const std::optional<std::string>& id,
+                                              const std::optional<std::string>& ref) const {
+    return leerCopia(carpeta() / nombreCopia(id, ref));
 }
 
-std::optional<Cuenta::CopiaLocal> Cuenta::copiaPendiente(const std::string& id, const JSONValor& enLaCuenta) {
-    auto copia = copiaLocal(id, std::nullopt);
+std::optional<CopiaLocal> CopiasLocales::pendiente(const std::string& id, const JSONValor& enLaCuenta) {
+    auto copia = leer(id, std::nullopt);
     if (!copia) return std::nullopt;
     // The account holds this very document (an upload landed but its answer
     // never came back): nothing in the copy is missing there.
     if (copia->doc.cadena() == enLaCuenta.cadena()) {
-        borrarCopiaLocal(id, std::nullopt);
+        borrar(id, std::nullopt);
         return std::nullopt;
     }
     // Otherwise the copy holds changes the account lacks: made on the very
@@ -221,20 +219,19 @@ std::optional<Cuenta::CopiaLocal> Cuenta::copiaPendiente(const std::string& id, 
     return copia;
 }
 
-std::vector<Cuenta::CopiaLocal> Cuenta::copiasLocales() const {
-    const fs::path carpeta = carpetaDeCopias();
+std::vector<CopiaLocal> CopiasLocales::delDueno() const {
+    const fs::path carpeta = this->carpeta();
     std::vector<CopiaLocal> lista;
     std::error_code error;
     fs::directory_iterator entrada(carpeta, error);
     if (error) return lista;
-    const auto host = direccion::host(servidor());
-    const auto quien = cliente_ ? std::optional(cliente_->id) : std::nullopt;
+    const auto dueno = dueno_();
     for (; entrada != fs::directory_iterator(); entrada.increment(error)) {
         if (error) break;
         const fs::path& ruta = entrada->path();
         if (ruta.extension() != ".json") continue;
         auto copia = leerCopia(ruta);
-        if (!copia || copia->servidor != host || copia->cliente != quien) continue;
+        if (!copia || copia->servidor != dueno.servidor || copia->cliente != dueno.cliente) continue;
         lista.push_back(std::move(*copia));
     }
     std::stable_sort(lista.begin(), lista.end(),
@@ -242,11 +239,11 @@ std::vector<Cuenta::CopiaLocal> Cuenta::copiasLocales() const {
     return lista;
 }
 
-void Cuenta::descartarCopia(const std::string& archivo) {
+void CopiasLocales::descartar(const std::string& archivo) {
     // Only a bare name of this folder, and only a copy's kind of file.
     if (archivo.find('/') != std::string::npos || archivo.find('\0') != std::string::npos) return;
     if (!archivo.ends_with(".json")) return;
-    (void)::unlink((carpetaDeCopias() / archivo).c_str());
+    (void)::unlink((carpeta() / archivo).c_str());
 }
 
 }  // namespace sorvenia

@@ -31,7 +31,11 @@ std::string descripcionDe(const std::exception_ptr& error) {
     }
 }
 
-Cuenta::Cuenta(Clave, Entorno entorno) : entorno_(std::move(entorno)) {
+Cuenta::Cuenta(Clave, Entorno entorno)
+    : entorno_(std::move(entorno)), copias_([this] {
+          return CopiasLocales::Dueno{direccion::host(servidor()),
+                                      cliente_ ? std::optional(cliente_->id) : std::nullopt};
+      }) {
     if (entorno_.servidorIncorporado.empty()) entorno_.servidorIncorporado = SORVENIA_CUENTA_SERVIDOR;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // The hosting account as the application sees it: who is signed in, the
 // account's cloud designs, the state of the sign-in and of the last refresh;
-// and the only client of the account API.
+// and the only client of the account API. It owns two parts with headers of
+// their own: the local copies of unsent designs (CopiasLocales) and the
+// browser sign-in (ConexionNavegador); their calls are offered here too.
 //
 // One object for the whole run, bound to the main thread: every member is
 // read and written there. Screens observe it (observar) and hear of every
@@ -22,7 +24,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cuenta/conexion_navegador.h"
 #include "cuenta/copia_local.h"
+#include "cuenta/copias_locales.h"
 #include "cuenta/error_api.h"
 #include "cuenta/marco_cuenta.h"
 #include "cuenta/registros.h"
@@ -38,7 +42,7 @@ class Preferencias;
 class Cuenta : public RegistrosCuenta, public std::enable_shared_from_this<Cuenta> {
 public:
     // What the object reads its settings from.
-    using FuenteAzar = std::function<Resultado<std::vector<std::uint8_t>>(std::size_t)>;
+    using FuenteAzar = ConexionNavegador::FuenteAzar;
 
     struct Entorno {
         Preferencias* preferencias = nullptr;  // nullptr: Preferencias::estandar()
@@ -66,13 +70,13 @@ public:
     // Published state.
     const std::optional<Cliente>& cliente() const { return cliente_; }
     const std::vector<DisenoResumen>& disenos() const { return disenos_; }
-    bool conectando() const { return conectando_; }
+    bool conectando() const { return conexion_.conectando(); }
     bool cargando() const { return cargando_; }
     const std::optional<std::string>& error() const { return error_; }
-    const std::optional<std::string>& enlaceConexion() const { return enlaceConexion_; }
+    const std::optional<std::string>& enlaceConexion() const { return conexion_.enlace(); }
     // True while the attempt under way could not open any browser: its link
     // is still good, and the sign-in page shows it for the user to copy.
-    bool sinNavegador() const { return sinNavegador_; }
+    bool sinNavegador() const { return conexion_.sinNavegador(); }
     [[nodiscard]] Suscripcion observar(std::function<void(Cambio)> observador);
 
     // The account site's base address: the "servidor" preference when it is
@@ -149,26 +153,16 @@ public:
     // gives `html` back unchanged.
     Tarea<std::string> fotos(std::string html);
 
-    // The browser sign-in. conectar() starts an attempt: a one-time state
-    // and a verifier, and the account site's sign-in link with the
-    // verifier's challenge, opened in the default browser (the test build
-    // writes it to "enlace-conectar.txt" in the test channel's folder
-    // instead). The site sends the browser back to a "sorvenia-tarvel:"
-    // address, which the desktop hands to recibir(): it must carry the
-    // attempt's state; then its code is redeemed with the verifier. Every
-    // outcome shows in conectando(), error() and enlaceConexion(). When no
-    // browser can be opened the attempt stays under way (sinNavegador()):
-    // the link, opened by hand, can still finish it.
-    void conectar();
-    void reabrirNavegador();
-    void copiarEnlace();
-    // There is no Safari on Linux: does nothing.
-    void abrirEnSafari();
-    void cancelarConexion();
-    void recibir(const std::string& url);
-    // Where the sign-in draws its verifier and state; by default the
-    // system's secure random source (tests put a failing one in place).
-    void usarAzar(FuenteAzar fuente) { azar_ = std::move(fuente); }
+    // The browser sign-in: ConexionNavegador (conexion_navegador.h) does
+    // the work; these are its calls under the names the callers use.
+    void conectar() { conexion_.conectar(); }
+    void reabrirNavegador() { conexion_.reabrirNavegador(); }
+    void copiarEnlace() { conexion_.copiarEnlace(); }
+    // There is no Safari on Linux: nothing to open it in.
+    void abrirEnSafari() {}
+    void cancelarConexion() { conexion_.cancelar(); }
+    void recibir(const std::string& url) { conexion_.recibir(url); }
+    void usarAzar(FuenteAzar fuente) { conexion_.usarAzar(std::move(fuente)); }
 
     // Redeems a browser sign-in's code. On success keeps the key in the
     // keychain and the customer in the preferences, then refreshes. Never
@@ -191,47 +185,32 @@ public:
     static std::optional<std::string> aleatorio(std::size_t n);
     static std::optional<std::string> aleatorio(std::size_t n, const FuenteAzar& fuente);
 
-    // The file name of a design's local copy: the id (even an empty one),
-    // else "nuevo-" + ref, else "nuevo"; only ASCII letters, digits, "_" and
-    // "-", at most 80 of them, "nuevo" when none is left, then ".json".
-    static std::string nombreCopia(const std::optional<std::string>& id, const std::optional<std::string>& ref);
-
-    // Local copies of unsent designs (copias_locales.cpp): one file per
-    // design, named by nombreCopia(id, ref), in carpetaCopias(). Synchronous
-    // and small; nothing is cached, every call reads the folder anew. No
-    // call reports a failure: a copy that cannot be written, read or decoded
-    // is simply not there, and a file that is not a copy is left alone.
-    //
-    // ~/.local/share/SorveniaTarvel/<application id>/sin-subir: the test
-    // build ("….pruebas") keeps its copies apart. Made (mode 0700) only when
-    // a copy is written.
-    static std::filesystem::path carpetaCopias();
-    // Where this object keeps its copies instead (tests); empty: carpetaCopias().
-    void usarCarpetaCopias(std::filesystem::path carpeta) { carpetaCopias_ = std::move(carpeta); }
-    // Writes (or replaces) the design's copy, dated now and stamped with the
-    // account site's host and the signed-in customer's id; `ref` is kept
-    // only when `id` is absent. Nothing is written when the document holds a
-    // number that is not finite. `base` is the account's version the
-    // changes were made on, as far as the caller knows it.
+    // Local copies of unsent designs, stamped with this account's site and
+    // signed-in customer: CopiasLocales (copias_locales.h) does the work;
+    // these are its calls under the names the callers use.
+    CopiasLocales& copias() { return copias_; }
+    const CopiasLocales& copias() const { return copias_; }
+    static std::string nombreCopia(const std::optional<std::string>& id, const std::optional<std::string>& ref) {
+        return CopiasLocales::nombreCopia(id, ref);
+    }
+    static std::filesystem::path carpetaCopias() { return CopiasLocales::carpetaPorDefecto(); }
+    void usarCarpetaCopias(std::filesystem::path carpeta) { copias_.usarCarpeta(std::move(carpeta)); }
     void guardarCopiaLocal(const std::optional<std::string>& id, const std::string& nombre, const JSONValor& doc,
-                           const std::optional<std::string>& ref,
-                           std::optional<CopiaLocal::Base> base = std::nullopt);
-    // Removes the design's copy, if there is one.
-    void borrarCopiaLocal(const std::optional<std::string>& id, const std::optional<std::string>& ref);
-    // The design's copy, whichever site and customer it belongs to.
+                           const std::optional<std::string>& ref, std::optional<CopiaLocal::Base> base = std::nullopt) {
+        copias_.guardar(id, nombre, doc, ref, std::move(base));
+    }
+    void borrarCopiaLocal(const std::optional<std::string>& id, const std::optional<std::string>& ref) {
+        copias_.borrar(id, ref);
+    }
     std::optional<CopiaLocal> copiaLocal(const std::optional<std::string>& id,
-                                         const std::optional<std::string>& ref) const;
-    // The copy of the cloud design `id` to offer when the design opens with
-    // the account's document `enLaCuenta`. A copy holding exactly that
-    // document is obsolete and deleted; any other is offered: no clock,
-    // this computer's or the account's, decides that changes are lost.
-    std::optional<CopiaLocal> copiaPendiente(const std::string& id, const JSONValor& enLaCuenta);
-    // The copies of the current account site and signed-in customer (an
-    // absent host or customer matches only an absent one), newest first.
-    std::vector<CopiaLocal> copiasLocales() const;
-    // Removes the file `archivo` of the folder: only a bare file name
-    // ending in ".json" (no "/", no NUL); anything else does nothing.
-    void descartarCopia(const std::string& archivo);
+                                         const std::optional<std::string>& ref) const {
+        return copias_.leer(id, ref);
+    }
+    std::optional<CopiaLocal> copiaPendiente(const std::string& id, const JSONValor& enLaCuenta) {
+        return copias_.pendiente(id, enLaCuenta);
+    }
+    std::vector<CopiaLocal> copiasLocales() const { return copias_.delDueno(); }
+    void descartarCopia(const std::string& archivo) { copias_.descartar(archivo); }
 
     ~Cuenta();
     Cuenta(const Cuenta&) = delete;
@@ -246,8 +225,6 @@ private:
     Tarea<void> restaurar();
     Preferencias& preferencias() const;
     std::string hostOIncorporado() const;
-    // The copies' folder of this object (usarCarpetaCopias, else carpetaCopias()).
-    std::filesystem::path carpetaDeCopias() const;
 
     // The frame: the key (unless the call has none), the request, the
     // answer. intercambiar() gives any answer; enviar() the body of one
@@ -264,26 +241,16 @@ private:
     void ponerDisenos(std::vector<DisenoResumen> d);
     void ponerCargando(bool c);
     void ponerError(std::optional<std::string> e);
-    void ponerConectando(bool c);
-    void ponerEnlace(std::optional<std::string> e);
-
-    // The sign-in attempt the next callback must match.
-    struct Pendiente {
-        std::string state;
-        std::string verificador;
-    };
+    // The sign-in publishes through this object.
+    friend class ConexionNavegador;
 
     Entorno entorno_;
     std::optional<Cliente> cliente_;
     std::vector<DisenoResumen> disenos_;
-    bool conectando_ = false;
     bool cargando_ = false;
     std::optional<std::string> error_;
-    std::optional<std::string> enlaceConexion_;
-    bool sinNavegador_ = false;
-    std::optional<Pendiente> pendiente_;
-    FuenteAzar azar_;
-    std::filesystem::path carpetaCopias_;
+    CopiasLocales copias_;
+    ConexionNavegador conexion_{*this};
     Observadores<Cambio> observadores_;
 };
 

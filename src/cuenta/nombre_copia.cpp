@@ -2,7 +2,7 @@
 #include <glib.h>
 
 #include "comun/utf8.h"
-#include "cuenta/cuenta.h"
+#include "cuenta/copias_locales.h"
 
 namespace sorvenia {
 namespace {
@@ -29,7 +29,7 @@ std::vector<gunichar> escalares(const std::string& texto) {
 
 }  // namespace
 
-std::string Cuenta::nombreCopia(const std::optional<std::string>& id, const std::optional<std::string>& ref) {
+std::string CopiasLocales::nombreCopia(const std::optional<std::string>& id, const std::optional<std::string>& ref) {
     const std::string base = id ? *id : ref ? "nuevo-" + *ref : "nuevo";
     const auto cs = escalares(base);
     std::string nombre;

@@ -13,6 +13,8 @@
 #include <nlohmann/json.hpp>
 
 #include "centro/apertura_editor.h"
+#include "cuenta/copia_local.h"
+#include "navegacion/plantilla.h"
 #include "cuenta/registros.h"
 #include "navegacion/plantilla.h"
 #include "plataforma/observadores.h"
@@ -97,6 +99,11 @@ public:
     // Takes the three and clears them, but only when the request is there
     // and not empty; otherwise leaves everything as it is.
     std::optional<Pendiente> tomarPendiente();
+
+    // The local copy the home screen chose for the next opening of its
+    // design: the editor that loads next takes it, and uses it only for that
+    // very design.
+    std::optional<CopiaLocal> copiaParaAbrir;
 
     // Where the integration cards for the editor's page come from; while it
     // is not set, closing a sheet sends nothing.

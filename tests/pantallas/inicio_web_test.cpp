@@ -84,7 +84,6 @@ protected:
             Trabajos::compartido().termina(*d, 0, std::nullopt);
             Trabajos::compartido().quitar(*d);
         }
-        EditorAbierto::copiaParaAbrir.reset();
         Navegador::usarAbridor(anterior_);
         CuentaPrueba::TearDown();
     }
@@ -373,9 +372,9 @@ TEST_F(InicioWebTest, LasCopiasLocalesSeDescartanAbrenYSuben) {
 
     enviar({{"tipo", "abrirCopia"}, {"archivo", id + ".json"}});
     ASSERT_TRUE(esperarHasta([&] { return nav->pantalla() == Pantalla::editor(id, std::nullopt); }));
-    ASSERT_TRUE(EditorAbierto::copiaParaAbrir);
-    EXPECT_EQ(EditorAbierto::copiaParaAbrir->id, id);
-    EXPECT_EQ(EditorAbierto::copiaParaAbrir->doc.cadena(), R"({"local":true})");
+    ASSERT_TRUE(nav->copiaParaAbrir);
+    EXPECT_EQ(nav->copiaParaAbrir->id, id);
+    EXPECT_EQ(nav->copiaParaAbrir->doc.cadena(), R"({"local":true})");
 
     // An upload: the notice first, then the account is refreshed, then the
     // page gets the data.

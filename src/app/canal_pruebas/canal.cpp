@@ -7,6 +7,7 @@
 #include "plataforma/gui/canal_pruebas.h"
 #include "app/canal_pruebas/captura_canal.h"
 #include "app/canal_pruebas/dialogos_canal.h"
+#include "app/canal_pruebas/editor_canal.h"
 #include "app/canal_pruebas/orden_script.h"
 #include "app/canal_pruebas/registro_webs.h"
 
@@ -30,7 +31,10 @@ void arrancar() {
     temporizador = g_timeout_add(intervaloMs, &tic, nullptr);
 }
 
-void activar() { instalar(&registrarEnCanal); }
+void activar() {
+    instalar(&registrarEnCanal);
+    instalarOrdenesEditor();
+}
 
 void registrarEnCanal(const std::string& nombre, WebKitWebView* web) {
     guardarWeb(nombre, web);

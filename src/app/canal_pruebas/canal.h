@@ -15,8 +15,9 @@
 
 namespace sorvenia::CanalPruebas {
 
-// Makes CanalPruebas::registrar() feed this channel. Called once by the
-// test build's main.
+// Makes CanalPruebas::registrar() feed this channel and installs the test
+// build's launch orders (editor_canal.h). Called once by the test build's
+// main.
 void activar();
 
 // Stores the view and starts the channel.

@@ -14,8 +14,6 @@
 #include "integraciones/conexion_agente.h"
 #include "integraciones/integraciones.h"
 #include "medios/fuentes.h"
-#include "plataforma/argumentos.h"
-#include "plataforma/identidad.h"
 #include "plataforma/preferencias.h"
 #include "plataforma/gui/web_vista.h"
 
@@ -43,9 +41,14 @@ Json plantillaJS(const Plantilla& p) {
     return {{"id", p.id}, {"nombre", p.nombre}, {"w", p.ancho}, {"h", p.alto}, {"auto", p.altoAutomatico}};
 }
 
+EditorAbierto::AlCargar& alCargar() {
+    static EditorAbierto::AlCargar accion;
+    return accion;
+}
+
 }  // namespace
 
-std::optional<Cuenta::CopiaLocal> EditorAbierto::copiaParaAbrir;
+void EditorAbierto::alCargarEnPruebas(AlCargar accion) { alCargar() = std::move(accion); }
 
 Json EditorAbierto::argumentosCargar(Json doc, Json ias) {
     return {{"doc", std::move(doc)},
@@ -79,7 +82,8 @@ Tarea<void> EditorAbierto::cargar() {
     Json doc = nullptr;
     bool guardarDeInmediato = false;
     // The copy the home screen chose counts only for this very design.
-    std::optional<Cuenta::CopiaLocal> elegida = std::exchange(copiaParaAbrir, std::nullopt);
+    const auto nav = nav_.lock();
+    std::optional<Cuenta::CopiaLocal> elegida = nav ? std::exchange(nav->copiaParaAbrir, std::nullopt) : std::nullopt;
     if (elegida && elegida->id != id_) elegida.reset();
     if (id_) {
         auto abierto = co_await abrirDeLaCuenta(cuenta, std::move(elegida));
@@ -90,7 +94,7 @@ Tarea<void> EditorAbierto::cargar() {
             doc = std::move(*copia);
             nombre_ = elegida->nombre;
             if (elegida->ref) ref_ = *elegida->ref;
-            docPendiente_ = elegida->doc;
+            autoguardado_.docPendiente_ = elegida->doc;
         }
     } else if (plantilla_) {
         // A template with content of its own (the welcome design) starts
@@ -124,8 +128,8 @@ Tarea<std::optional<Json>> EditorAbierto::abrirDeLaCuenta(std::shared_ptr<Cuenta
     JSONValor enLaCuenta;
     try {
         auto [diseno, previa, destinos] = co_await cuenta->abrir(id);
-        previaInicial_ = std::move(previa);
-        destinosIniciales_ = std::move(destinos);
+        publicacion_.previa = std::move(previa);
+        publicacion_.destinos = std::move(destinos);
         nombre_ = diseno.nombre;
         version_ = diseno.version;
         enLaCuenta = diseno.doc;
@@ -142,7 +146,7 @@ Tarea<std::optional<Json>> EditorAbierto::abrirDeLaCuenta(std::shared_ptr<Cuenta
     const auto& lista = cuenta->disenos();
     if (const auto resumen = std::ranges::find_if(lista, [&](const DisenoResumen& d) { return d.id == id; });
         resumen != lista.end())
-        modificado_ = resumen->modificado;
+        autoguardado_.modificado_ = resumen->modificado;
     const bool fueElegida = elegida.has_value();
     std::optional<Cuenta::CopiaLocal> copia = std::move(elegida);
     if (!copia) copia = cuenta->copiaPendiente(id, enLaCuenta);
@@ -152,7 +156,7 @@ Tarea<std::optional<Json>> EditorAbierto::abrirDeLaCuenta(std::shared_ptr<Cuenta
         fueElegida ? Recuperacion::recuperar : co_await preguntarRecuperar(copia->fecha, ventanaActiva());
     if (respuesta == Recuperacion::recuperar) {
         nombre_ = copia->nombre;
-        docPendiente_ = copia->doc;
+        autoguardado_.docPendiente_ = copia->doc;
         co_return std::move(*suyo);
     }
     // Only a deliberate "Descartar" deletes the unsent changes; a dialog
@@ -171,23 +175,22 @@ bool EditorAbierto::copiaUtilizable(const Cuenta& cuenta, const Cuenta::CopiaLoc
 }
 
 void EditorAbierto::despuesDeCargar() {
-    if (docPendiente_) {
+    if (autoguardado_.docPendiente_) {
         js("estado", {{"guardado", "cambios recuperados: guardando…"}});
         lanzar(guardar(false));
     }
     if (plantilla_ && plantilla_->id == "aplicacion") js("app", {{"nuevo", true}});
     if (plantilla_ && plantilla_->id == "appmovil") js("app", {{"nuevo", true}, {"movil", true}});
-    if (previaInicial_)
-        js("publicado",
-           {{"url", previaInicial_->url}, {"caduca", previaInicial_->caduca}, {"paginas", previaInicial_->paginas}});
-    if (destinosIniciales_) js("destinos", destinosJS(*destinosIniciales_));
+    if (const auto& previa = publicacion_.previa)
+        js("publicado", {{"url", previa->url}, {"caduca", previa->caduca}, {"paginas", previa->paginas}});
+    if (publicacion_.destinos) js("destinos", destinosJS(*publicacion_.destinos));
     if (id_) {
         const auto publicados = Preferencias::estandar().valor("vpsPublicado");
         if (publicados && publicados->is_object() && publicados->contains(*id_))
             js("vpsPublicado", (*publicados)[*id_]);
     }
     pedidoPendiente();
-    if (esCompilacionDePrueba()) argumentosDePrueba();
+    if (const auto& enPruebas = alCargar(); enPruebas) enPruebas(*this);
 }
 
 // What the home screen left for the next new design: its attached files,
@@ -210,25 +213,6 @@ void EditorAbierto::pedidoPendiente() {
         for (const Json& recurso : recursos) m.js("anadirRecursoAdjunto", recurso);
         m.js("pedir", {{"texto", texto}, {"ia", ia}});
     });
-}
-
-// The test build can drive a freshly opened editor from its command line.
-void EditorAbierto::argumentosDePrueba() {
-    const auto& args = Argumentos::todos();
-    if (Argumentos::contiene(args, "--rehacer-miniatura")) {
-        mas(2.5, [](EditorAbierto& m) { m.js("forzarCambio", Json::object()); });
-        mas(4.0, [](EditorAbierto& m) { lanzar(m.salir()); });
-    }
-    if (const auto destino = Argumentos::valorTras(args, "--probar-video"))
-        mas(2.0, [destino = *destino](EditorAbierto& m) { m.js("probarVideo", {{"destino", destino}}); });
-    if (const auto guion = Argumentos::valorTras(args, "--js"))
-        mas(4.0, [guion = *guion](EditorAbierto& m) {
-            if (m.webRetenida_) m.webRetenida_->evaluar(guion);
-        });
-    if (const auto pedido = Argumentos::valorTras(args, "--pedir"))
-        js("pedir", {{"texto", *pedido},
-                     {"ia", Argumentos::valorTras(args, "--ia").value_or("claude")},
-                     {"animar", Argumentos::contiene(args, "--animar")}});
 }
 
 TareaLanzada EditorAbierto::mas(double segundos, std::function<void(EditorAbierto&)> accion) {

@@ -16,10 +16,10 @@ namespace sorvenia {
 
 Tarea<void> EditorAbierto::salir() {
     const auto yo = shared_from_this();
-    pararTemporizador();
+    autoguardado_.pararTemporizador();
     co_await recogerCambio();
-    pararTemporizador();
-    if (!errorCarga_ && docPendiente_) co_await guardar(true);
+    autoguardado_.pararTemporizador();
+    if (!errorCarga_ && autoguardado_.docPendiente_) co_await guardar(true);
     if (const auto nav = nav_.lock()) nav->fijarPantalla(Navegacion::Pantalla::inicio());
 }
 
@@ -44,7 +44,7 @@ void EditorAbierto::aparcar() {
     if (!id_) {
         // A design never uploaded gets its id now, so its job can be opened
         // again from the home screen.
-        pararTemporizador();
+        autoguardado_.pararTemporizador();
         lanzar([](std::shared_ptr<EditorAbierto> m) -> Tarea<void> {
             co_await m->guardar(false);
             if (Trabajos::compartido().info().contains(m->clave()))
@@ -62,14 +62,14 @@ Tarea<void> EditorAbierto::esperarYCerrarAparcado() {
     co_await dormir(1.5);
     if (aparcado_ && !cerrado_ && !reservado_) co_await recogerCambio();
     while (aparcado_ && !cerrado_ && !reservado_) {
-        if (docPendiente_ && !guardando_) {
+        if (autoguardado_.docPendiente_ && !autoguardado_.guardando_) {
             co_await guardar(false);
             // A failed attempt is not repeated here: closing keeps the
             // document as a local copy and makes one last upload, instead of
             // retrying for as long as the application runs.
-            if (ultimoFallido_) break;
+            if (autoguardado_.ultimoFallido_) break;
             co_await dormir(0.5);
-        } else if (guardando_) {
+        } else if (autoguardado_.guardando_) {
             co_await dormir(0.5);
         } else {
             break;
@@ -87,7 +87,7 @@ void EditorAbierto::cerrar() {
     IAsLocales::matar(procesoAgente_);  // the agent's whole process group
     auto& centro = Centro::compartido();
     if (centro.editor.lock() == yo) centro.editor.reset();
-    pararTemporizador();
+    autoguardado_.pararTemporizador();
     // The page may hold a last change; it is asked for it before it goes.
     std::unique_ptr<WebVista> pagina = listo_ && !errorCarga_ ? std::move(webRetenida_) : nullptr;
     webRetenida_.reset();
@@ -95,8 +95,8 @@ void EditorAbierto::cerrar() {
     // The newest document on disk first, an upload in flight included: the
     // application may quit before the last upload ends. The upload that
     // succeeds removes the copy again.
-    copiaDeLoPendiente();
-    if (!pagina && !docPendiente_ && !guardando_) return;
+    autoguardado_.copiaDeLoPendiente();
+    if (!pagina && !autoguardado_.docPendiente_ && !autoguardado_.guardando_) return;
     // Quitting waits for this editor until its last change is uploaded.
     SubidasFinales::anotar(yo);
     despidiendose_ = true;
@@ -109,15 +109,15 @@ Tarea<void> EditorAbierto::despedirse(std::unique_ptr<WebVista> pagina) {
     if (pagina) {
         auto llamada = pagina->llamar(textoEntregarCambio);
         const auto respuesta = co_await conTiempoLimite(std::move(llamada), segundosEntregarCambio);
-        cambioNuevo = respuesta && respuesta->ok() && aceptarCambio(**respuesta);
-        if (cambioNuevo) copiaDeLoPendiente();
+        cambioNuevo = respuesta && respuesta->ok() && autoguardado_.aceptarCambio(**respuesta);
+        if (cambioNuevo) autoguardado_.copiaDeLoPendiente();
         pagina.reset();
     }
     despidiendose_ = false;
     // The last upload, unless the last attempt has just failed with nothing
     // new since: the copy on disk keeps that document for the next opening.
-    if (docPendiente_ && (cambioNuevo || !ultimoFallido_)) co_await guardar(false);
-    if (!guardando_) SubidasFinales::quitar(*this);
+    if (autoguardado_.docPendiente_ && (cambioNuevo || !autoguardado_.ultimoFallido_)) co_await guardar(false);
+    if (!autoguardado_.guardando_) SubidasFinales::quitar(*this);
 }
 
 }  // namespace sorvenia

@@ -3,7 +3,10 @@
 // It owns the page's web view (so a page can outlive its screen), opens the
 // design into the page when the page says it is ready, routes every message
 // the page posts, keeps the design's identity, name and pending document,
-// and carries out the agents' canvas tools in the page.
+// and carries out the agents' canvas tools in the page. It owns the parts
+// with headers of their own: the autosave (AutoguardadoEditor), publishing
+// (PublicacionEditor) and the table of the page's messages
+// (mensajes_editor.cpp).
 //
 // Main thread only. Always held by shared_ptr: the window's editor screen,
 // the job registry and the hub share it, and its asynchronous steps hold it
@@ -20,14 +23,16 @@
 
 #include <nlohmann/json.hpp>
 
-#include "navegacion/plantilla.h"
 #include "centro/agente.h"
+#include "centro/editor_modelo.h"
 #include "centro/evento_agente.h"
 #include "cuenta/cuenta.h"
 #include "cuenta/json_valor.h"
 #include "cuenta/registros.h"
-#include "centro/editor_modelo.h"
+#include "editor/gui/autoguardado_editor.h"
+#include "editor/gui/publicacion_editor.h"
 #include "ias/ia.h"
+#include "navegacion/plantilla.h"
 #include "plataforma/observadores.h"
 #include "plataforma/tarea.h"
 
@@ -55,7 +60,8 @@ public:
     void js(std::string funcion, nlohmann::json argumento) override;
     void cerrar() override;
     bool porGuardar() const override {
-        return !errorCarga_ && (docPendiente_ || guardando_ || (listo_ && webRetenida_ && !cerrado_));
+        return !errorCarga_ &&
+               (autoguardado_.docPendiente() || autoguardado_.guardando() || (listo_ && webRetenida_ && !cerrado_));
     }
     std::shared_ptr<Proceso> procesoAgente() const override { return procesoAgente_; }
     bool agenteEnMarcha() const override { return agenteEnMarcha_; }
@@ -83,14 +89,16 @@ public:
     // Each accepted message of the page, already a JSON object.
     void recibir(const nlohmann::json& mensaje);
 
+    // The autosave (autoguardado_editor.h) does the work of the next calls.
+    //
     // The page's change: the whole document becomes pending and is uploaded
     // 1.5 s after the last change (0.1 s for a design never uploaded).
-    void cambio(const nlohmann::json& mensaje);
+    void cambio(const nlohmann::json& mensaje) { autoguardado_.cambio(mensaje); }
     // The page holds each change a moment before handing it over; before
     // quitting, leaving or closing, it is asked for what it holds, which
     // becomes the pending document. A page that does not answer within two
     // seconds is given up on.
-    Tarea<void> recogerCambio();
+    Tarea<void> recogerCambio() { return autoguardado_.recogerCambio(); }
     // The page call that hands the held change over ({"doc", "nombre",
     // "primera"} as in "cambio", or null), and how long it is waited for.
     static constexpr const char* textoEntregarCambio =
@@ -98,14 +106,14 @@ public:
     static constexpr double segundosEntregarCambio = 2.0;
     // One upload attempt of the pending document; the outcome shows in the
     // page. `forzarMiniatura` draws a thumbnail even within 45 s of the last.
-    Tarea<void> guardar(bool forzarMiniatura);
-    Tarea<bool> guardarAhora() override;
+    Tarea<void> guardar(bool forzarMiniatura) { return autoguardado_.guardar(forzarMiniatura); }
+    Tarea<bool> guardarAhora() override { return autoguardado_.guardarAhora(); }
     // The page's back action: saves with a fresh thumbnail, then goes home.
     Tarea<void> salir();
     // Closes a parked editor once its agent has finished and everything is
     // uploaded.
     void cerrarAparcado();
-    bool guardando() const { return guardando_; }
+    bool guardando() const { return autoguardado_.guardando(); }
 
     // One agent run on this design, from the page's "agente" message
     // (`pedido`) or with a VPS to work on: refused when no tool fits, when
@@ -135,16 +143,13 @@ public:
     Tarea<void> cargar();
 
     // The document last posted by the page and not yet saved.
-    const std::optional<JSONValor>& docPendiente() const { return docPendiente_; }
+    const std::optional<JSONValor>& docPendiente() const { return autoguardado_.docPendiente(); }
     const std::vector<nlohmann::json>& chats() const { return chats_; }
     const std::map<std::string, std::string>& sesiones() const { return sesiones_; }
     const std::string& ref() const { return ref_; }
     const std::optional<std::int64_t>& version() const { return version_; }
     const std::optional<Plantilla>& plantilla() const { return plantilla_; }
     bool cerrado() const { return cerrado_; }
-
-    // A local copy the home screen hands to the next opening of its design.
-    static std::optional<Cuenta::CopiaLocal> copiaParaAbrir;
 
     // The load payload for the page.
     static nlohmann::json argumentosCargar(nlohmann::json doc, nlohmann::json ias);
@@ -154,19 +159,29 @@ public:
     // argument cannot be written as JSON.
     static std::optional<std::string> textoLlamada(const std::string& funcion, const nlohmann::json& argumento);
 
+    // Runs `accion` after `segundos`, unless the editor is gone or closed by
+    // then.
+    TareaLanzada mas(double segundos, std::function<void(EditorAbierto&)> accion);
+
+    // What the test build does with each editor once its design is in the
+    // page (orders from its command line). The test channel sets it at
+    // start; the application leaves it empty.
+    using AlCargar = std::function<void(EditorAbierto&)>;
+    static void alCargarEnPruebas(AlCargar accion);
+
     // The first mesa of the last posted document: the thumbnail's source.
-    struct PrimeraMesa {
-        std::string html;
-        int w = 1440;
-        int h = 900;
-    };
-    const std::optional<PrimeraMesa>& primeraMesa() const { return primeraMesa_; }
+    using PrimeraMesa = AutoguardadoEditor::PrimeraMesa;
+    const std::optional<PrimeraMesa>& primeraMesa() const { return autoguardado_.primeraMesa(); }
 
 private:
     struct Clave {};
     // The tests' way to mark an agent run, which parks the editor when its
     // screen goes away.
     friend struct PruebaEditorAbierto;
+    // The page's message handlers (mensajes_editor.cpp).
+    friend struct MensajesEditor;
+    friend class PublicacionEditor;
+    friend class AutoguardadoEditor;
 
 public:
     EditorAbierto(Clave, Agente::Lanzador lanzador);
@@ -175,64 +190,23 @@ private:
     void fijarErrorCarga(std::optional<std::string> error);
     // A fresh reference for this editor's copy of the design.
     static std::string refNueva();
-    void programarGuardado(double segundos);
-    void pararTemporizador();
-    Tarea<std::optional<std::string>> miniatura(bool forzar);
-    // Steps 1-5 of a change: false when the message is ignored.
-    bool aceptarCambio(const nlohmann::json& mensaje);
-    void alGuardar(const DisenoResumen& d, bool eraNuevo);
-    void alFallarGuardado(std::exception_ptr error, JSONValor doc);
-    // A conflict or a deleted design: the design becomes a new one (once)
-    // and is saved again, at once the first time, later after a growing
-    // pause.
-    void comoDisenoNuevo(bool conflicto);
-    void reintentarTrasRechazo();
-    // The copies this editor's earlier names (id or ref) left behind, once
-    // a later upload holds their changes.
-    void borrarCopiasSuperadas(Cuenta& cuenta);
     // The teardown's asynchronous end: takes the page's last change, keeps
     // the newest document as a local copy and uploads it.
     Tarea<void> despedirse(std::unique_ptr<WebVista> pagina);
-    void vigilarSubida();
     void aparcar();
     Tarea<void> esperarYCerrarAparcado();
-    void copiaDeLoPendiente();
-    void guardarChats(const nlohmann::json& mensaje);
     // The agent run's parts (agente_editor.cpp).
     void errorEnChat(const std::string& texto);
     int agentesEnOtrosDisenos() const;
     Tarea<Resultado<std::int32_t>> correrAgente(Agente::PeticionAgente peticion, std::string ia);
     void finDeAgente(const Resultado<std::int32_t>& resultado);
     void terminarRun(std::optional<std::int32_t> codigo, std::optional<std::string> error);
-    void noDisponible(const nlohmann::json& mensaje, const std::string& tipo);
-    // The page's "publicar" (publicar_editor.cpp): saves first when the
-    // design is new or changed, then publishes the message's pages to the
-    // hosting ("destino" "hosting") or as a preview, and answers the page.
-    Tarea<void> publicar(nlohmann::json mensaje);
-    Tarea<void> guardarAntesDePublicar();
-    Tarea<void> publicarEnHosting(nlohmann::json mensaje, std::shared_ptr<Cuenta> cuenta, std::string id,
-                                  std::map<std::string, std::string> archivos);
-    Tarea<void> publicarPrevia(std::shared_ptr<Cuenta> cuenta, std::string id,
-                               std::map<std::string, std::string> archivos);
-    // The site files with the scene videos their pages use uploaded first
-    // (escenas_editor.cpp); never throws. subirEscenas gives the scenes
-    // whose video is not in the account.
-    Tarea<std::map<std::string, std::string>> conEscenasSubidas(std::vector<std::pair<std::string, std::string>> archivos,
-                                                                std::shared_ptr<Cuenta> cuenta, std::string id);
-    Tarea<std::set<std::string>> subirEscenas(std::set<std::string> usadas, std::shared_ptr<Cuenta> cuenta,
-                                              std::string id);
-    Tarea<void> redetectarIAs();
-    void modeloIA(const nlohmann::json& mensaje);
-    void abrirEnlace(const nlohmann::json& mensaje);
-    void integracion(const nlohmann::json& mensaje);
     void enviarTrabajos();
     Tarea<std::optional<nlohmann::json>> abrirDeLaCuenta(std::shared_ptr<Cuenta> cuenta,
                                                          std::optional<Cuenta::CopiaLocal> elegida);
     static bool copiaUtilizable(const Cuenta& cuenta, const Cuenta::CopiaLocal& copia);
     void despuesDeCargar();
     void pedidoPendiente();
-    void argumentosDePrueba();
-    TareaLanzada mas(double segundos, std::function<void(EditorAbierto&)> accion);
 
     std::optional<std::string> errorCarga_;
     std::weak_ptr<Cuenta> cuenta_;
@@ -241,35 +215,10 @@ private:
     std::optional<std::int64_t> version_;
     std::optional<Plantilla> plantilla_;
     std::string nombre_ = "Sin título";
-    std::optional<JSONValor> docPendiente_;
-    // The document of the upload under way: kept until it ends, so that a
-    // quit in the middle can still leave it on disk.
-    std::optional<JSONValor> docEnVuelo_;
-    // The account's modification time of the version last opened or saved:
-    // what a local copy of this editor's changes is based on.
-    std::optional<std::string> modificado_;
-    // Set when the last upload attempt failed (cleared by a success).
-    bool ultimoFallido_ = false;
-    // Conflicts and deleted-design answers in a row, for the pause between
-    // the saves they cause.
-    int rechazosSeguidos_ = 0;
-    // Numbers each upload, so that a late check knows whether the upload it
-    // was started for still runs.
-    std::uint64_t subidas_ = 0;
-    // The names (id, ref) this editor's design had before a conflict or a
-    // deleted design made it a new one, and when the editor was made.
-    std::vector<std::pair<std::optional<std::string>, std::optional<std::string>>> nombresAnteriores_;
-    std::chrono::system_clock::time_point creado_ = std::chrono::system_clock::now();
     // Between closing and the page's answer with its last change.
     bool despidiendose_ = false;
-    std::optional<TareaLanzada> temporizador_;
-    bool guardando_ = false;
     bool cerrado_ = false;
     std::string ref_;
-    bool otraVez_ = false;
-    // When the last thumbnail was drawn; none yet is as good as long ago.
-    std::optional<std::chrono::steady_clock::time_point> ultimaMiniatura_;
-    std::optional<PrimeraMesa> primeraMesa_;
     std::vector<IA> ias_;
     std::string clave_;
     Agente::Lanzador lanzador_;
@@ -284,8 +233,8 @@ private:
     bool listo_ = false;
     std::map<std::string, std::string> sesiones_;
     std::vector<nlohmann::json> chats_;
-    std::optional<RegistrosCuenta::Previa> previaInicial_;
-    std::optional<RegistrosCuenta::Destinos> destinosIniciales_;
+    AutoguardadoEditor autoguardado_{*this};
+    PublicacionEditor publicacion_{*this};
     Observadores<> cambios_;
 };
 

@@ -26,8 +26,8 @@ std::string aviso(std::size_t n) {
 
 }  // namespace
 
-Tarea<std::set<std::string>> EditorAbierto::subirEscenas(std::set<std::string> usadas, std::shared_ptr<Cuenta> cuenta,
-                                                         std::string id) {
+Tarea<std::set<std::string>> PublicacionEditor::subirEscenas(std::set<std::string> usadas,
+                                                             std::shared_ptr<Cuenta> cuenta, std::string id) {
     std::map<std::string, std::string> subidas;
     try {
         subidas = co_await cuenta->escenasSubidas(id);
@@ -60,14 +60,14 @@ Tarea<std::set<std::string>> EditorAbierto::subirEscenas(std::set<std::string> u
     co_return faltan;
 }
 
-Tarea<std::map<std::string, std::string>> EditorAbierto::conEscenasSubidas(
+Tarea<std::map<std::string, std::string>> PublicacionEditor::conEscenasSubidas(
     std::vector<std::pair<std::string, std::string>> archivos, std::shared_ptr<Cuenta> cuenta, std::string id) {
-    const auto yo = shared_from_this();
+    const auto yo = editor_.shared_from_this();
     std::set<std::string> usadas;
     for (const auto& [nombre, contenido] : archivos) usadas.merge(Escenas::usadas(contenido));
     std::set<std::string> faltan;
     if (!usadas.empty()) {
-        js("aviso", {{"texto", aviso(usadas.size())}});
+        editor_.js("aviso", {{"texto", aviso(usadas.size())}});
         faltan = co_await subirEscenas(std::move(usadas), cuenta, id);
     }
     std::map<std::string, std::string> resultado;

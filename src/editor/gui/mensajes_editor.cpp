@@ -1,7 +1,8 @@
 // The editor page's messages. The web view hands over only objects posted by
-// our own page's top frame; each "tipo" is one short handler that checks the
-// keys it needs, ignores the message when they are missing or of the wrong
-// kind, acts, and answers the page.
+// our own page's top frame; each "tipo" is one row of a table and one short
+// handler that checks the keys it needs, ignores the message when they are
+// missing or of the wrong kind, acts, and answers the page. A new message
+// is a new row and a new handler here.
 
 #include <map>
 #include <string_view>
@@ -53,135 +54,176 @@ const std::map<std::string, std::string, std::less<>> acciones = {
 
 }  // namespace
 
+// The handlers, one per "tipo" (a friend of EditorAbierto: they act on the
+// open design's state).
+struct MensajesEditor {
+    using Manejador = void (*)(EditorAbierto&, const Json&);
+
+    static void listo(EditorAbierto& e, const Json&) { lanzar(e.cargar()); }
+    static void cambio(EditorAbierto& e, const Json& m) { e.cambio(m); }
+
+    static void trabajo(EditorAbierto& e, const Json& m) {
+        const auto paso = texto(m, "paso");
+        const auto nombre = texto(m, "nombre");
+        Trabajos::compartido().progreso(e, paso && !paso->empty() ? paso : std::nullopt, texto(m, "texto"),
+                                        nombre && !nombre->empty() ? nombre : std::nullopt);
+    }
+
+    static void abrirTrabajo(EditorAbierto& e, const Json& m) {
+        if (const auto clave = texto(m, "clave")) Trabajos::compartido().abrir(*clave, e.nav_.lock().get());
+    }
+
+    static void agente(EditorAbierto& e, const Json& m) { lanzar(e.agente(m, std::nullopt)); }
+    static void pararAgente(EditorAbierto& e, const Json&) { e.pararAgente(); }
+
+    static void pararTrabajo(EditorAbierto&, const Json& m) {
+        const auto clave = texto(m, "clave");
+        if (const auto editor = clave ? Trabajos::compartido().modelo(*clave) : nullptr) editor->pararAgente();
+    }
+
+    static void quitarTrabajo(EditorAbierto&, const Json& m) {
+        if (const auto clave = texto(m, "clave")) Trabajos::compartido().visto(*clave);
+    }
+
+    static void olvidarConversacion(EditorAbierto& e, const Json& m) {
+        if (const auto ia = texto(m, "ia")) e.sesiones_.erase(*ia);
+    }
+
+    static void guardarChats(EditorAbierto& e, const Json& m) {
+        const auto it = m.find("chats");
+        if (it == m.end() || !it->is_array()) return;
+        std::vector<Json> chats;
+        for (const Json& chat : *it) {
+            if (!chat.is_object()) return;
+            chats.push_back(chat);
+        }
+        e.chats_ = std::move(chats);
+        EditorModelo::escribirChats(Json(e.chats_), e.id_);
+    }
+
+    static void usarSesion(EditorAbierto& e, const Json& m) {
+        const auto it = m.find("sesiones");
+        if (it == m.end() || !it->is_object()) return;
+        for (const auto& [ia, sesion] : it->items())
+            if (sesion.is_string()) e.sesiones_[ia] = sesion.get<std::string>();
+    }
+
+    static void salir(EditorAbierto& e, const Json&) { lanzar(e.salir()); }
+    static void redetectarIAs(EditorAbierto& e, const Json&) { lanzar(redetectar(e.shared_from_this())); }
+
+    static Tarea<void> redetectar(std::shared_ptr<EditorAbierto> e) {
+        e->ias_ = co_await IAsLocales::detectar();
+        e->js("ias", IAsLocales::json(e->ias_));
+    }
+
+    static void modeloIA(EditorAbierto& e, const Json& m) {
+        const auto ia = texto(m, "ia");
+        const auto modelo = texto(m, "modelo");
+        if (!ia || !modelo || !IA::tipoDesde(*ia)) return;
+        IAsLocales::fijarModelo(*ia, *modelo);
+        e.js("ias", IAsLocales::json(e.ias_));
+    }
+
+    static void ajustes(EditorAbierto& e, const Json&) {
+        if (const auto nav = e.nav_.lock()) nav->fijarAjustes(true);
+    }
+
+    static void integracion(EditorAbierto& e, const Json& m) {
+        const auto accion = texto(m, "accion");
+        if (!accion) return;
+        if (*accion == "instalar") {
+            enlace(e, m);
+        } else if (const auto nav = e.nav_.lock()) {
+            nav->fijarAjustes(true);
+        }
+    }
+
+    static void conectarAgentes(EditorAbierto& e, const Json&) {
+        Preferencias::estandar().fijarBooleano("tarjetaAgentesVista", true);
+        if (const auto nav = e.nav_.lock()) nav->fijarAgentes(true);
+    }
+
+    static void agentesVisto(EditorAbierto&, const Json&) {
+        Preferencias::estandar().fijarBooleano("tarjetaAgentesVista", true);
+    }
+
+    static void enlace(EditorAbierto&, const Json& m) {
+        if (const auto url = texto(m, "url"); url && esWeb(*url)) Navegador::abrir(*url);
+    }
+
+    static void publicar(EditorAbierto& e, const Json& m) { lanzar(e.publicacion_.publicar(m)); }
+
+    // An action of the page that is not built yet: the user is told so, and
+    // requests the page waits on get their answer, so nothing stays spinning.
+    static void noDisponible(EditorAbierto& e, const Json& m, const std::string& tipo) {
+        const std::string frase = acciones.at(tipo) + " todavía no está disponible en Sorvenia Code.";
+        const Json req = m.contains("req") ? m["req"] : Json(0);
+        if (tipo == "ia") {
+            e.js("respuestaIA", {{"req", req}, {"error", frase}});
+        } else if (tipo == "generarImagen") {
+            e.js("imagenGenerada", {{"req", req}, {"error", frase}});
+        } else if (tipo == "elegirImagen") {
+            e.js("imagenElegida", {{"req", req}, {"cancelado", true}});
+            e.js("aviso", {{"texto", frase}});
+        } else if (tipo == "importarFigma") {
+            e.js("figma", {{"error", frase}});
+        } else if (tipo == "publicar") {
+            e.js(texto(m, "destino") == std::optional<std::string>("hosting") ? "publicadoHosting" : "publicado",
+                 {{"error", frase}});
+        } else if (tipo == "dominios") {
+            e.js("dominios", {{"error", frase}});
+        } else if (tipo == "comprarPack") {
+            e.js("pack", {{"error", frase}});
+        } else if (tipo == "publicarVPS") {
+            e.js("vps", {{"estado", "error"}, {"texto", frase}});
+        } else if (tipo == "exportarVideo") {
+            e.js("progresoVideo", {{"error", frase}});
+        } else if (tipo == "app") {
+            e.js("app", {{"error", frase}});
+        } else if (tipo == "iniciarSesionIA") {
+            e.js("elegirIA", {{"ia", texto(m, "ia").value_or("")}, {"estado", "fin"}, {"sesion", false}});
+            e.js("aviso", {{"texto", frase}});
+        } else {
+            e.js("aviso", {{"texto", frase}});
+        }
+    }
+
+    static const std::map<std::string, Manejador, std::less<>>& manejadores() {
+        static const std::map<std::string, Manejador, std::less<>> tabla = {
+            {"listo", &listo},
+            {"cambio", &cambio},
+            {"trabajo", &trabajo},
+            {"abrirTrabajo", &abrirTrabajo},
+            {"agente", &agente},
+            {"pararAgente", &pararAgente},
+            {"pararTrabajo", &pararTrabajo},
+            {"quitarTrabajo", &quitarTrabajo},
+            {"olvidarConversacion", &olvidarConversacion},
+            {"guardarChats", &guardarChats},
+            {"usarSesion", &usarSesion},
+            {"salir", &salir},
+            {"redetectarIAs", &redetectarIAs},
+            {"modeloIA", &modeloIA},
+            {"ajustes", &ajustes},
+            {"integracion", &integracion},
+            {"conectarAgentes", &conectarAgentes},
+            {"agentesVisto", &agentesVisto},
+            {"enlace", &enlace},
+            {"publicar", &publicar},
+        };
+        return tabla;
+    }
+};
+
 void EditorAbierto::recibir(const Json& m) {
     const auto tipo = texto(m, "tipo");
     if (!tipo || cerrado_) return;
     const auto yo = shared_from_this();  // a handler may close the editor
-    if (*tipo == "listo") {
-        lanzar(cargar());
-    } else if (*tipo == "cambio") {
-        cambio(m);
-    } else if (*tipo == "trabajo") {
-        const auto paso = texto(m, "paso");
-        const auto nombre = texto(m, "nombre");
-        Trabajos::compartido().progreso(*this, paso && !paso->empty() ? paso : std::nullopt, texto(m, "texto"),
-                                        nombre && !nombre->empty() ? nombre : std::nullopt);
-    } else if (*tipo == "abrirTrabajo") {
-        if (const auto clave = texto(m, "clave")) Trabajos::compartido().abrir(*clave, nav_.lock().get());
-    } else if (*tipo == "agente") {
-        lanzar(agente(m, std::nullopt));
-    } else if (*tipo == "pararAgente") {
-        pararAgente();
-    } else if (*tipo == "pararTrabajo") {
-        const auto clave = texto(m, "clave");
-        if (const auto editor = clave ? Trabajos::compartido().modelo(*clave) : nullptr)
-            editor->pararAgente();
-    } else if (*tipo == "quitarTrabajo") {
-        if (const auto clave = texto(m, "clave")) Trabajos::compartido().visto(*clave);
-    } else if (*tipo == "olvidarConversacion") {
-        if (const auto ia = texto(m, "ia")) sesiones_.erase(*ia);
-    } else if (*tipo == "guardarChats") {
-        guardarChats(m);
-    } else if (*tipo == "usarSesion") {
-        const auto it = m.find("sesiones");
-        if (it == m.end() || !it->is_object()) return;
-        for (const auto& [ia, sesion] : it->items())
-            if (sesion.is_string()) sesiones_[ia] = sesion.get<std::string>();
-    } else if (*tipo == "salir") {
-        lanzar(salir());
-    } else if (*tipo == "redetectarIAs") {
-        lanzar(redetectarIAs());
-    } else if (*tipo == "modeloIA") {
-        modeloIA(m);
-    } else if (*tipo == "ajustes") {
-        if (const auto nav = nav_.lock()) nav->fijarAjustes(true);
-    } else if (*tipo == "integracion") {
-        integracion(m);
-    } else if (*tipo == "conectarAgentes") {
-        Preferencias::estandar().fijarBooleano("tarjetaAgentesVista", true);
-        if (const auto nav = nav_.lock()) nav->fijarAgentes(true);
-    } else if (*tipo == "agentesVisto") {
-        Preferencias::estandar().fijarBooleano("tarjetaAgentesVista", true);
-    } else if (*tipo == "enlace") {
-        abrirEnlace(m);
-    } else if (*tipo == "publicar") {
-        lanzar(publicar(m));
+    const auto& tabla = MensajesEditor::manejadores();
+    if (const auto manejador = tabla.find(*tipo); manejador != tabla.end()) {
+        manejador->second(*this, m);
     } else if (acciones.contains(*tipo)) {
-        noDisponible(m, *tipo);
-    }
-}
-
-void EditorAbierto::guardarChats(const Json& m) {
-    const auto it = m.find("chats");
-    if (it == m.end() || !it->is_array()) return;
-    std::vector<Json> chats;
-    for (const Json& chat : *it) {
-        if (!chat.is_object()) return;
-        chats.push_back(chat);
-    }
-    chats_ = std::move(chats);
-    escribirChats(Json(chats_), id_);
-}
-
-Tarea<void> EditorAbierto::redetectarIAs() {
-    const auto yo = shared_from_this();
-    ias_ = co_await IAsLocales::detectar();
-    js("ias", IAsLocales::json(ias_));
-}
-
-void EditorAbierto::modeloIA(const Json& m) {
-    const auto ia = texto(m, "ia");
-    const auto modelo = texto(m, "modelo");
-    if (!ia || !modelo || !IA::tipoDesde(*ia)) return;
-    IAsLocales::fijarModelo(*ia, *modelo);
-    js("ias", IAsLocales::json(ias_));
-}
-
-void EditorAbierto::abrirEnlace(const Json& m) {
-    if (const auto url = texto(m, "url"); url && esWeb(*url)) Navegador::abrir(*url);
-}
-
-void EditorAbierto::integracion(const Json& m) {
-    const auto accion = texto(m, "accion");
-    if (!accion) return;
-    if (*accion == "instalar") {
-        abrirEnlace(m);
-    } else if (const auto nav = nav_.lock()) {
-        nav->fijarAjustes(true);
-    }
-}
-
-void EditorAbierto::noDisponible(const Json& m, const std::string& tipo) {
-    const std::string frase = acciones.at(tipo) + " todavía no está disponible en Sorvenia Code.";
-    // Requests the page waits on get their answer, so nothing stays spinning.
-    const Json req = m.contains("req") ? m["req"] : Json(0);
-    if (tipo == "ia") {
-        js("respuestaIA", {{"req", req}, {"error", frase}});
-    } else if (tipo == "generarImagen") {
-        js("imagenGenerada", {{"req", req}, {"error", frase}});
-    } else if (tipo == "elegirImagen") {
-        js("imagenElegida", {{"req", req}, {"cancelado", true}});
-        js("aviso", {{"texto", frase}});
-    } else if (tipo == "importarFigma") {
-        js("figma", {{"error", frase}});
-    } else if (tipo == "publicar") {
-        js(texto(m, "destino") == std::optional<std::string>("hosting") ? "publicadoHosting" : "publicado",
-           {{"error", frase}});
-    } else if (tipo == "dominios") {
-        js("dominios", {{"error", frase}});
-    } else if (tipo == "comprarPack") {
-        js("pack", {{"error", frase}});
-    } else if (tipo == "publicarVPS") {
-        js("vps", {{"estado", "error"}, {"texto", frase}});
-    } else if (tipo == "exportarVideo") {
-        js("progresoVideo", {{"error", frase}});
-    } else if (tipo == "app") {
-        js("app", {{"error", frase}});
-    } else if (tipo == "iniciarSesionIA") {
-        js("elegirIA", {{"ia", texto(m, "ia").value_or("")}, {"estado", "fin"}, {"sesion", false}});
-        js("aviso", {{"texto", frase}});
-    } else {
-        js("aviso", {{"texto", frase}});
+        MensajesEditor::noDisponible(*this, m, *tipo);
     }
 }
 

@@ -9,10 +9,10 @@
 
 #include "actualizacion/actualizacion.h"
 #include "navegacion/navegacion.h"
+#include "centro/editor_modelo.h"
 #include "centro/trabajos.h"
 #include "cuenta/cuenta.h"
 #include "cuenta/enlace_conexion.h"
-#include "editor/gui/editor_abierto.h"
 #include "pantallas/datos_inicio.h"
 #include "pantallas/gui/inicio_modelo.h"
 #include "plataforma/navegador.h"
@@ -144,7 +144,7 @@ void InicioModelo::abrirCopia(const Json& m, Cuenta& cuenta, Navegacion& nav) {
     auto copia = buscarCopia(m, cuenta);
     if (!copia) return;
     auto id = copia->id;
-    EditorAbierto::copiaParaAbrir = std::move(copia);
+    nav.copiaParaAbrir = std::move(copia);
     nav.fijarPantalla(Pantalla::editor(std::move(id), std::nullopt));
 }
 

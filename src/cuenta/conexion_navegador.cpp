@@ -2,7 +2,7 @@
 // the check of the callback that the desktop hands back.
 #include <gio/gio.h>
 
-
+#include "cuenta/conexion_navegador.h"
 #include "cuenta/cuenta.h"
 #include "cuenta/enlace_conexion.h"
 #include "plataforma/carpetas.h"
@@ -41,21 +41,21 @@ void activarAplicacion() {
 
 }  // namespace
 
-void Cuenta::conectar() {
+void ConexionNavegador::conectar() {
     sinNavegador_ = false;
-    ponerError(std::nullopt);
+    cuenta_.ponerError(std::nullopt);
     ponerConectando(true);
-    const auto azar = [this](std::size_t n) { return azar_ ? aleatorio(n, azar_) : aleatorio(n); };
+    const auto azar = [this](std::size_t n) { return azar_ ? Cuenta::aleatorio(n, azar_) : Cuenta::aleatorio(n); };
     const auto verificador = azar(48);
     const auto state = azar(24);
     if (!verificador || !state) {
         // Predictable values would let another program finish this sign-in.
         pendiente_.reset();
         ponerConectando(false);
-        ponerError("No se ha podido iniciar la conexión.");
+        cuenta_.ponerError("No se ha podido iniciar la conexión.");
         return;
     }
-    const std::string enlace = enlaceConectar(servidor(), *state, retoDe(*verificador), nombreEquipo());
+    const std::string enlace = enlaceConectar(cuenta_.servidor(), *state, retoDe(*verificador), nombreEquipo());
     pendiente_ = Pendiente{*state, *verificador};
     ponerEnlace(enlace);
     if (esCompilacionDePrueba()) {
@@ -66,36 +66,33 @@ void Cuenta::conectar() {
     // link, and the user can open it in a browser elsewhere and come back.
     if (!Navegador::abrir(enlace)) {
         sinNavegador_ = true;
-        ponerError("No se ha podido abrir el navegador.");
+        cuenta_.ponerError("No se ha podido abrir el navegador.");
     }
 }
 
-void Cuenta::reabrirNavegador() {
-    if (!enlaceConexion_ || !Navegador::abrir(*enlaceConexion_)) return;
+void ConexionNavegador::reabrirNavegador() {
+    if (!enlace_ || !Navegador::abrir(*enlace_)) return;
     if (!sinNavegador_) return;
     sinNavegador_ = false;
-    ponerError(std::nullopt);
+    cuenta_.ponerError(std::nullopt);
 }
 
-// There is no Safari on Linux: nothing to open it in.
-void Cuenta::abrirEnSafari() {}
-
-void Cuenta::cancelarConexion() {
+void ConexionNavegador::cancelar() {
     sinNavegador_ = false;
     pendiente_.reset();
     ponerEnlace(std::nullopt);
     ponerConectando(false);
 }
 
-void Cuenta::recibir(const std::string& url) {
+void ConexionNavegador::recibir(const std::string& url) {
     const auto llamada = leerLlamadaConexion(url);
     if (!llamada) return;
     if (!pendiente_) {
-        ponerError("Ese enlace de conexión ya no vale: pulsa «Conectar» otra vez.");
+        cuenta_.ponerError("Ese enlace de conexión ya no vale: pulsa «Conectar» otra vez.");
         return;
     }
     if (llamada->state != pendiente_->state) {
-        ponerError("La respuesta no corresponde a esta conexión.");
+        cuenta_.ponerError("La respuesta no corresponde a esta conexión.");
         return;
     }
     std::string verificador = std::move(pendiente_->verificador);
@@ -105,29 +102,29 @@ void Cuenta::recibir(const std::string& url) {
     activarAplicacion();
     if (llamada->error == "denegado") {
         ponerConectando(false);
-        ponerError("Has cancelado la conexión.");
+        cuenta_.ponerError("Has cancelado la conexión.");
         return;
     }
     if (!llamada->code) {
         ponerConectando(false);
-        ponerError("Falta el código de conexión.");
+        cuenta_.ponerError("Falta el código de conexión.");
         return;
     }
     auto canjearYTerminar = [](std::shared_ptr<Cuenta> yo, std::string code, std::string v) -> Tarea<void> {
         co_await yo->canjear(std::move(code), std::move(v));
-        yo->ponerConectando(false);
+        yo->conexion_.ponerConectando(false);
     };
-    lanzar(canjearYTerminar(shared_from_this(), *llamada->code, std::move(verificador)));
+    lanzar(canjearYTerminar(cuenta_.shared_from_this(), *llamada->code, std::move(verificador)));
 }
 
-void Cuenta::ponerConectando(bool c) {
+void ConexionNavegador::ponerConectando(bool c) {
     conectando_ = c;
-    observadores_.avisar(Cambio::conectando);
+    cuenta_.observadores_.avisar(Cuenta::Cambio::conectando);
 }
 
-void Cuenta::ponerEnlace(std::optional<std::string> e) {
-    enlaceConexion_ = std::move(e);
-    observadores_.avisar(Cambio::enlaceConexion);
+void ConexionNavegador::ponerEnlace(std::optional<std::string> e) {
+    enlace_ = std::move(e);
+    cuenta_.observadores_.avisar(Cuenta::Cambio::enlaceConexion);
 }
 
 }  // namespace sorvenia
