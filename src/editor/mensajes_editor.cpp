@@ -35,10 +35,8 @@ bool esWeb(const std::string& url) {
 
 // What the user is told when an action of the page is not built yet.
 const std::map<std::string, std::string, std::less<>> acciones = {
-    {"ia", "El diseño con IA"},
     {"importarFigma", "La importación de Figma"},
     {"exportar", "La exportación"},
-    {"iniciarSesionIA", "El inicio de sesión de las IA"},
     {"elegirImagen", "Elegir una imagen del ordenador"},
     {"exportarWeb", "La exportación de la web"},
     {"dominios", "La búsqueda de dominios"},
@@ -89,6 +87,14 @@ void EditorAbierto::recibir(const Json& m) {
             if (sesion.is_string()) sesiones_[ia] = sesion.get<std::string>();
     } else if (*tipo == "salir") {
         lanzar(salir());
+    } else if (*tipo == "ia") {
+        empezarIA(m);
+    } else if (*tipo == "iniciarSesionIA") {
+        iniciarSesionIA(m);
+    } else if (*tipo == "codigoIA") {
+        codigoIA(m);
+    } else if (*tipo == "cancelarSesionIA") {
+        cancelarSesionIA();
     } else if (*tipo == "redetectarIAs") {
         lanzar(redetectarIAs());
     } else if (*tipo == "modeloIA") {
@@ -155,9 +161,7 @@ void EditorAbierto::noDisponible(const Json& m, const std::string& tipo) {
     const std::string frase = acciones.at(tipo) + " todavía no está disponible en Sorvenia Code.";
     // Requests the page waits on get their answer, so nothing stays spinning.
     const Json req = m.contains("req") ? m["req"] : Json(0);
-    if (tipo == "ia") {
-        js("respuestaIA", {{"req", req}, {"error", frase}});
-    } else if (tipo == "generarImagen") {
+    if (tipo == "generarImagen") {
         js("imagenGenerada", {{"req", req}, {"error", frase}});
     } else if (tipo == "elegirImagen") {
         js("imagenElegida", {{"req", req}, {"cancelado", true}});
@@ -177,9 +181,6 @@ void EditorAbierto::noDisponible(const Json& m, const std::string& tipo) {
         js("progresoVideo", {{"error", frase}});
     } else if (tipo == "app") {
         js("app", {{"error", frase}});
-    } else if (tipo == "iniciarSesionIA") {
-        js("elegirIA", {{"ia", texto(m, "ia").value_or("")}, {"estado", "fin"}, {"sesion", false}});
-        js("aviso", {{"texto", frase}});
     } else {
         js("aviso", {{"texto", frase}});
     }

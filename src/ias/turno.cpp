@@ -154,6 +154,15 @@ Tarea<Resultado<std::string>> turnoCodex(std::string ruta, std::string orden, fs
     }
     std::string entrada = sistema() + "\n\n" + orden + detalle::reglaEntregaCodex;
 
+    // codex's Linux sandbox lets the tool write its work folder only when
+    // its temporary folder is a folder of its own (with none set, or the
+    // shared /tmp, every edit fails); one inside the work folder goes with it.
+    const fs::path temporal = dir / "tmp";
+    std::error_code ec;
+    fs::create_directory(temporal, ec);
+    fs::permissions(temporal, fs::perms::owner_all, ec);
+    const Entorno entornoCodex = {{"TMPDIR", temporal.string()}};
+
     auto vigia = std::make_shared<Vigia>();
     auto desborde = std::make_shared<Desborde>();
     TareaLanzada vigilante = lanzar(vigilarPagina(pagina, avisos));
@@ -161,7 +170,7 @@ Tarea<Resultado<std::string>> turnoCodex(std::string ruta, std::string orden, fs
     try {
         fin = co_await ejecutarPorLineas(
             ruta, std::move(args), std::move(entrada), dir, detalle::limitesTurno().directo,
-            [desborde](std::shared_ptr<Proceso> p) { desborde->proceso = std::move(p); }, {},
+            [desborde](std::shared_ptr<Proceso> p) { desborde->proceso = std::move(p); }, entornoCodex,
             [vigia, desborde, avisos](std::string linea) {
                 if (auto linea_ = leerLineaCodex(linea, *vigia); linea_ && avisos.progreso)
                     avisos.progreso(std::move(*linea_));

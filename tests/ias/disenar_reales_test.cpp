@@ -49,8 +49,11 @@ protected:
         // Nothing of the machine's own configuration, nothing that leaves
         // 127.0.0.1, and the private temporary folders where the test sees them.
         fijar("HOME", casa_.string());
-        fijar("TMPDIR", temporal_.string());
-        for (const char* v : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "CODEX_HOME",
+        // As on a desktop: the private folders in the runtime folder, and no
+        // TMPDIR (codex's sandbox then refused every edit of the work folder).
+        fs::permissions(temporal_, fs::perms::owner_all);
+        fijar("XDG_RUNTIME_DIR", temporal_.string());
+        for (const char* v : {"TMPDIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "CODEX_HOME",
                               "CLAUDE_CONFIG_DIR", "http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY",
                               "all_proxy", "ALL_PROXY", "ANTHROPIC_AUTH_TOKEN", "OPENAI_API_KEY", "GOOGLE_API_KEY",
                               "CLAUDECODE"})

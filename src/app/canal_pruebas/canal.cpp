@@ -2,6 +2,7 @@
 
 #include <glib.h>
 
+#include <fstream>
 #include <system_error>
 
 #include "app/canal_pruebas.h"
@@ -9,6 +10,7 @@
 #include "app/canal_pruebas/dialogos_canal.h"
 #include "app/canal_pruebas/orden_script.h"
 #include "app/canal_pruebas/registro_webs.h"
+#include "plataforma/navegador.h"
 
 namespace sorvenia::CanalPruebas {
 namespace {
@@ -30,7 +32,17 @@ void arrancar() {
     temporizador = g_timeout_add(intervaloMs, &tic, nullptr);
 }
 
-void activar() { instalar(&registrarEnCanal); }
+void activar() {
+    instalar(&registrarEnCanal);
+    // The test build opens no browser: each address it would open is added
+    // as a line to "enlaces-abiertos.txt", where the harness reads it.
+    Navegador::usarAbridor([](const std::string& uri) {
+        std::error_code ec;
+        std::filesystem::create_directories(carpeta(), ec);
+        std::ofstream(carpeta() / "enlaces-abiertos.txt", std::ios::app) << uri << "\n";
+        return true;
+    });
+}
 
 void registrarEnCanal(const std::string& nombre, WebKitWebView* web) {
     guardarWeb(nombre, web);
