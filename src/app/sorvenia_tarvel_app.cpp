@@ -7,6 +7,7 @@
 #include "navegacion/argumentos_lanzamiento.h"
 #include "app/aviso_preferencias.h"
 #include "centro/centro.h"
+#include "ias/inicio_sesion.h"
 #include "plataforma/argumentos.h"
 #include "plataforma/identidad.h"
 #include "plataforma/preferencias.h"
@@ -104,6 +105,10 @@ gboolean SorveniaTarvelApp::alPedirFin(gpointer datos) {
     return G_SOURCE_CONTINUE;
 }
 
-void SorveniaTarvelApp::alApagar(GApplication*, gpointer) { Centro::compartido().alTerminar(); }
+void SorveniaTarvelApp::alApagar(GApplication*, gpointer) {
+    Centro::compartido().alTerminar();
+    // A sign-in of an AI tool still waiting for the browser ends with us.
+    IAsLocales::terminarInicios();
+}
 
 }  // namespace sorvenia

@@ -1,4 +1,5 @@
 // The spawn itself, and the Spanish sentences for a child that cannot start.
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <unistd.h>
@@ -43,13 +44,17 @@ private:
 // Its own process group, and none of the application's signal state: the
 // application ignores SIGPIPE and an ignored signal would survive exec;
 // a worker thread may block signals and the mask would be inherited.
-int prepararAtributos(Atributos& atributos) {
+// With a terminal the child starts a new session instead, which also makes
+// it the head of a new group (a session leader may not change its group).
+int prepararAtributos(Atributos& atributos, bool sesion) {
     sigset_t todas, ninguna;
     sigfillset(&todas);
     sigemptyset(&ninguna);
-    const auto banderas = static_cast<short>(POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    const auto grupo = sesion ? POSIX_SPAWN_SETSID : POSIX_SPAWN_SETPGROUP;
+    const auto banderas = static_cast<short>(grupo | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
     if (int e = posix_spawnattr_setflags(atributos.get(), banderas)) return e;
-    if (int e = posix_spawnattr_setpgroup(atributos.get(), 0)) return e;
+    if (!sesion)
+        if (int e = posix_spawnattr_setpgroup(atributos.get(), 0)) return e;
     if (int e = posix_spawnattr_setsigdefault(atributos.get(), &todas)) return e;
     return posix_spawnattr_setsigmask(atributos.get(), &ninguna);
 }
@@ -58,10 +63,19 @@ int prepararAtributos(Atributos& atributos) {
 // open: descriptors of other threads' pipes and sockets may lack
 // close-on-exec for an instant or for good (a library's), and must never
 // reach a child.
-int prepararAcciones(Acciones& acciones, const Lanzamiento& l, int nulo) {
-    const int propios[3] = {l.entrada, l.salida, l.errores};
-    for (int i = 0; i < 3; ++i)
-        if (int e = posix_spawn_file_actions_adddup2(acciones.get(), propios[i] >= 0 ? propios[i] : nulo, i)) return e;
+int prepararAcciones(Acciones& acciones, const Lanzamiento& l, int nulo, const std::filesystem::path* terminal) {
+    if (terminal) {
+        // Opened without O_NOCTTY by the new session's leader: it becomes
+        // the session's controlling terminal.
+        if (int e = posix_spawn_file_actions_addopen(acciones.get(), 0, terminal->c_str(), O_RDWR, 0)) return e;
+        for (int i = 1; i < 3; ++i)
+            if (int e = posix_spawn_file_actions_adddup2(acciones.get(), 0, i)) return e;
+    } else {
+        const int propios[3] = {l.entrada, l.salida, l.errores};
+        for (int i = 0; i < 3; ++i)
+            if (int e = posix_spawn_file_actions_adddup2(acciones.get(), propios[i] >= 0 ? propios[i] : nulo, i))
+                return e;
+    }
     if (l.carpeta)
         if (int e = posix_spawn_file_actions_addchdir_np(acciones.get(), l.carpeta->c_str())) return e;
     return posix_spawn_file_actions_addclosefrom_np(acciones.get(), 3);
@@ -120,6 +134,16 @@ Entorno entornoPropio() {
 }
 
 Resultado<std::shared_ptr<Proceso>> Proceso::lanzar(const Lanzamiento& l, std::function<void(std::int32_t)> alSalir) {
+    return lanzarCon(l, nullptr, std::move(alSalir));
+}
+
+Resultado<std::shared_ptr<Proceso>> Proceso::lanzarEnTerminal(const Lanzamiento& l, const std::filesystem::path& terminal,
+                                                              std::function<void(std::int32_t)> alSalir) {
+    return lanzarCon(l, &terminal, std::move(alSalir));
+}
+
+Resultado<std::shared_ptr<Proceso>> Proceso::lanzarCon(const Lanzamiento& l, const std::filesystem::path* terminal,
+                                                       std::function<void(std::int32_t)> alSalir) {
     Descriptor nulo;
     if (l.entrada < 0 || l.salida < 0 || l.errores < 0) {
         auto abierto = abrirNulo();
@@ -128,8 +152,8 @@ Resultado<std::shared_ptr<Proceso>> Proceso::lanzar(const Lanzamiento& l, std::f
     }
     Atributos atributos;
     Acciones acciones;
-    if (int e = prepararAtributos(atributos)) return falloDeArranque(l, e);
-    if (int e = prepararAcciones(acciones, l, nulo.fd())) return falloDeArranque(l, e);
+    if (int e = prepararAtributos(atributos, terminal != nullptr)) return falloDeArranque(l, e);
+    if (int e = prepararAcciones(acciones, l, nulo.fd(), terminal)) return falloDeArranque(l, e);
 
     std::vector<std::string> args{l.programa};
     args.insert(args.end(), l.argumentos.begin(), l.argumentos.end());

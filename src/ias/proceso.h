@@ -57,6 +57,13 @@ public:
     // is a launch failure, with a Spanish sentence naming the cause.
     static Resultado<std::shared_ptr<Proceso>> lanzar(const Lanzamiento& lanzamiento,
                                                       std::function<void(std::int32_t)> alSalir = {});
+    // The same with a pseudo-terminal's slave instead of the three
+    // descriptors: the child starts a session of its own (still heading its
+    // process group) with that terminal as its controlling terminal on 0, 1
+    // and 2.
+    static Resultado<std::shared_ptr<Proceso>> lanzarEnTerminal(const Lanzamiento& lanzamiento,
+                                                                const std::filesystem::path& terminal,
+                                                                std::function<void(std::int32_t)> alSalir = {});
 
     Proceso(Llave, pid_t pid, bool terminarGrupoAlSalir);
     Proceso(const Proceso&) = delete;
@@ -85,6 +92,9 @@ public:
 
 private:
     friend class Retencion;
+    static Resultado<std::shared_ptr<Proceso>> lanzarCon(const Lanzamiento& lanzamiento,
+                                                         const std::filesystem::path* terminal,
+                                                         std::function<void(std::int32_t)> alSalir);
     void vigilar(std::function<void(std::int32_t)> alSalir);
     void soltar();
     void recogerSiToca(std::unique_lock<std::mutex>& bloqueo);

@@ -51,7 +51,41 @@ json llamadaRespuestas(const LlamadaModelo& llamada) {
     return item;
 }
 
+std::vector<std::string> piezas(const TurnoModelo& turno) {
+    if (!turno.trozos.empty()) return turno.trozos;
+    return {turno.texto};
+}
+
+json trozoGemini(const std::string& texto, bool ultimo) {
+    json candidato = {{"content", {{"parts", json::array({{{"text", texto}}})}, {"role", "model"}}}, {"index", 0}};
+    if (ultimo) candidato["finishReason"] = "STOP";
+    return {{"candidates", json::array({candidato})},
+            {"usageMetadata", {{"promptTokenCount", 1}, {"candidatesTokenCount", 1}, {"totalTokenCount", 2}}},
+            {"modelVersion", "gemini-falso"}};
+}
+
 }  // namespace
+
+std::vector<std::string> eventos(const std::string& flujo) {
+    std::vector<std::string> lista;
+    std::size_t desde = 0;
+    while (desde < flujo.size()) {
+        auto fin = flujo.find("\n\n", desde);
+        fin = fin == std::string::npos ? flujo.size() : fin + 2;
+        lista.push_back(flujo.substr(desde, fin - desde));
+        desde = fin;
+    }
+    return lista;
+}
+
+std::string flujoGemini(const TurnoModelo& turno) {
+    std::string flujo;
+    for (const std::string& trozo : piezas(turno)) flujo += "data: " + trozoGemini(trozo, false).dump() + "\n\n";
+    flujo += "data: " + trozoGemini("", true).dump() + "\n\n";
+    return flujo;
+}
+
+json respuestaGemini(const std::string& texto) { return trozoGemini(texto, true); }
 
 std::string flujoMensajes(const TurnoModelo& turno, const std::string& idMensaje, const std::string& modelo) {
     std::string flujo = evento("message_start", {{"type", "message_start"},
@@ -69,9 +103,10 @@ std::string flujoMensajes(const TurnoModelo& turno, const std::string& idMensaje
         flujo += evento("content_block_start", {{"type", "content_block_start"},
                                                 {"index", indice},
                                                 {"content_block", {{"type", "text"}, {"text", ""}}}});
-        flujo += evento("content_block_delta", {{"type", "content_block_delta"},
-                                                {"index", indice},
-                                                {"delta", {{"type", "text_delta"}, {"text", turno.texto}}}});
+        for (const std::string& trozo : piezas(turno))
+            flujo += evento("content_block_delta", {{"type", "content_block_delta"},
+                                                    {"index", indice},
+                                                    {"delta", {{"type", "text_delta"}, {"text", trozo}}}});
         flujo += evento("content_block_stop", {{"type", "content_block_stop"}, {"index", indice}});
         ++indice;
     }
@@ -117,17 +152,29 @@ std::string flujoRespuestas(const TurnoModelo& turno, const std::string& idRespu
         flujo += evento("response.output_item.added", {{"type", "response.output_item.added"},
                                                        {"output_index", indice},
                                                        {"item", mensajeRespuestas(id, "", false)}});
-        flujo += evento("response.output_text.delta", {{"type", "response.output_text.delta"},
-                                                       {"item_id", id},
-                                                       {"output_index", indice},
-                                                       {"content_index", 0},
-                                                       {"delta", turno.texto}});
+        for (const std::string& trozo : piezas(turno))
+            flujo += evento("response.output_text.delta", {{"type", "response.output_text.delta"},
+                                                           {"item_id", id},
+                                                           {"output_index", indice},
+                                                           {"content_index", 0},
+                                                           {"delta", trozo}});
         flujo += evento("response.output_item.done", {{"type", "response.output_item.done"},
                                                       {"output_index", indice},
                                                       {"item", mensajeRespuestas(id, turno.texto, true)}});
         ++indice;
     }
-    if (turno.llamada) {
+    if (turno.parche) {
+        const json item = {{"type", "custom_tool_call"},
+                           {"id", "ctc_" + idRespuesta},
+                           {"call_id", "call_parche_" + idRespuesta},
+                           {"name", "apply_patch"},
+                           {"input", *turno.parche},
+                           {"status", "completed"}};
+        flujo += evento("response.output_item.added",
+                        {{"type", "response.output_item.added"}, {"output_index", indice}, {"item", item}});
+        flujo += evento("response.output_item.done",
+                        {{"type", "response.output_item.done"}, {"output_index", indice}, {"item", item}});
+    } else if (turno.llamada) {
         const json item = llamadaRespuestas(*turno.llamada);
         flujo += evento("response.output_item.added",
                         {{"type", "response.output_item.added"}, {"output_index", indice}, {"item", item}});

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -21,8 +22,17 @@ struct LlamadaModelo {
 
 struct TurnoModelo {
     std::string texto;                     // may be empty
+    // The text's pieces when it is streamed in several deltas (their join
+    // is `texto`); empty: one delta.
+    std::vector<std::string> trozos;
     std::optional<LlamadaModelo> llamada;  // none: the turn ends the run
+    // A patch for codex's freeform "apply_patch" tool instead of a call.
+    std::optional<std::string> parche;
+    int esperaTrozoMs = 0;  // pause after each piece while streaming
 };
+
+// One SSE event per element, so that a server can pause between them.
+std::vector<std::string> eventos(const std::string& flujo);
 
 // Anthropic Messages API: message_start … message_stop.
 std::string flujoMensajes(const TurnoModelo& turno, const std::string& idMensaje, const std::string& modelo);
@@ -31,5 +41,11 @@ nlohmann::json mensajeEntero(const TurnoModelo& turno, const std::string& idMens
 
 // OpenAI Responses API: response.created … response.completed.
 std::string flujoRespuestas(const TurnoModelo& turno, const std::string& idRespuesta);
+
+// Gemini API (streamGenerateContent with alt=sse): one chunk per piece of
+// text, the last with finishReason STOP.
+std::string flujoGemini(const TurnoModelo& turno);
+// A whole generateContent answer whose text is `texto`.
+nlohmann::json respuestaGemini(const std::string& texto);
 
 }  // namespace sorvenia::prueba

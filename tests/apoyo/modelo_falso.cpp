@@ -19,6 +19,9 @@ namespace {
 
 struct Paso {
     std::string texto;
+    std::vector<std::string> trozos;
+    int esperaTrozoMs = 0;
+    std::optional<std::string> parche;
     std::string herramienta;  // empty: the step is the final text
     json argumentos = json::object();
     std::chrono::milliseconds espera{0};
@@ -34,7 +37,14 @@ std::vector<Paso> leerGuion(const json& guion) {
         paso.herramienta = p.value("herramienta", "");
         paso.argumentos = p.value("argumentos", json::object());
         paso.espera = std::chrono::milliseconds(p.value("esperaMs", 0));
-        if (paso.texto.empty() && paso.herramienta.empty())
+        if (p.contains("trozos")) {
+            paso.trozos = p["trozos"].get<std::vector<std::string>>();
+            paso.texto.clear();
+            for (const std::string& trozo : paso.trozos) paso.texto += trozo;
+        }
+        paso.esperaTrozoMs = p.value("esperaTrozoMs", 0);
+        if (p.contains("parche")) paso.parche = p["parche"].get<std::string>();
+        if (paso.texto.empty() && paso.herramienta.empty() && !paso.parche)
             throw std::runtime_error("un paso del guion no tiene ni texto ni herramienta");
         pasos.push_back(std::move(paso));
     }
@@ -165,6 +175,26 @@ std::optional<LlamadaModelo> herramientaRespuestas(const json& peticion, const s
     return std::nullopt;
 }
 
+// Answers with an event stream, pausing after each piece of text when the
+// turn asks for it (so a client sees its text grow).
+void responderFlujo(httplib::Response& res, const std::string& flujo, int esperaTrozoMs) {
+    if (esperaTrozoMs <= 0) {
+        res.set_content(flujo, "text/event-stream");
+        return;
+    }
+    auto lista = std::make_shared<std::vector<std::string>>(eventos(flujo));
+    res.set_chunked_content_provider("text/event-stream", [lista, esperaTrozoMs](std::size_t, httplib::DataSink& sink) {
+        for (const std::string& e : *lista) {
+            if (!sink.write(e.data(), e.size())) return false;
+            if (e.find("_delta") != std::string::npos || e.find(".delta") != std::string::npos ||
+                e.starts_with("data: {\"candidates\""))
+                std::this_thread::sleep_for(std::chrono::milliseconds(esperaTrozoMs));
+        }
+        sink.done();
+        return true;
+    });
+}
+
 bool conHerramientas(const json& peticion) {
     return peticion.contains("tools") && peticion["tools"].is_array() && !peticion["tools"].empty();
 }
@@ -192,6 +222,12 @@ ModeloFalso::ModeloFalso(json guion, std::optional<std::uint16_t> puerto)
         }
         std::this_thread::sleep_for(paso->espera);
         salida.texto = paso->texto;
+        salida.trozos = paso->trozos;
+        salida.esperaTrozoMs = paso->esperaTrozoMs;
+        if (paso->parche) {
+            salida.parche = paso->parche;
+            return;
+        }
         if (paso->herramienta.empty()) return;
         bool buscar = false;
         auto llamada = buscarHerramienta(paso->herramienta, buscar);
@@ -233,7 +269,7 @@ ModeloFalso::ModeloFalso(json guion, std::optional<std::uint16_t> puerto)
         const std::string id = estado->nuevoId("msg_falso_", "");
         const std::string modelo = peticion.value("model", "claude");
         if (peticion.value("stream", false))
-            res.set_content(flujoMensajes(t, id, modelo), "text/event-stream");
+            responderFlujo(res, flujoMensajes(t, id, modelo), t.esperaTrozoMs);
         else
             res.set_content(mensajeEntero(t, id, modelo).dump(), "application/json");
     });
@@ -251,8 +287,47 @@ ModeloFalso::ModeloFalso(json guion, std::optional<std::uint16_t> puerto)
                 return herramientaRespuestas(peticion, herramienta, buscar);
             },
             t);
-        res.set_content(flujoRespuestas(t, estado->nuevoId("resp_falso_", "")), "text/event-stream");
+        responderFlujo(res, flujoRespuestas(t, estado->nuevoId("resp_falso_", "")), t.esperaTrozoMs);
     });
+
+    // Gemini API: a streamed conversation turn takes the next step; a whole
+    // generateContent is one of gemini's side questions (routing, whether
+    // to go on), answered with JSON that fits them all and not counted.
+    servidor_->Post(R"(/v1(beta|alpha)?/models/[^/:]+:streamGenerateContent)",
+                    [estado, turno](const httplib::Request& req, httplib::Response& res) {
+                        estado->anotar(req);
+                        const json peticion = json::parse(req.body, nullptr, false);
+                        if (!peticion.is_object()) {
+                            res.status = 400;
+                            return;
+                        }
+                        TurnoModelo t;
+                        json conTools = peticion;
+                        if (!conHerramientas(conTools)) conTools["tools"] = json::array({json::object()});
+                        turno(
+                            conTools, "gemini_falso_",
+                            [](const std::string&, bool& buscar) {
+                                buscar = false;
+                                return std::optional<LlamadaModelo>();
+                            },
+                            t);
+                        responderFlujo(res, flujoGemini(t), t.esperaTrozoMs);
+                    });
+    servidor_->Post(R"(/v1(beta|alpha)?/models/[^/:]+:generateContent)",
+                    [estado](const httplib::Request& req, httplib::Response& res) {
+                        estado->anotar(req);
+                        const json lateral = {{"complexity_reasoning", "Encargo sencillo."},
+                                              {"complexity_score", 1},
+                                              {"reasoning", "El modelo ha terminado."},
+                                              {"next_speaker", "user"},
+                                              {"model_choice", "flash"}};
+                        res.set_content(respuestaGemini(lateral.dump()).dump(), "application/json");
+                    });
+    servidor_->Post(R"(/v1(beta|alpha)?/models/[^/:]+:countTokens)",
+                    [estado](const httplib::Request& req, httplib::Response& res) {
+                        estado->anotar(req);
+                        res.set_content(R"({"totalTokens":1})", "application/json");
+                    });
 
     // Anything else is recorded too, and not found.
     const auto otra = [estado](const httplib::Request& req, httplib::Response& res) {

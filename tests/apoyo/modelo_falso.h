@@ -1,7 +1,8 @@
 #pragma once
-// A scripted stand-in of the two model APIs the command-line agents call,
-// on 127.0.0.1: the Anthropic Messages API (claude, at ANTHROPIC_BASE_URL)
-// and the OpenAI Responses API (codex, at a model provider's base_url).
+// A scripted stand-in of the model APIs the command-line tools call, on
+// 127.0.0.1: the Anthropic Messages API (claude, at ANTHROPIC_BASE_URL), the
+// OpenAI Responses API (codex, at a model provider's base_url) and the
+// Gemini API (gemini, at GOOGLE_GEMINI_BASE_URL; text steps only).
 // Each conversation request is answered with the next step of a script, as
 // a server-sent event stream: a tool call or a final text. Every request is
 // recorded, so a test can check that the tool results really came back.
@@ -16,6 +17,11 @@
 // name the agent offers it under ("mcp__<server>__<tool>" for claude, the
 // "mcp__<server>" namespace for codex). "esperaMs" delays the answer. After
 // the last step every request is answered "Fin del guion.".
+//
+// A step may stream its text in pieces, "trozos": ["<div>", "…", "</div>"]
+// with "esperaTrozoMs" between them (the client sees its text grow), and may
+// give codex a patch for its "apply_patch" tool instead of a call:
+// {"parche": "*** Begin Patch\n*** Add File: pagina.html\n+<div>\n*** End Patch"}.
 
 #include <chrono>
 #include <cstdint>

@@ -284,11 +284,16 @@ TEST_F(EditorAbiertoTest, LosMensajesDeLaPagina) {
     ASSERT_TRUE(esperarHasta([&] { return !abiertos_.empty(); }));
     EXPECT_EQ(abiertos_, std::vector<std::string>{"HTTPS://sorvenia.example/ayuda"});
 
-    // Actions still to come answer the request the page waits on.
-    enviar({{"tipo", "ia"}, {"req", 7}, {"peticion", "Hazme una web"}});
+    // An AI design with a tool this computer does not have is answered at
+    // once, and no turn starts (gemini is never among the detected tools).
+    enviar({{"tipo", "ia"}, {"req", 7}, {"peticion", "Hazme una web"}, {"ia", "gemini"}});
     ASSERT_TRUE(esperarLlamada("respuestaIA"));
-    EXPECT_EQ(ultimaLlamada("respuestaIA"),
-              json({{"req", 7}, {"error", "El diseño con IA todavía no está disponible en Sorvenia Code."}}));
+    const json sinIA = ultimaLlamada("respuestaIA");
+    EXPECT_EQ(sinIA.value("req", 0), 7);
+    const std::string error = sinIA.value("error", "");
+    EXPECT_TRUE(error.starts_with("Gemini no está instalada en este ordenador. Elige otra en el menú de la IA") ||
+                error.starts_with("No hay ninguna IA en este ordenador."))
+        << error;
 
     // Stopping another design's agent from the job list.
     Lanzamiento l;

@@ -4,6 +4,7 @@
 // "listo" is posted.
 
 import { PanelChat } from "./chat.js";
+import { DisenoIA } from "./diseno_ia.js";
 import { crearMesa, fijarPortada } from "./documento.js";
 import { Editor } from "./editor.js";
 import { ejecutar } from "./herramientas.js";
@@ -23,6 +24,23 @@ const lienzo = new Lienzo(editor, $("lienzo"), $("mundo"), {
   alZoom: (zoom) => { $("zoom-valor").textContent = `${Math.round(zoom * 100)} %`; },
 });
 const chat = new PanelChat(editor, { avisar });
+const disenoIA = new DisenoIA(editor, { avisar });
+$("chat-disenar").addEventListener("click", () => {
+  const peticion = $("chat-texto").value.trim();
+  if (!peticion) {
+    avisar("Escribe qué quieres que diseñe la IA.", true);
+    return;
+  }
+  const recursos = chat.adjuntos
+    .map((nombre) => editor.doc && editor.doc.recursos.find((r) => r.nombre === nombre))
+    .filter(Boolean)
+    .map((r) => ({ nombre: r.nombre, src: r.src }));
+  if (disenoIA.empezar({ peticion, ia: $("chat-ia").value || "claude", recursos })) {
+    $("chat-texto").value = "";
+    chat.adjuntos = [];
+    chat.pintarAdjuntos();
+  }
+});
 const paneles = new Paneles(editor, lienzo, chat);
 editor.ganchos = {
   alAbrirPagina: () => { lienzo.tocada = false; lienzo.ajustar(); },
@@ -217,9 +235,9 @@ window.tarvel = {
   },
   imagenGenerada: responder,
   fotoMesa: responder,
-  respuestaIA: responder,
-  iaProgreso: responder,
-  iaParcial: responder,
+  respuestaIA: (dato) => disenoIA.respuesta(dato),
+  iaProgreso: (dato) => disenoIA.progreso(dato),
+  iaParcial: (dato) => disenoIA.parcial(dato),
   ias: (lista) => chat.ponerIAs(lista),
   elegirIA: (dato) => chat.elegirIA(dato),
   imagenElegida: responder,

@@ -2,6 +2,7 @@
 
 #include <glib.h>
 
+#include <fstream>
 #include <system_error>
 
 #include "plataforma/gui/canal_pruebas.h"
@@ -10,6 +11,7 @@
 #include "app/canal_pruebas/editor_canal.h"
 #include "app/canal_pruebas/orden_script.h"
 #include "app/canal_pruebas/registro_webs.h"
+#include "plataforma/navegador.h"
 
 namespace sorvenia::CanalPruebas {
 namespace {
@@ -34,6 +36,14 @@ void arrancar() {
 void activar() {
     instalar(&registrarEnCanal);
     instalarOrdenesEditor();
+    // The test build opens no browser: each address it would open is added
+    // as a line to "enlaces-abiertos.txt", where the harness reads it.
+    Navegador::usarAbridor([](const std::string& uri) {
+        std::error_code ec;
+        std::filesystem::create_directories(carpeta(), ec);
+        std::ofstream(carpeta() / "enlaces-abiertos.txt", std::ios::app) << uri << "\n";
+        return true;
+    });
 }
 
 void registrarEnCanal(const std::string& nombre, WebKitWebView* web) {

@@ -85,6 +85,9 @@ void EditorAbierto::cerrar() {
     Trabajos::compartido().quitar(*this);
     observadorTrabajos_.reset();
     IAsLocales::matar(procesoAgente_);  // the agent's whole process group
+    // A design turn or a sign-in left running would outlive its page.
+    pararTurnosIA();
+    cancelarSesionIA();
     auto& centro = Centro::compartido();
     if (centro.editor.lock() == yo) centro.editor.reset();
     autoguardado_.pararTemporizador();

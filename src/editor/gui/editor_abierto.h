@@ -32,6 +32,7 @@
 #include "editor/gui/autoguardado_editor.h"
 #include "editor/gui/publicacion_editor.h"
 #include "ias/ia.h"
+#include "ias/inicio_sesion.h"
 #include "navegacion/plantilla.h"
 #include "plataforma/observadores.h"
 #include "plataforma/tarea.h"
@@ -130,6 +131,16 @@ public:
     // The page's stop: the agent's process group is stopped (also when the
     // process is reported only after the stop).
     void pararAgente() override;
+    // The page's one-shot AI design ("ia"): one turn of the chosen tool,
+    // its progress and partial page to the page, then "respuestaIA".
+    Tarea<void> ia(nlohmann::json mensaje);
+    // The page's sign-in of an AI tool, the code it types, and its cancel.
+    void iniciarSesionIA(const nlohmann::json& mensaje);
+    void codigoIA(const nlohmann::json& mensaje);
+    void cancelarSesionIA();
+    // The running sign-in, if any.
+    const std::shared_ptr<IAsLocales::Inicio>& inicioSesion() const { return inicioSesion_; }
+
     // The tool the page asked for among `ias` ("claude", "codex" or
     // "gemini"); without a name, the first signed-in tool, else the first.
     static std::optional<IA> iaPedida(const std::vector<IA>& ias, const std::optional<std::string>& nombre);
@@ -201,6 +212,10 @@ private:
     Tarea<Resultado<std::int32_t>> correrAgente(Agente::PeticionAgente peticion, std::string ia);
     void finDeAgente(const Resultado<std::int32_t>& resultado);
     void terminarRun(std::optional<std::int32_t> codigo, std::optional<std::string> error);
+    // The AI design turns and sign-in's parts (ia_editor.cpp).
+    void empezarIA(const nlohmann::json& mensaje);
+    void pararTurnosIA();
+    Tarea<void> finDeSesionIA(std::string ia, bool sesion);
     void enviarTrabajos();
     Tarea<std::optional<nlohmann::json>> abrirDeLaCuenta(std::shared_ptr<Cuenta> cuenta,
                                                          std::optional<Cuenta::CopiaLocal> elegida);
@@ -220,6 +235,9 @@ private:
     bool cerrado_ = false;
     std::string ref_;
     std::vector<IA> ias_;
+    // The AI design turns under way, and the sign-in of an AI tool.
+    std::vector<TareaLanzada> turnosIA_;
+    std::shared_ptr<IAsLocales::Inicio> inicioSesion_;
     std::string clave_;
     Agente::Lanzador lanzador_;
     // The running agent's process, to stop it; held until the run ends.

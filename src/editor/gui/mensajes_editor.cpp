@@ -36,10 +36,8 @@ bool esWeb(const std::string& url) {
 
 // What the user is told when an action of the page is not built yet.
 const std::map<std::string, std::string, std::less<>> acciones = {
-    {"ia", "El diseño con IA"},
     {"importarFigma", "La importación de Figma"},
     {"exportar", "La exportación"},
-    {"iniciarSesionIA", "El inicio de sesión de las IA"},
     {"elegirImagen", "Elegir una imagen del ordenador"},
     {"exportarWeb", "La exportación de la web"},
     {"dominios", "La búsqueda de dominios"},
@@ -153,14 +151,18 @@ struct MensajesEditor {
 
     static void publicar(EditorAbierto& e, const Json& m) { lanzar(e.publicacion_.publicar(m)); }
 
+    // One-shot AI designs and the AI tools' sign-in (ia_editor.cpp).
+    static void ia(EditorAbierto& e, const Json& m) { e.empezarIA(m); }
+    static void iniciarSesionIA(EditorAbierto& e, const Json& m) { e.iniciarSesionIA(m); }
+    static void codigoIA(EditorAbierto& e, const Json& m) { e.codigoIA(m); }
+    static void cancelarSesionIA(EditorAbierto& e, const Json&) { e.cancelarSesionIA(); }
+
     // An action of the page that is not built yet: the user is told so, and
     // requests the page waits on get their answer, so nothing stays spinning.
     static void noDisponible(EditorAbierto& e, const Json& m, const std::string& tipo) {
         const std::string frase = acciones.at(tipo) + " todavía no está disponible en Sorvenia Code.";
         const Json req = m.contains("req") ? m["req"] : Json(0);
-        if (tipo == "ia") {
-            e.js("respuestaIA", {{"req", req}, {"error", frase}});
-        } else if (tipo == "generarImagen") {
+        if (tipo == "generarImagen") {
             e.js("imagenGenerada", {{"req", req}, {"error", frase}});
         } else if (tipo == "elegirImagen") {
             e.js("imagenElegida", {{"req", req}, {"cancelado", true}});
@@ -180,9 +182,6 @@ struct MensajesEditor {
             e.js("progresoVideo", {{"error", frase}});
         } else if (tipo == "app") {
             e.js("app", {{"error", frase}});
-        } else if (tipo == "iniciarSesionIA") {
-            e.js("elegirIA", {{"ia", texto(m, "ia").value_or("")}, {"estado", "fin"}, {"sesion", false}});
-            e.js("aviso", {{"texto", frase}});
         } else {
             e.js("aviso", {{"texto", frase}});
         }
@@ -210,6 +209,10 @@ struct MensajesEditor {
             {"agentesVisto", &agentesVisto},
             {"enlace", &enlace},
             {"publicar", &publicar},
+            {"ia", &ia},
+            {"iniciarSesionIA", &iniciarSesionIA},
+            {"codigoIA", &codigoIA},
+            {"cancelarSesionIA", &cancelarSesionIA},
         };
         return tabla;
     }

@@ -88,6 +88,8 @@ private:
     // page is sent the copies as they are now.
     std::optional<CopiaLocal> buscarCopia(const Json& m, const Cuenta& cuenta);
     Tarea<void> detectar();
+    // The detection after a sign-in ends: the model only if it still exists.
+    static Tarea<void> detectarTrasSesion(std::weak_ptr<InicioModelo> debil);
     Tarea<void> subir(CopiaLocal copia, std::shared_ptr<Cuenta> cuenta);
     void noDisponible(const std::string& que);
 

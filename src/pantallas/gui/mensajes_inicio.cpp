@@ -13,6 +13,8 @@
 #include "centro/trabajos.h"
 #include "cuenta/cuenta.h"
 #include "cuenta/enlace_conexion.h"
+#include "ias/deteccion.h"
+#include "ias/inicio_sesion.h"
 #include "pantallas/datos_inicio.h"
 #include "pantallas/gui/inicio_modelo.h"
 #include "plataforma/navegador.h"
@@ -155,8 +157,22 @@ void InicioModelo::subirCopia(const Json& m, Cuenta& cuenta, Navegacion&) {
 void InicioModelo::conectarIA(const Json& m, Cuenta&, Navegacion&) {
     // Only a tool that was detected can be signed in to.
     const auto id = texto(m, "id");
-    if (id && std::ranges::any_of(ias_, [&](const IA& ia) { return ia.id() == *id; }))
-        noDisponible("El inicio de sesión de las IA");
+    const auto it = id ? std::ranges::find_if(ias_, [&](const IA& ia) { return ia.id() == *id; }) : ias_.end();
+    if (it == ias_.end()) return;
+    // No code entry here: the login is left to the browser, and whatever
+    // its end the tools are detected again so the page shows the new state.
+    // The handle is not kept; quitting the application still ends it.
+    const std::weak_ptr<InicioModelo> debil = weak_from_this();
+    (void)IAsLocales::iniciarSesion(*it, {}, {}, [debil](bool) { lanzar(detectarTrasSesion(debil)); });
+}
+
+Tarea<void> InicioModelo::detectarTrasSesion(std::weak_ptr<InicioModelo> debil) {
+    auto ias = co_await IAsLocales::detectar();
+    const auto modelo = debil.lock();
+    if (!modelo) co_return;
+    modelo->ias_ = std::move(ias);
+    modelo->iasListas_ = true;
+    modelo->enviar();
 }
 
 void InicioModelo::instalarIA(const Json& m, Cuenta&, Navegacion&) {
