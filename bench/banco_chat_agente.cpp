@@ -23,13 +23,13 @@
 #include "../tests/cuenta/cuenta_prueba.h"
 #include "../tests/editor/diseno_prueba.h"
 #include "../tests/plataforma/esperar_bucle.h"
-#include "app/navegacion.h"
+#include "navegacion/navegacion.h"
 #include "centro/agente_lineas.h"
 #include "centro/trabajos.h"
-#include "editor/editor_abierto.h"
+#include "editor/gui/editor_abierto.h"
 #include "ias/ejecutar_por_lineas.h"
-#include "plataforma/iniciar_gtk.h"
-#include "plataforma/web_vista.h"
+#include "plataforma/gui/iniciar_gtk.h"
+#include "plataforma/gui/web_vista.h"
 
 namespace sorvenia {
 namespace {

@@ -5,11 +5,13 @@
 // one under Node.js.
 //
 // The load generator is this program, the same for both servers: a fixed
-// number of requests over a fixed number of concurrent connections, one
+// number of requests over 50 and over 200 concurrent connections (8 for the
+// large tool call), one
 // request per connection (our server closes after each answer; the
 // reference is asked to with "Connection: close"), each timed from connect
-// to the last byte of its answer. Every answer is checked, so a refusal or
-// a wrong body stops the benchmark instead of passing for a fast request.
+// to the last byte of its answer. Every answer is checked: a request that
+// gets no answer is counted and printed as dropped, and a wrong answer
+// stops the benchmark instead of passing for a fast request.
 // The two servers take turns, a few rounds each, so that a slow patch of
 // the machine does not fall on one of them only.
 //
@@ -50,7 +52,6 @@ using namespace sorvenia;
 using Json = nlohmann::json;
 using Reloj = std::chrono::steady_clock;
 
-constexpr std::size_t conexiones = 8;
 constexpr int rondas = 3;
 constexpr auto limiteEspera = std::chrono::seconds(30);
 
@@ -60,6 +61,7 @@ struct Escenario {
     std::string esperado;  // must appear in every answer's body
     std::size_t peticiones;  // per server, over all rounds
     std::size_t calentamiento;
+    std::size_t conexiones;  // at once
 };
 
 struct Destino {
@@ -136,9 +138,10 @@ std::optional<std::string> fallaRespuesta(const std::optional<std::string>& r, c
 struct Tanda {
     std::vector<double> latencias;  // milliseconds
     double segundos = 0;
+    std::size_t perdidas = 0;  // requests that got no answer at all
 };
 
-// `peticiones` requests over `conexiones` concurrent connections.
+// `peticiones` requests over `e.conexiones` concurrent connections.
 Tanda lanzar(const Destino& d, const Escenario& e, std::size_t peticiones) {
     const std::string peticion = peticionHTTP(d, e.cuerpo);
     std::atomic<std::size_t> siguiente{0};
@@ -147,14 +150,20 @@ Tanda lanzar(const Destino& d, const Escenario& e, std::size_t peticiones) {
     Tanda tanda;
     tanda.latencias.reserve(peticiones);
     const auto inicio = Reloj::now();
+    std::atomic<std::size_t> perdidas{0};
     std::vector<std::thread> hilos;
-    for (std::size_t h = 0; h < conexiones; ++h) {
+    for (std::size_t h = 0; h < e.conexiones; ++h) {
         hilos.emplace_back([&] {
             std::vector<double> propias;
             while (siguiente.fetch_add(1) < peticiones) {
                 const auto t0 = Reloj::now();
                 const auto r = intercambiar(d.puerto, peticion);
                 const auto t1 = Reloj::now();
+                // Reset, closed without a byte, or cut short.
+                if (!r || r->empty() || (r->starts_with("HTTP/1.1 200 ") && r->find("\r\n\r\n") == std::string::npos)) {
+                    ++perdidas;
+                    continue;
+                }
                 if (auto f = fallaRespuesta(r, e.esperado)) {
                     std::lock_guard bloqueo(mutex);
                     if (!fallo) fallo = std::move(f);
@@ -169,6 +178,7 @@ Tanda lanzar(const Destino& d, const Escenario& e, std::size_t peticiones) {
     }
     for (auto& h : hilos) h.join();
     tanda.segundos = std::chrono::duration<double>(Reloj::now() - inicio).count();
+    tanda.perdidas = perdidas;
     if (fallo) abortar(std::string(d.nombre) + ", " + e.nombre + ": " + *fallo);
     return tanda;
 }
@@ -177,6 +187,7 @@ struct Medida {
     double porSegundo = 0;
     double p50 = 0;
     double p99 = 0;
+    std::size_t perdidas = 0;
 };
 
 double percentil(const std::vector<double>& ordenadas, double p) {
@@ -187,12 +198,15 @@ double percentil(const std::vector<double>& ordenadas, double p) {
 Medida resumir(const std::vector<Tanda>& tandas) {
     std::vector<double> todas;
     double segundos = 0;
+    std::size_t perdidas = 0;
     for (const auto& t : tandas) {
         todas.insert(todas.end(), t.latencias.begin(), t.latencias.end());
         segundos += t.segundos;
+        perdidas += t.perdidas;
     }
     std::sort(todas.begin(), todas.end());
-    return {static_cast<double>(todas.size()) / segundos, percentil(todas, 0.50), percentil(todas, 0.99)};
+    if (todas.empty()) return {0, 0, 0, perdidas};
+    return {static_cast<double>(todas.size()) / segundos, percentil(todas, 0.50), percentil(todas, 0.99), perdidas};
 }
 
 // The reference server under Node.js, stopped with this object. Its
@@ -253,8 +267,8 @@ std::string llamadaGrande(std::size_t& letras) {
         .dump();
 }
 
-void imprimir(const char* fila, const char* quien, const Medida& m) {
-    std::printf("%-10s %-12s %12.0f %10.3f %10.3f\n", fila, quien, m.porSegundo, m.p50, m.p99);
+void imprimir(const std::string& fila, const char* quien, const Medida& m) {
+    std::printf("%-16s %-12s %12.0f %10.3f %10.3f %9zu\n", fila.c_str(), quien, m.porSegundo, m.p50, m.p99, m.perdidas);
 }
 
 }  // namespace
@@ -282,27 +296,33 @@ int main(int argc, char** argv) {
     };
     std::size_t letras = 0;
     const std::string grande = llamadaGrande(letras);
+    const std::string ping = R"({"jsonrpc":"2.0","id":1,"method":"ping"})";
+    const std::string lista = R"({"jsonrpc":"2.0","id":1,"method":"tools/list"})";
     const Escenario escenarios[] = {
-        {"ping", R"({"jsonrpc":"2.0","id":1,"method":"ping"})", R"("result":{})", 4'500, 450},
-        {"tools/call", grande, "recibidos " + std::to_string(letras) + " caracteres", 120, 12},
+        {"ping", ping, R"("result":{})", 6'000, 600, 50},
+        {"ping", ping, R"("result":{})", 12'000, 1'200, 200},
+        {"tools/list", lista, R"("tools":[)", 6'000, 600, 50},
+        {"tools/list", lista, R"("tools":[)", 12'000, 1'200, 200},
+        {"tools/call", grande, "recibidos " + std::to_string(letras) + " caracteres", 120, 12, 8},
     };
 
     std::printf("MCP sobre 127.0.0.1: ServidorMCP frente a un servidor del SDK oficial (Streamable HTTP sin estado,\n"
-                "respuestas JSON, Node.js). %zu conexiones a la vez, una petición por conexión, %d rondas\n"
-                "alternas; latencia desde connect hasta el último byte de la respuesta.\n\n",
-                conexiones, rondas);
-    std::printf("%-10s %-12s %12s %10s %10s\n", "", "", "peticiones/s", "p50 ms", "p99 ms");
+                "respuestas JSON, Node.js). N conexiones a la vez, una petición por conexión, %d rondas\n"
+                "alternas; latencia desde connect hasta el último byte de la respuesta; perdidas = peticiones\n"
+                "sin respuesta (conexión cerrada o reiniciada sin nada).\n\n",
+                rondas);
+    std::printf("%-16s %-12s %12s %10s %10s %9s\n", "", "", "peticiones/s", "p50 ms", "p99 ms", "perdidas");
     for (const auto& e : escenarios) {
         for (const auto& d : destinos) lanzar(d, e, e.calentamiento);
         std::vector<Tanda> tandas[2];
         for (int r = 0; r < rondas; ++r)
             for (int i = 0; i < 2; ++i) tandas[i].push_back(lanzar(destinos[i], e, e.peticiones / rondas));
         const Medida nuestra = resumir(tandas[0]), suya = resumir(tandas[1]);
-        imprimir(e.nombre, destinos[0].nombre, nuestra);
+        imprimir(std::string(e.nombre) + " x" + std::to_string(e.conexiones), destinos[0].nombre, nuestra);
         imprimir("", destinos[1].nombre, suya);
-        std::printf("%-10s %-12s %11.2fx %9.2fx %9.2fx\n", "", "cociente", nuestra.porSegundo / suya.porSegundo,
+        std::printf("%-16s %-12s %11.2fx %9.2fx %9.2fx\n", "", "cociente", nuestra.porSegundo / suya.porSegundo,
                     nuestra.p50 / suya.p50, nuestra.p99 / suya.p99);
-        std::printf("%-10s (%zu peticiones de %zu bytes por servidor)\n\n", "", e.peticiones, e.cuerpo.size());
+        std::printf("%-16s (%zu peticiones de %zu bytes por servidor)\n\n", "", e.peticiones, e.cuerpo.size());
     }
     std::printf("cociente = ServidorMCP / referencia: más de 1x en peticiones/s y menos de 1x en latencia es mejor.\n");
     return 0;

@@ -8,13 +8,18 @@ cd "$(dirname "$0")/.."
 if [ ! -f build/CMakeCache.txt ]; then
   CC=clang CXX=clang++ cmake -S . -B build -G Ninja -DSORVENIA_WERROR=ON >/dev/null
 fi
-cmake --build build --target banco_mcp banco_lineas_agente
+cmake --build build --target banco_mcp banco_lineas_agente banco_puente
 
 # The MCP server: ours in this process, the reference as its child under Node.js.
 build/bench/banco_mcp "$(command -v node)" build/interop/servidor_referencia.mjs
 
+# A whole stdio session of the bridge, against cat and the SDK's stdio server.
+build/bench/banco_puente build/tarvel-mcp "$(command -v node)" build/interop/servidor_referencia_stdio.mjs
 # An agent's event line to the chat message on the editor page, under a display.
 cmake --build build --target banco_chat_agente
 scripts/entorno-pruebas.sh build/bench/banco_chat_agente
+# The editor canvas at rest and under edits, 1 and 50 mesas.
+cmake --build build --target banco_lienzo
+scripts/entorno-pruebas.sh build/bench/banco_lienzo
 # The agents' output-line parsers, against JSON parsing of the same lines.
 build/bench/banco_lineas_agente

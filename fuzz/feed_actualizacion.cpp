@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/feed_actualizacion.h"
+#include "actualizacion/feed_actualizacion.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "app/aviso_preferencias.h"
 
-#include "plataforma/alerta.h"
+#include "plataforma/gui/alerta.h"
 
 namespace sorvenia {
 

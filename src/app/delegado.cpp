@@ -5,7 +5,7 @@
 #include <csignal>
 #include <string>
 
-#include "app/tema.h"
+#include "plataforma/gui/tema.h"
 #include "cuenta/cuenta.h"
 #include "cuenta/enlace_conexion.h"
 

@@ -1,6 +1,6 @@
 #include "app/fondo.h"
 
-#include "app/tema.h"
+#include "plataforma/gui/tema.h"
 #include "plataforma/objeto_g.h"
 
 namespace sorvenia {

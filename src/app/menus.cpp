@@ -1,8 +1,8 @@
 #include "app/menus.h"
 
-#include "app/navegacion.h"
-#include "app/plantilla.h"
-#include "plataforma/alerta.h"
+#include "navegacion/navegacion.h"
+#include "navegacion/plantilla.h"
+#include "plataforma/gui/alerta.h"
 #include "plataforma/navegador.h"
 #include "plataforma/objeto_g.h"
 

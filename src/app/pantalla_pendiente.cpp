@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/tema.h"
+#include "plataforma/gui/tema.h"
 #include "plataforma/objeto_g.h"
 
 namespace sorvenia {

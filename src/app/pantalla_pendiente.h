@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "app/navegacion.h"
+#include "navegacion/navegacion.h"
 
 namespace sorvenia {
 

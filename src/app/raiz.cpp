@@ -2,9 +2,9 @@
 
 #include "app/fondo.h"
 #include "app/pantalla_pendiente.h"
-#include "cuenta/conectar_web.h"
-#include "editor/editor_vista.h"
-#include "pantallas/inicio_web.h"
+#include "cuenta/gui/conectar_web.h"
+#include "editor/gui/editor_vista.h"
+#include "pantallas/gui/inicio_web.h"
 
 namespace sorvenia {
 namespace {

@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "app/navegacion.h"
+#include "navegacion/navegacion.h"
 #include "cuenta/cuenta.h"
 #include "plataforma/objeto_g.h"
 

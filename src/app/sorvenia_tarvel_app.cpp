@@ -4,7 +4,7 @@
 
 #include <csignal>
 
-#include "app/argumentos_lanzamiento.h"
+#include "navegacion/argumentos_lanzamiento.h"
 #include "app/aviso_preferencias.h"
 #include "centro/centro.h"
 #include "plataforma/argumentos.h"

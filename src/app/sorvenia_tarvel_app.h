@@ -11,7 +11,7 @@
 
 #include "app/delegado.h"
 #include "app/menus.h"
-#include "app/navegacion.h"
+#include "navegacion/navegacion.h"
 #include "app/ventana.h"
 #include "cuenta/cuenta.h"
 #include "plataforma/objeto_g.h"

@@ -1,6 +1,6 @@
 #include "app/ventana.h"
 
-#include "app/salida.h"
+#include "navegacion/salida.h"
 
 namespace sorvenia {
 namespace {

@@ -11,7 +11,7 @@
 #include "centro/modo_agente.h"
 #include "centro/trabajos.h"
 #include "comun/conexion_tarvel.h"
-#include "editor/editor_modelo.h"
+#include "centro/editor_modelo.h"
 
 namespace sorvenia {
 namespace {

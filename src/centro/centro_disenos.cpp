@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <functional>
 
-#include "app/navegacion.h"
+#include "navegacion/navegacion.h"
 #include "centro/centro.h"
 #include "centro/items_centro.h"
 #include "centro/trabajos.h"
 #include "cuenta/cuenta.h"
-#include "editor/editor_modelo.h"
+#include "centro/editor_modelo.h"
 
 namespace sorvenia {
 namespace {

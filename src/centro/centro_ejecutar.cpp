@@ -2,7 +2,7 @@
 #include "centro/centro.h"
 #include "centro/items_centro.h"
 #include "centro/trabajos.h"
-#include "editor/editor_modelo.h"
+#include "centro/editor_modelo.h"
 
 namespace sorvenia {
 namespace {

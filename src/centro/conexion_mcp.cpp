@@ -103,14 +103,21 @@ void ConexionMCP::abandonar() {
     asio::post(socket_.get_executor(), [self = shared_from_this()] { self->cerrar(); });
 }
 
+// Most answers fit in the socket's buffer: written at once, the connection
+// counts as answered right away instead of after another turn of the I/O
+// thread, which under load lags behind clients already gone.
 void ConexionMCP::escribir(std::shared_ptr<const std::string> bytes) {
     if (fase_ == Fase::cerrada || fase_ == Fase::escribiendo || fase_ == Fase::escurriendo) return;
     fase_ = Fase::escribiendo;
+    asio::error_code error;
+    const std::size_t escritos = socket_.write_some(asio::buffer(*bytes), error);
+    if (error == asio::error::would_block) error.clear();
+    if (error || escritos == bytes->size()) return alEscribir(error);
     plazoDesdeAhora(motor_.limites.inactividad);
     vigilar();
-    asio::async_write(socket_, asio::buffer(*bytes),
-                      [self = shared_from_this(), bytes](const asio::error_code& error, std::size_t) {
-                          self->alEscribir(error);
+    asio::async_write(socket_, asio::buffer(*bytes) + escritos,
+                      [self = shared_from_this(), bytes](const asio::error_code& e, std::size_t) {
+                          self->alEscribir(e);
                       });
 }
 
@@ -125,6 +132,7 @@ void ConexionMCP::alEscribir(const asio::error_code& error) {
     asio::error_code ignorado;
     socket_.shutdown(asio::ip::tcp::socket::shutdown_send, ignorado);
     fase_ = Fase::escurriendo;
+    ++motor_.escurriendo;
     plazoDesdeAhora(motor_.limites.escurrir);
     vigilar();
     escurrir();
@@ -147,6 +155,7 @@ void ConexionMCP::soltarLector() {
 
 void ConexionMCP::cerrar() {
     if (fase_ == Fase::cerrada) return;
+    if (fase_ == Fase::escurriendo) --motor_.escurriendo;
     fase_ = Fase::cerrada;
     soltarLector();
     asio::error_code ignorado;

@@ -36,6 +36,7 @@ public:
     bool leyendo() const { return fase_ == Fase::leyendo; }
     bool escurriendo() const { return fase_ == Fase::escurriendo; }
     Reloj::time_point ultimaActividad() const { return ultimaActividad_; }
+    Reloj::time_point plazo() const { return plazo_; }
     std::size_t retenidos() const { return lector_.capacidad(); }
     // Bytes received per second since the connection was accepted.
     double ritmo(Reloj::time_point ahora) const;

@@ -49,6 +49,8 @@ struct MotorMCP : std::enable_shared_from_this<MotorMCP> {
     std::uint64_t generacion = 0;  // changes whenever the listener is replaced or closed
     asio::steady_timer pausa;      // before accepting again after a failed accept
     std::unordered_map<const ConexionMCP*, std::shared_ptr<ConexionMCP>> conexiones;
+    // How many of them have answered and only wait for the client to close.
+    std::size_t escurriendo = 0;
 
     // The one receive buffer: every connection reads into it on the I/O
     // thread and keeps only what its request needs.
@@ -60,9 +62,13 @@ struct MotorMCP : std::enable_shared_from_this<MotorMCP> {
     // slowest senders give up theirs; false when `pide` itself is the
     // slowest, or no room can be made.
     bool hacerSitio(std::size_t extra, const ConexionMCP& pide);
-    // Closes a connection to make room for a new one; false when every
-    // connection is busy with a tool call or an answer.
+    // Closes the connection still reading its request that has been idle
+    // the longest, to make room for a new one; false when every connection
+    // is busy with a tool call or an answer.
     bool liberarPlaza();
+    // Closes the answered connection whose wait for the client is the
+    // oldest.
+    void cerrarEscurrida();
 
     void instalar(asio::ip::tcp::acceptor nueva, std::uint16_t puertoNuevo);
     void cerrarTodo();

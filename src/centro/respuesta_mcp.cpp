@@ -63,6 +63,13 @@ RespuestaEndpoint resultado(std::string_view id, JsonOrdenado r) {
     return contestarJSON(id, JsonOrdenado{{"result", std::move(r)}});
 }
 
+// The catalogue never changes while the application runs: written once,
+// not copied and written again for every client that asks.
+RespuestaEndpoint listaDeHerramientas(std::string_view id) {
+    static const std::string resto = JsonOrdenado{{"result", {{"tools", HerramientasTarvel::lista()}}}}.dump();
+    return {"200 OK", mensajeConId(id, resto)};
+}
+
 DecisionMCP inicializar(std::string_view id, const Json& params, const std::optional<std::string>& clave,
                         std::string_view instrucciones) {
     const Json& pedida = miembro(params, "protocolVersion");
@@ -89,7 +96,7 @@ DecisionMCP contestar(const Json& mensaje, std::string id, std::optional<std::st
     const std::string metodo = textoDe(miembro(mensaje, "method"));
     const Json& params = miembro(mensaje, "params");
     if (metodo == "initialize") return inicializar(id, params, clave, instrucciones);
-    if (metodo == "tools/list") return resultado(id, {{"tools", HerramientasTarvel::lista()}});
+    if (metodo == "tools/list") return listaDeHerramientas(id);
     if (metodo == "tools/call") return llamar(std::move(id), params, std::move(clave));
     if (metodo == "ping") return resultado(id, JsonOrdenado::object());
     return contestarJSON(id, JsonOrdenado{

@@ -55,21 +55,21 @@ bool MotorMCP::hacerSitio(std::size_t extra, const ConexionMCP& pide) {
     return true;
 }
 
-// A connection already answered goes first; then the one still reading
-// that has been idle the longest.
 bool MotorMCP::liberarPlaza() {
     ConexionMCP* elegida = nullptr;
-    for (const auto& [clave, conexion] : conexiones) {
-        if (conexion->escurriendo()) {
-            elegida = conexion.get();
-            break;
-        }
+    for (const auto& [clave, conexion] : conexiones)
         if (conexion->leyendo() && (!elegida || conexion->ultimaActividad() < elegida->ultimaActividad()))
             elegida = conexion.get();
-    }
     if (elegida == nullptr) return false;
     elegida->cerrar();
     return true;
+}
+
+void MotorMCP::cerrarEscurrida() {
+    ConexionMCP* elegida = nullptr;
+    for (const auto& [clave, conexion] : conexiones)
+        if (conexion->escurriendo() && (!elegida || conexion->plazo() < elegida->plazo())) elegida = conexion.get();
+    if (elegida != nullptr) elegida->cerrar();
 }
 
 void MotorMCP::instalar(asio::ip::tcp::acceptor nueva, std::uint16_t puertoNuevo) {
@@ -130,7 +130,12 @@ void MotorMCP::adoptar(int descriptor) {
     // The cap keeps stuck clients from using up the application's
     // descriptors; a new client still gets in by taking the place of one
     // that is idle, so that slow or stuck clients cannot lock the others out.
-    if (conexiones.size() >= limites.conexiones && !liberarPlaza()) {
+    // A connection that has answered and only waits for its client to close
+    // takes no place: under load many of them linger for an instant, and
+    // counting them closed requests that had just arrived. They have a
+    // bound of their own, and each goes within `escurrir` anyway.
+    if (escurriendo >= limites.conexiones) cerrarEscurrida();
+    if (conexiones.size() - escurriendo >= limites.conexiones && !liberarPlaza()) {
         ::close(descriptor);
         return;
     }

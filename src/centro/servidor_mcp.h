@@ -36,10 +36,13 @@ struct LimitesServidorMCP {
     // A header block still incomplete this long after the connection was
     // accepted is dropped without an answer, however steadily it trickles.
     std::chrono::milliseconds cabecera{10'000};
-    // At most this many connections are open. A new one beyond it makes
-    // room by closing, without an answer, the connection still reading its
-    // request that has been idle the longest (one already answered and only
-    // draining goes first); when every one is busy, the new one is closed.
+    // At most this many connections are open besides those already
+    // answered. A new one beyond it makes room by closing, without an
+    // answer, the connection still reading its request that has been idle
+    // the longest; when every one is busy, the new one is closed. Answered
+    // connections waiting for their client to close (see `escurrir`) are
+    // bounded by this same number on their own: beyond it the oldest is
+    // closed.
     std::size_t conexiones = 256;
     // The bytes all connections together may hold of requests they are
     // still reading. A receive that would go past it takes the room from

@@ -6,10 +6,10 @@
 #include <ctime>
 #include <utility>
 
-#include "app/navegacion.h"
+#include "navegacion/navegacion.h"
 #include "centro/centro.h"
 #include "centro/letras.h"
-#include "editor/editor_modelo.h"
+#include "centro/editor_modelo.h"
 
 namespace sorvenia {
 namespace {

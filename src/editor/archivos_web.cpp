@@ -1,8 +1,8 @@
 // The website made of a design's pages: one HTML document per page.
 #include <set>
 
-#include "editor/editor_modelo.h"
-#include "editor/renderizador.h"
+#include "centro/editor_modelo.h"
+#include "editor/gui/renderizador.h"
 
 namespace sorvenia {
 namespace {

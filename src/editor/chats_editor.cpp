@@ -6,7 +6,7 @@
 #include <string>
 #include <system_error>
 
-#include "editor/editor_modelo.h"
+#include "centro/editor_modelo.h"
 #include "plataforma/carpetas.h"
 #include "plataforma/objeto_g.h"
 

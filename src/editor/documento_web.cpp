@@ -3,7 +3,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "editor/renderizador.h"
+#include "editor/gui/renderizador.h"
 #include "plataforma/recursos.h"
 
 namespace sorvenia {

@@ -14,7 +14,7 @@
 #include "centro/letras.h"
 #include "comun/utf8.h"
 #include "cuenta/error_api.h"
-#include "editor/editor_modelo.h"
+#include "centro/editor_modelo.h"
 #include "plataforma/objeto_g.h"
 
 namespace sorvenia {

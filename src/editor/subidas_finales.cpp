@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "editor/editor_modelo.h"
+#include "centro/editor_modelo.h"
 
 namespace sorvenia::SubidasFinales {
 namespace {

@@ -3,7 +3,6 @@
 // its answer comes back as one line on standard output. While the
 // application cannot be reached, a few methods are answered here.
 
-#include <curl/curl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -35,7 +34,6 @@ void atenderLinea(std::string_view linea) {
 
 int main() {
     std::signal(SIGPIPE, SIG_IGN);  // a closed output must not kill the bridge mid-answer
-    curl_global_init(CURL_GLOBAL_DEFAULT);
 
     std::string pendiente;
     std::size_t revisado = 0;  // bytes of `pendiente` known to hold no line feed
@@ -53,6 +51,5 @@ int main() {
         revisado = pendiente.size();
     }
     if (!pendiente.empty()) atenderLinea(pendiente);
-    curl_global_cleanup();
     return 0;
 }

@@ -111,13 +111,13 @@ std::optional<std::string> atender(std::string_view lineaCruda, const Reenviador
     return escribir(*id, resultadoLocal(mensaje, reenvio.codigo));
 }
 
-std::optional<std::string> urlDe(const ConexionTarvel::Conexion& conexion) {
+std::optional<std::string> rutaDe(const ConexionTarvel::Conexion& conexion) {
     for (char c : conexion.token) {
         const auto codigo = static_cast<unsigned char>(c);
         const bool prohibido = codigo <= 0x20 || codigo >= 0x7F || std::string_view("\"<>\\^`{|}").find(c) != std::string_view::npos;
         if (prohibido) return std::nullopt;
     }
-    return "http://127.0.0.1:" + std::to_string(conexion.puerto) + "/mcp/" + conexion.token;
+    return "/mcp/" + conexion.token;
 }
 
 Reenvio resultadoHTTP(long codigo, std::string cuerpo) {

@@ -26,9 +26,10 @@ using Reenviador = std::function<Reenvio(std::string_view mensaje)>;
 // removed). Returns the bytes to write, ending in a line feed, or nothing.
 std::optional<std::string> atender(std::string_view linea, const Reenviador& reenviar);
 
-// The server's endpoint for a connection, or nothing when the token cannot
-// be a URL path segment.
-std::optional<std::string> urlDe(const ConexionTarvel::Conexion& conexion);
+// The server's endpoint path for a connection ("/mcp/<token>"), or nothing
+// when the token cannot be a URL path segment.
+std::optional<std::string> rutaDe(const ConexionTarvel::Conexion& conexion);
+
 
 // The largest answer body taken from the application; a longer one is cut
 // off while it arrives.

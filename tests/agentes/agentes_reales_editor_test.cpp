@@ -20,15 +20,15 @@
 #include "../editor/diseno_prueba.h"
 #include "../editor/pagina_prueba.h"
 #include "../plataforma/esperar_bucle.h"
-#include "app/navegacion.h"
+#include "navegacion/navegacion.h"
 #include "centro/agente.h"
 #include "centro/centro.h"
 #include "centro/trabajos.h"
-#include "editor/editor_abierto.h"
+#include "editor/gui/editor_abierto.h"
 #include "agentes_prueba.h"
 #include "modelo_falso.h"
-#include "plataforma/iniciar_gtk.h"
-#include "plataforma/web_vista.h"
+#include "plataforma/gui/iniciar_gtk.h"
+#include "plataforma/gui/web_vista.h"
 
 namespace sorvenia {
 namespace {

@@ -1,5 +1,5 @@
 // The check for a newer build: what a feed offers, and one request per run.
-#include "app/actualizacion.h"
+#include "actualizacion/actualizacion.h"
 
 #include <gtest/gtest.h>
 

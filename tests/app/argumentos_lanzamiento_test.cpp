@@ -1,9 +1,9 @@
 // The launch arguments that open a screen at start.
-#include "app/argumentos_lanzamiento.h"
+#include "navegacion/argumentos_lanzamiento.h"
 
 #include <gtest/gtest.h>
 
-#include "app/navegacion.h"
+#include "navegacion/navegacion.h"
 
 namespace sorvenia {
 namespace {

@@ -12,14 +12,14 @@
 #include <optional>
 #include <string>
 
-#include "app/canal_pruebas.h"
+#include "plataforma/gui/canal_pruebas.h"
 #include "app/canal_pruebas/dialogos_canal.h"
 #include "app/canal_pruebas/registro_webs.h"
 #include "cache_propia.h"
 #include "esperar_bucle.h"
 #include "plataforma/identidad.h"
-#include "plataforma/iniciar_gtk.h"
-#include "plataforma/web_vista.h"
+#include "plataforma/gui/iniciar_gtk.h"
+#include "plataforma/gui/web_vista.h"
 
 namespace sorvenia {
 namespace {

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "../cuenta/cuenta_prueba.h"
-#include "app/navegacion.h"
-#include "plataforma/iniciar_gtk.h"
+#include "navegacion/navegacion.h"
+#include "plataforma/gui/iniciar_gtk.h"
 #include "plataforma/navegador.h"
 #include "plataforma/objeto_g.h"
 

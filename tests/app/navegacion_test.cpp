@@ -1,6 +1,6 @@
 // The navigation model: screens, the sheets' effect on the open editor, the
 // welcome design and the hand-over to the next new design.
-#include "app/navegacion.h"
+#include "navegacion/navegacion.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "plataforma/iniciar_gtk.h"
+#include "plataforma/gui/iniciar_gtk.h"
 #include "plataforma/objeto_g.h"
 
 namespace sorvenia {

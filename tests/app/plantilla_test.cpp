@@ -1,5 +1,5 @@
 // The page-size templates of new designs.
-#include "app/plantilla.h"
+#include "navegacion/plantilla.h"
 
 #include <gtest/gtest.h>
 

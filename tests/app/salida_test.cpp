@@ -1,6 +1,6 @@
 // Quitting waits for the final saves of the editors with unsaved changes,
 // never more than its limit, and goes on exactly once.
-#include "app/salida.h"
+#include "navegacion/salida.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The theme: colours, the shipped fonts and the window's backdrop.
 
-#include "app/tema.h"
+#include "plataforma/gui/tema.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include <webkit/webkit.h>
 
 #include "centro/trabajos.h"
-#include "plataforma/iniciar_gtk.h"
+#include "plataforma/gui/iniciar_gtk.h"
 #include "plataforma/objeto_g.h"
 
 namespace sorvenia {

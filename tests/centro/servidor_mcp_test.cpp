@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -312,6 +313,39 @@ TEST(ServidorMCP, TrescientasLentasNoDejanFuera) {
     EXPECT_LT(espera, 1s);
     ASSERT_TRUE(r.starts_with("HTTP/1.1 200 OK\r\n")) << r;
     EXPECT_EQ(Json::parse(cuerpoDe(r))["result"]["tools"].size(), 24u);
+}
+
+// Two waves of 200 clients at once, each client keeping its socket open
+// after its answer, so that the server still has the whole first wave
+// waiting to close when the second connects: every request is answered.
+TEST(ServidorMCP, DoscientasALaVezTodasContestadas) {
+    // Both ends of every connection live in this process.
+    rlimit limite{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limite), 0);
+    limite.rlim_cur = std::max<rlim_t>(limite.rlim_cur, std::min<rlim_t>(limite.rlim_max, 4096));
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limite), 0);
+    ASSERT_GE(limite.rlim_cur, 1200u);
+
+    Arrancado a;
+    const std::string peticion = peticionHTTP("POST", a.ruta(), ping);
+    std::vector<std::unique_ptr<ClienteTCP>> abiertas;
+    for (int ola = 0; ola < 2; ++ola) {
+        std::vector<std::unique_ptr<ClienteTCP>> clientes;
+        for (int i = 0; i < 200; ++i) {
+            clientes.push_back(std::make_unique<ClienteTCP>(a.servidor.puerto()));
+            ASSERT_TRUE(clientes.back()->conectado());
+        }
+        std::vector<std::thread> hilos;
+        std::vector<ClienteTCP::Lectura> lecturas(clientes.size());
+        for (std::size_t i = 0; i < clientes.size(); ++i)
+            hilos.emplace_back([&, i] {
+                if (clientes[i]->enviar(peticion)) lecturas[i] = clientes[i]->leerHastaCierre(30s);
+            });
+        for (auto& h : hilos) h.join();
+        for (std::size_t i = 0; i < lecturas.size(); ++i)
+            EXPECT_EQ(lecturas[i].bytes, respuesta("200 OK", pong)) << "ola " << ola << ", cliente " << i;
+        for (auto& c : clientes) abiertas.push_back(std::move(c));
+    }
 }
 
 // The header block has a total time limit: a client that keeps sending a

@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/navegacion.h"
+#include "navegacion/navegacion.h"
 #include "centro/centro.h"
 #include "centro/letras.h"
 #include "editor_doble.h"

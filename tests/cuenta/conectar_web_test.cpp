@@ -5,13 +5,13 @@
 #include <gtest/gtest.h>
 
 #include "cache_propia.h"
-#include "cuenta/conectar_web.h"
+#include "cuenta/gui/conectar_web.h"
 #include "cuenta_prueba.h"
 #include "esperar_bucle.h"
 #include "plataforma/identidad.h"
-#include "plataforma/iniciar_gtk.h"
+#include "plataforma/gui/iniciar_gtk.h"
 #include "plataforma/navegador.h"
-#include "plataforma/web_vista.h"
+#include "plataforma/gui/web_vista.h"
 
 namespace sorvenia {
 namespace {

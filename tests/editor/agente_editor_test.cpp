@@ -5,7 +5,7 @@
 // and reports the events a test writes for it. The page's chat, the job
 // registry, stopping, the limit of agents at once, sessions and parking.
 
-#include "editor/editor_abierto.h"
+#include "editor/gui/editor_abierto.h"
 
 #include <dirent.h>
 #include <signal.h>
@@ -19,14 +19,14 @@
 
 #include "../cuenta/cuenta_prueba.h"
 #include "../plataforma/esperar_bucle.h"
-#include "app/navegacion.h"
+#include "navegacion/navegacion.h"
 #include "centro/centro.h"
 #include "centro/trabajos.h"
 #include "diseno_prueba.h"
 #include "editor_doble.h"
 #include "ias/proceso.h"
-#include "plataforma/iniciar_gtk.h"
-#include "plataforma/web_vista.h"
+#include "plataforma/gui/iniciar_gtk.h"
+#include "plataforma/gui/web_vista.h"
 
 namespace sorvenia {
 namespace {

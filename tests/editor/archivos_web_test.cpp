@@ -1,8 +1,8 @@
 // The website files made from the editor page's page list.
 #include <gtest/gtest.h>
 
-#include "editor/editor_modelo.h"
-#include "editor/renderizador.h"
+#include "centro/editor_modelo.h"
+#include "editor/gui/renderizador.h"
 
 namespace sorvenia {
 namespace {

@@ -9,7 +9,7 @@
 #include <iterator>
 #include <string>
 
-#include "editor/editor_modelo.h"
+#include "centro/editor_modelo.h"
 #include "plataforma/carpetas.h"
 
 namespace sorvenia {

@@ -3,7 +3,7 @@
 // account or from a template, the load error, the messages the page posts
 // and the calls it receives.
 
-#include "editor/editor_abierto.h"
+#include "editor/gui/editor_abierto.h"
 
 #include <gtest/gtest.h>
 
@@ -15,20 +15,20 @@
 
 #include "../cuenta/cuenta_prueba.h"
 #include "../plataforma/esperar_bucle.h"
-#include "app/navegacion.h"
-#include "app/salida.h"
+#include "navegacion/navegacion.h"
+#include "navegacion/salida.h"
 #include "centro/centro.h"
 #include "centro/trabajos.h"
 #include "comun/conexion_tarvel.h"
 #include "diseno_prueba.h"
 #include "editor/escenas.h"
-#include "editor/renderizador.h"
+#include "editor/gui/renderizador.h"
 #include "editor_doble.h"
 #include "ias/proceso.h"
-#include "plataforma/iniciar_gtk.h"
+#include "plataforma/gui/iniciar_gtk.h"
 #include "plataforma/navegador.h"
 #include "plataforma/preferencias.h"
-#include "plataforma/web_vista.h"
+#include "plataforma/gui/web_vista.h"
 
 namespace sorvenia {
 

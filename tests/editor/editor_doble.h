@@ -10,7 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "editor/editor_modelo.h"
+#include "centro/editor_modelo.h"
 #include "ias/matar.h"
 
 namespace sorvenia::prueba {

@@ -1,4 +1,4 @@
-#include "editor/herramienta_editor.h"
+#include "editor/gui/herramienta_editor.h"
 
 #include <gtest/gtest.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
@@ -10,9 +10,9 @@
 #include "../cuenta/servicio_local_prueba.h"
 #include "../plataforma/esperar_bucle.h"
 #include "comun/herramientas_tarvel.h"
-#include "editor/renderizador.h"
+#include "editor/gui/renderizador.h"
 #include "plataforma/cripto.h"
-#include "plataforma/iniciar_gtk.h"
+#include "plataforma/gui/iniciar_gtk.h"
 #include "plataforma/objeto_g.h"
 
 namespace sorvenia {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "cuenta/error_api.h"
-#include "editor/editor_modelo.h"
+#include "centro/editor_modelo.h"
 
 namespace sorvenia {
 namespace {

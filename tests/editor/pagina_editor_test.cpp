@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "../plataforma/esperar_bucle.h"
-#include "plataforma/iniciar_gtk.h"
+#include "plataforma/gui/iniciar_gtk.h"
 #include "pagina_prueba.h"
-#include "plataforma/web_vista.h"
+#include "plataforma/gui/web_vista.h"
 #include "diseno_prueba.h"
 
 namespace sorvenia {
@@ -697,6 +697,44 @@ TEST_F(PaginaEditorTest, LosCambiosSeAgrupanYSeDeshacen) {
     EXPECT_EQ(html("m1").find("data-lid=\"reservar\""), std::string::npos);
     tecla(false);
     EXPECT_NE(html("m1").find("data-lid=\"reservar\""), std::string::npos);
+}
+
+// A design of 50 mesas whose height follows their content: once loaded and
+// measured, nothing is written to the page while nobody does anything (a
+// rewritten label or style makes the engine restyle and repaint the whole
+// canvas). An edit afterwards is seen by the same observer.
+TEST_F(PaginaEditorTest, UnDisenoQuietoNoEscribeEnLaPagina) {
+    json doc = disenoGuardado();
+    const json modelo = doc["paginas"][0]["mesas"][0];
+    json mesas = json::array();
+    for (int i = 1; i <= 50; ++i) {
+        json m = modelo;
+        const std::string id = "m" + std::to_string(i);
+        m["id"] = id;
+        m["nombre"] = "Mesa " + std::to_string(i);
+        m["x"] = (i - 1) % 10 * 1600;
+        m["y"] = (i - 1) / 10 * 1400;
+        m["html"] = std::regex_replace(m["html"].get<std::string>(), std::regex("data-lid=\""), "data-lid=\"" + id + "-");
+        mesas.push_back(m);
+    }
+    doc["paginas"][0]["mesas"] = mesas;
+    doc["paginas"][0]["portada"] = "m1";
+    cargar(carga(doc));
+    pausa(2000);  // fonts and the first measurements settle
+    llamar(
+        "window.mutaciones = 0;\n"
+        "const o = new MutationObserver((lista) => { window.mutaciones += lista.length; });\n"
+        "const todo = {subtree: true, attributes: true, childList: true, characterData: true};\n"
+        "o.observe(document, todo);\n"
+        "for (const f of document.querySelectorAll('.mesa iframe')) o.observe(f.contentDocument, todo);\n"
+        "window.observador = o;\n"
+        "return document.querySelectorAll('.mesa iframe').length;");
+    pausa(3000);
+    EXPECT_EQ(llamar("return window.mutaciones;"), 0);
+
+    bien("texto", {{"id", "m7-titulo"}, {"texto", "Otro título"}});
+    EXPECT_GT(llamar("return window.mutaciones;").get<int>(), 0);
+    EXPECT_NE(html("m7").find(">Otro título</h1>"), std::string::npos);
 }
 
 TEST_F(PaginaEditorTest, ElUsuarioMarcaUnaZonaQueElAgenteVe) {

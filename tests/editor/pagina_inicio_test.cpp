@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "../plataforma/esperar_bucle.h"
-#include "plataforma/iniciar_gtk.h"
+#include "plataforma/gui/iniciar_gtk.h"
 #include "pagina_prueba.h"
-#include "plataforma/web_vista.h"
+#include "plataforma/gui/web_vista.h"
 
 namespace sorvenia {
 namespace {

@@ -17,7 +17,7 @@
 
 #include "../plataforma/esperar_bucle.h"
 #include "plataforma/objeto_g.h"
-#include "plataforma/web_vista.h"
+#include "plataforma/gui/web_vista.h"
 
 namespace sorvenia::prueba {
 

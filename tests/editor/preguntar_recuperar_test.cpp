@@ -18,12 +18,12 @@
 #include "../apoyo/cache_propia.h"
 #include "../plataforma/esperar_bucle.h"
 #include "app/aviso_preferencias.h"
-#include "app/canal_pruebas.h"
+#include "plataforma/gui/canal_pruebas.h"
 #include "app/canal_pruebas/dialogos_canal.h"
-#include "editor/preguntar_recuperar.h"
-#include "plataforma/alerta.h"
+#include "editor/gui/preguntar_recuperar.h"
+#include "plataforma/gui/alerta.h"
 #include "plataforma/carpetas.h"
-#include "plataforma/iniciar_gtk.h"
+#include "plataforma/gui/iniciar_gtk.h"
 #include "plataforma/objeto_g.h"
 
 namespace sorvenia {

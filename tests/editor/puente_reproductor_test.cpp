@@ -23,10 +23,10 @@
 #include <utility>
 
 #include "../plataforma/esperar_bucle.h"
-#include "editor/web_editor.h"
-#include "plataforma/iniciar_gtk.h"
+#include "editor/gui/web_editor.h"
+#include "plataforma/gui/iniciar_gtk.h"
 #include "pagina_prueba.h"
-#include "plataforma/web_vista.h"
+#include "plataforma/gui/web_vista.h"
 #include "servidor_http_prueba.h"
 
 namespace sorvenia {

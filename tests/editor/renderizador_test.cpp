@@ -1,4 +1,4 @@
-#include "editor/renderizador.h"
+#include "editor/gui/renderizador.h"
 
 #include <gtest/gtest.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "../plataforma/esperar_bucle.h"
-#include "plataforma/iniciar_gtk.h"
+#include "plataforma/gui/iniciar_gtk.h"
 #include "plataforma/objeto_g.h"
 
 namespace sorvenia {

@@ -3,7 +3,7 @@
 // local account service and the stand-in AI tools: the data the page gets
 // and when, what each message does, and which messages are turned away.
 
-#include "pantallas/inicio_web.h"
+#include "pantallas/gui/inicio_web.h"
 
 #include <gtest/gtest.h>
 
@@ -16,16 +16,16 @@
 #include "../ias/aislado.h"
 #include "../plataforma/esperar_bucle.h"
 #include "cache_propia.h"
-#include "app/actualizacion.h"
-#include "editor/editor_abierto.h"
+#include "actualizacion/actualizacion.h"
+#include "editor/gui/editor_abierto.h"
 #include "ias/proceso.h"
-#include "pantallas/inicio_modelo.h"
+#include "pantallas/gui/inicio_modelo.h"
 #include "plataforma/identidad.h"
-#include "plataforma/iniciar_gtk.h"
+#include "plataforma/gui/iniciar_gtk.h"
 #include "plataforma/navegador.h"
 #include "plataforma/objeto_g.h"
 #include "plataforma/preferencias.h"
-#include "plataforma/web_vista.h"
+#include "plataforma/gui/web_vista.h"
 
 namespace sorvenia {
 namespace {

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "plataforma/llamada_js.h"
-#include "plataforma/origen_permitido.h"
-#include "plataforma/relevo_mensajes.h"
+#include "plataforma/gui/llamada_js.h"
+#include "plataforma/gui/origen_permitido.h"
+#include "plataforma/gui/relevo_mensajes.h"
 
 namespace sorvenia {
 namespace {

@@ -1,6 +1,6 @@
 // The web view wrapper against a real WebKitGTK under a display (Xvfb).
 
-#include "plataforma/web_vista.h"
+#include "plataforma/gui/web_vista.h"
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtest/gtest.h>
@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "esperar_bucle.h"
-#include "plataforma/iniciar_gtk.h"
+#include "plataforma/gui/iniciar_gtk.h"
 
 namespace sorvenia {
 namespace {

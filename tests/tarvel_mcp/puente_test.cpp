@@ -173,8 +173,8 @@ TEST(Puente, UnIdProfundoVuelveComoLlego) {
 }
 
 TEST(Puente, UrlDelServidor) {
-    EXPECT_EQ(urlDe({4000, "abc123"}), std::optional<std::string>("http://127.0.0.1:4000/mcp/abc123"));
-    for (const char* malo : {"   ", "a b", "a\nb", "ñ", "a{b}"}) EXPECT_FALSE(urlDe({4000, malo}).has_value()) << malo;
+    EXPECT_EQ(rutaDe({4000, "abc123"}), std::optional<std::string>("/mcp/abc123"));
+    for (const char* malo : {"   ", "a b", "a\nb", "ñ", "a{b}"}) EXPECT_FALSE(rutaDe({4000, malo}).has_value()) << malo;
 }
 
 }  // namespace

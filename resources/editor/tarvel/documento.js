@@ -157,8 +157,54 @@ export function fijarPortada(pagina) {
   pagina.portada = pagina.mesas.length ? pagina.mesas[0].id : null;
 }
 
-// What undo and redo keep: the design without the resources (large, and
-// only ever added) and without which page is open.
+// What undo and redo cover: the design without the resources (large, and
+// only ever added) and without which page is open. A state is taken apart
+// into its frame (pages with their mesas' ids in order, and the variables)
+// and each mesa's JSON text, so that a step keeps only the pieces that
+// changed. A mesa's text is kept per mesa object and made again only when
+// one of its fields changed: taking the state costs a few comparisons per
+// untouched mesa, whatever the size of its HTML.
+const textosDeMesa = new WeakMap();
+
+function textoDeMesa(mesa) {
+  const { html, css, ...resto } = mesa;
+  const pequeno = JSON.stringify(resto);
+  const guardado = textosDeMesa.get(mesa);
+  if (guardado && guardado.html === html && guardado.css === css && guardado.pequeno === pequeno) return guardado.texto;
+  const texto = JSON.stringify(mesa);
+  textosDeMesa.set(mesa, { html, css, pequeno, texto });
+  return texto;
+}
+
 export function estadoDeshacible(doc) {
-  return JSON.stringify({ paginas: doc.paginas, variables: doc.variables });
+  const mesas = new Map();
+  const paginas = doc.paginas.map((p) => ({ ...p, mesas: p.mesas.map((m) => {
+    mesas.set(m.id, textoDeMesa(m));
+    return m.id;
+  }) }));
+  return { marco: JSON.stringify({ paginas, variables: doc.variables }), mesas };
+}
+
+// The step from state `antes` to state `despues`: the frame when it
+// changed, and [id, text before, text after] for every mesa that changed
+// (undefined where the mesa did not exist). Null when nothing changed.
+export function diferencia(antes, despues) {
+  const mesas = [];
+  for (const [id, texto] of antes.mesas) if (despues.mesas.get(id) !== texto) mesas.push([id, texto, despues.mesas.get(id)]);
+  for (const [id, texto] of despues.mesas) if (!antes.mesas.has(id)) mesas.push([id, undefined, texto]);
+  const marco = antes.marco === despues.marco ? null : [antes.marco, despues.marco];
+  return marco || mesas.length ? { marco, mesas } : null;
+}
+
+// Puts the side `lado` (0 = before, 1 = after) of step `paso` into `doc`,
+// which holds the other side. Mesas the step did not touch keep their
+// objects.
+export function aplicarPaso(doc, paso, lado) {
+  const actuales = new Map();
+  for (const p of doc.paginas) for (const m of p.mesas) actuales.set(m.id, m);
+  const cambiadas = new Map(paso.mesas.map((c) => [c[0], c[1 + lado]]));
+  const marco = JSON.parse(paso.marco ? paso.marco[lado] : estadoDeshacible(doc).marco);
+  doc.paginas = marco.paginas.map((p) => ({ ...p, mesas: p.mesas.map((id) =>
+    cambiadas.has(id) ? JSON.parse(cambiadas.get(id)) : actuales.get(id)).filter(Boolean) }));
+  doc.variables = marco.variables;
 }

@@ -4,7 +4,7 @@
 
 import { cssAnimaciones, decorar } from "./animaciones.js";
 import { separarImports } from "./css.js";
-import { documentoNuevo, estadoDeshacible, fijarPortada, nuevoId, normalizarDocumento } from "./documento.js";
+import { aplicarPaso, diferencia, documentoNuevo, estadoDeshacible, fijarPortada, nuevoId, normalizarDocumento } from "./documento.js";
 import { Historial } from "./historial.js";
 import { el, enviar, recortar } from "./utiles.js";
 import { VistaMesa, quitarPeligrosos } from "./vista_mesa.js";
@@ -109,13 +109,32 @@ export class Editor {
     return null;
   }
 
-  lidsEnUso(excepto = null) {
-    const usados = new Set();
-    for (const [id, v] of this.vistas) {
-      if (id === excepto) continue;
-      for (const e of v.body.querySelectorAll("[data-lid]")) usados.add(e.getAttribute("data-lid"));
+  // The data-lids in one mesa's document. Kept with the view while its
+  // document is the one its stored HTML made (the mesa is not being
+  // changed), so that an edit of one mesa does not walk all the others.
+  lidsDe(id, vista) {
+    const tocada = this.sucias.has(id);
+    if (!tocada && vista.lids && vista.lidsDe === vista.html) return vista.lids;
+    const lids = new Set([...vista.body.querySelectorAll("[data-lid]")].map((e) => e.getAttribute("data-lid")));
+    if (!tocada) {
+      vista.lids = lids;
+      vista.lidsDe = vista.html;
     }
-    return usados;
+    return lids;
+  }
+
+  // The data-lids in use in every mesa but `excepto`, as a set that can be
+  // added to and taken from without copying the mesas' own sets.
+  lidsEnUso(excepto = null) {
+    const conjuntos = [];
+    for (const [id, v] of this.vistas) if (id !== excepto) conjuntos.push(this.lidsDe(id, v));
+    const sumados = new Set();
+    const quitados = new Set();
+    return {
+      has: (lid) => sumados.has(lid) || (!quitados.has(lid) && conjuntos.some((c) => c.has(lid))),
+      add: (lid) => { sumados.add(lid); },
+      delete: (lid) => { sumados.delete(lid); quitados.add(lid); },
+    };
   }
 
   // Gives a data-lid to every element under `raiz` that has none or one
@@ -163,9 +182,9 @@ export class Editor {
       for (const id of this.sucias) this.guardarMesa(id);
       this.sucias.clear();
       this.renderizar();
-      const despues = estadoDeshacible(this.doc);
-      if (antes !== despues) {
-        this.historial.registrar(antes, despues);
+      const paso = diferencia(antes, estadoDeshacible(this.doc));
+      if (paso) {
+        this.historial.registrar(paso);
         this.programarCambio();
       }
       this.avisar();
@@ -198,18 +217,16 @@ export class Editor {
   }
 
   deshacer() {
-    return this.irA(this.historial.deshacer(), "antes");
+    return this.irA(this.historial.deshacer(), 0);
   }
 
   rehacer() {
-    return this.irA(this.historial.rehacer(), "despues");
+    return this.irA(this.historial.rehacer(), 1);
   }
 
-  irA(paso, cual) {
+  irA(paso, lado) {
     if (!paso) return false;
-    const estado = JSON.parse(paso[cual]);
-    this.doc.paginas = estado.paginas;
-    this.doc.variables = estado.variables;
+    aplicarPaso(this.doc, paso, lado);
     this.doc.pagina = Math.min(this.doc.pagina, this.doc.paginas.length - 1);
     this.renderizar();
     this.programarCambio();

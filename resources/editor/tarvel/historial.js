@@ -1,6 +1,5 @@
-// Undo and redo over whole states of the design (texts from
-// estadoDeshacible): every change, by the user or by an agent's tool,
-// is one step.
+// Undo and redo: every change, by the user or by an agent's tool, is one
+// step, which holds only what changed (see diferencia in documento.js).
 
 export class Historial {
   constructor(limite = 200) {
@@ -9,14 +8,15 @@ export class Historial {
     this.adelante = [];
   }
 
-  registrar(antes, despues, etiqueta) {
-    if (antes === despues) return;
-    this.atras.push({ antes, despues, etiqueta });
+  // `paso` from diferencia(); null (nothing changed) is no step.
+  registrar(paso) {
+    if (!paso) return;
+    this.atras.push(paso);
     if (this.atras.length > this.limite) this.atras.shift();
     this.adelante = [];
   }
 
-  // The state to go back to, or null.
+  // The step to take back, or null.
   deshacer() {
     const paso = this.atras.pop();
     if (!paso) return null;

@@ -91,6 +91,8 @@ export class VistaMesa {
     this.textos = {};
     this.alto = 0;
     this.editando = null;
+    this.escritos = {};
+    this.entradas = null;
   }
 
   get body() {
@@ -149,15 +151,41 @@ export class VistaMesa {
     return copia.innerHTML;
   }
 
+  // Writes `valor` into the DOM through `escribir` only when it differs from
+  // what was written last under `clave`: every write to the canvas makes the
+  // engine restyle and repaint, however equal the value.
+  fijar(clave, valor, escribir) {
+    if (this.escritos[clave] === valor) return;
+    this.escritos[clave] = valor;
+    escribir(valor);
+  }
+
+  // Whether the inputs of actualizar are exactly those of the last call:
+  // strings are compared by identity first, so an untouched mesa costs a
+  // few comparisons whatever the size of its HTML.
+  igualQueAntes(mesa, contexto) {
+    const antes = this.entradas;
+    const recursos = contexto.recursos;
+    const ahora = [mesa.html, mesa.css, mesa.x, mesa.y, mesa.ancho, mesa.alto, mesa.auto, mesa.nombre,
+      JSON.stringify(mesa.animaciones), contexto.fuentesCss, contexto.variablesCss, contexto.portada,
+      recursos.length, ...recursos.flatMap((r) => [r.nombre, r.src])];
+    this.entradas = ahora;
+    return antes !== null && antes.length === ahora.length && antes.every((v, i) => v === ahora[i]);
+  }
+
   // Brings the document in line with the mesa. Gives true when the HTML was
-  // replaced (the caller then checks its data-lids).
+  // replaced (the caller then checks its data-lids). A mesa whose inputs did
+  // not change since the last call is left alone.
   actualizar(mesa, contexto) {
-    this.raiz.style.left = `${mesa.x}px`;
-    this.raiz.style.top = `${mesa.y}px`;
-    this.raiz.style.width = `${mesa.ancho}px`;
-    this.iframe.style.width = `${mesa.ancho}px`;
-    this.nombre.textContent = mesa.nombre;
-    this.raiz.classList.toggle("es-portada", contexto.portada);
+    if (this.igualQueAntes(mesa, contexto)) return false;
+    this.fijar("x", mesa.x, (v) => { this.raiz.style.left = `${v}px`; });
+    this.fijar("y", mesa.y, (v) => { this.raiz.style.top = `${v}px`; });
+    this.fijar("ancho", mesa.ancho, (v) => {
+      this.raiz.style.width = `${v}px`;
+      this.iframe.style.width = `${v}px`;
+    });
+    this.fijar("nombre", mesa.nombre, (v) => { this.nombre.textContent = v; });
+    this.fijar("portada", contexto.portada, (v) => { this.raiz.classList.toggle("es-portada", v); });
     this.poner("fuentes", contexto.fuentesCss);
     this.poner("variables", contexto.variablesCss);
     this.poner("hoja", cssMostrado(mesa.auto ? fijarAlturasDeVentana(mesa.css, mesa.alto) : mesa.css, contexto.recursos));
@@ -195,7 +223,8 @@ export class VistaMesa {
       const contenido = Math.ceil(Math.max(this.body.scrollHeight, this.body.getBoundingClientRect().height));
       alto = Math.min(ALTO_MOSTRADO_MAX, Math.max(mesa.alto, contenido));
     }
-    this.medida.textContent = mesa.auto ? `${mesa.ancho} × ${alto} · alto automático` : `${mesa.ancho} × ${mesa.alto}`;
+    this.fijar("medida", mesa.auto ? `${mesa.ancho} × ${alto} · alto automático` : `${mesa.ancho} × ${mesa.alto}`,
+      (v) => { this.medida.textContent = v; });
     if (alto === this.alto) return false;
     this.alto = alto;
     this.iframe.style.height = `${alto}px`;

@@ -6,7 +6,7 @@
 #include <iterator>
 #include <system_error>
 
-#include "app/canal_pruebas.h"
+#include "plataforma/gui/canal_pruebas.h"
 #include "app/canal_pruebas/orden_canal.h"
 
 namespace sorvenia::CanalPruebas {

@@ -4,7 +4,7 @@
 
 #include <system_error>
 
-#include "app/canal_pruebas.h"
+#include "plataforma/gui/canal_pruebas.h"
 #include "app/canal_pruebas/captura_canal.h"
 #include "app/canal_pruebas/dialogos_canal.h"
 #include "app/canal_pruebas/orden_script.h"

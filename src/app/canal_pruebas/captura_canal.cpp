@@ -8,7 +8,7 @@
 #include "app/canal_pruebas/archivos_canal.h"
 #include "app/canal_pruebas/orden_canal.h"
 #include "app/canal_pruebas/registro_webs.h"
-#include "plataforma/codificar_imagen.h"
+#include "plataforma/gui/codificar_imagen.h"
 #include "plataforma/objeto_g.h"
 
 namespace sorvenia::CanalPruebas {
