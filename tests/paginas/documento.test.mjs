@@ -95,7 +95,7 @@ test("undo keeps pages and variables, not resources or the open page", () => {
   const antes = estadoDeshacible(doc);
   doc.recursos.push({ nombre: "r", src: "data:," });
   doc.pagina = 0;
-  assert.equal(estadoDeshacible(doc), antes);
+  assert.deepEqual(estadoDeshacible(doc), antes);
   doc.variables.push({ nombre: "a", valor: "1" });
-  assert.notEqual(estadoDeshacible(doc), antes);
+  assert.notDeepEqual(estadoDeshacible(doc), antes);
 });
