@@ -123,7 +123,7 @@ struct Medida {
 Medida medirEditor(int mesas) {
     WebVista vista("tarvel", {});
     prueba::Buzon buzon(vista);
-    vista.cargarPagina(carpetaEditor / "index.html", carpetaEditor);
+    vista.cargarPagina(carpetaEditor / "tarvel" / "index.html", carpetaEditor);
     if (!buzon.esperar("listo")) throw std::runtime_error("la página no dice «listo»");
     prueba::llamarEnPagina(vista, "window.tarvel.cargar(dato); return true;", {{"dato", carga(disenoDe(mesas))}});
     prueba::pausa(2000);
@@ -202,7 +202,7 @@ std::pair<Retraso, Retraso> retrasoConIndicador() {
     gtk_window_set_default_size(GTK_WINDOW(ventana), 1280, 800);
     gtk_window_set_child(GTK_WINDOW(ventana), vista.widget());
     gtk_window_present(GTK_WINDOW(ventana));
-    vista.cargarPagina(carpetaEditor / "index.html", carpetaEditor);
+    vista.cargarPagina(carpetaEditor / "tarvel" / "index.html", carpetaEditor);
     if (!buzon.esperar("listo")) throw std::runtime_error("la página no dice «listo»");
     prueba::llamarEnPagina(vista, "window.tarvel.cargar(dato); return true;", {{"dato", carga(disenoDe(1))}});
     prueba::pausa(2000);

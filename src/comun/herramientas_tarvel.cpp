@@ -196,4 +196,11 @@ const nlohmann::ordered_json& lista() {
     return valor;
 }
 
+Responde quienResponde(std::string_view nombre) {
+    if (nombre == "guia" || nombre == "disenos" || nombre == "buscar_fotos" || nombre == "proponer_conexion")
+        return Responde::centro;
+    if (nombre == "generar_imagen") return Responde::editor;
+    return Responde::pagina;
+}
+
 }  // namespace sorvenia::HerramientasTarvel

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "centro/modo_agente.h"
+#include "comun/herramientas_tarvel.h"
 #include "despacho_prueba.h"
 #include "esperar_bucle.h"
 
@@ -98,6 +99,21 @@ TEST_F(Despacho, CadaLlamadaVaASuSitio) {
     EXPECT_EQ(ejecutar("leer", Json::object(), agente), delAgente->respuesta);
     Trabajos::compartido().quitar(*delAgente);
     EXPECT_EQ(ejecutar("leer", Json::object(), agente), marcado(cerrado, true));
+}
+
+// The catalogue says who answers each tool; the dispatcher agrees: it
+// answers the hub's own tools and passes every other one to the editor.
+TEST_F(Despacho, ElCentroRespondeSusHerramientasYPasaLasDemas) {
+    using HerramientasTarvel::Responde;
+    auto abierto = std::make_shared<EditorDoble>("bbbbbbbbbbbbbbbb", "d-abierto", "Citas Clínica");
+    Centro::compartido().editor = abierto;
+    for (const auto& h : HerramientasTarvel::lista()) {
+        const auto nombre = h.at("name").get<std::string>();
+        abierto->llamadas.clear();
+        ejecutar(nombre, Json::object());
+        const bool delCentro = HerramientasTarvel::quienResponde(nombre) == Responde::centro;
+        EXPECT_EQ(abierto->llamadas.size(), delCentro ? 0U : 1U) << nombre;
+    }
 }
 
 TEST_F(Despacho, UnAgenteNoAbreNiCreaOtroDiseno) {

@@ -9,6 +9,7 @@
 
 #include "../cuenta/servicio_local_prueba.h"
 #include "../plataforma/esperar_bucle.h"
+#include "comun/herramientas_tarvel.h"
 #include "editor/gui/renderizador.h"
 #include "plataforma/cripto.h"
 #include "plataforma/gui/iniciar_gtk.h"
@@ -104,6 +105,22 @@ TEST_F(HerramientaEditor, GenerarImagenNoLlegaALaPagina) {
     EXPECT_EQ(r[0]["error"], true);
     EXPECT_NE(r[0]["text"].get<std::string>().find(" Usa foto:palabras mientras tanto."), std::string::npos);
     EXPECT_TRUE(pagina.registro.empty());
+}
+
+// Of the tools the hub passes on, the page's reach the page and the
+// editor's own never do, as the catalogue says.
+TEST_F(HerramientaEditor, SoloLasHerramientasDeLaPaginaLleganALaPagina) {
+    using HerramientasTarvel::Responde;
+    for (const auto& h : HerramientasTarvel::lista()) {
+        const auto nombre = h.at("name").get<std::string>();
+        const Responde quien = HerramientasTarvel::quienResponde(nombre);
+        if (quien == Responde::centro) continue;
+        PaginaFalsa pagina;
+        llamar(pagina.puerta(), nombre, Json::object());
+        const auto esperado =
+            quien == Responde::pagina ? std::vector<std::string>{"pagina " + nombre} : std::vector<std::string>{};
+        EXPECT_EQ(pagina.registro, esperado) << nombre;
+    }
 }
 
 // The account's photo service as the editor hands it over: it fills the

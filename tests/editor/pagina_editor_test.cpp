@@ -1,4 +1,4 @@
-// The editor page (resources/editor/index.html) in a real WebKitGTK view
+// The editor page (resources/editor/tarvel/index.html) in a real WebKitGTK view
 // under a display (Xvfb), never shown: loading a design, the canvas tools
 // an agent calls through window.tarvel.herramienta, the "cambio" messages,
 // undo and redo, the chat, and a picture of the whole editor.
@@ -89,7 +89,7 @@ protected:
         opciones.inspeccionable = true;
         vista_ = std::make_unique<WebVista>("tarvel", opciones);
         buzon_ = std::make_unique<Buzon>(*vista_);
-        vista_->cargarPagina(carpetaEditor / "index.html", carpetaEditor);
+        vista_->cargarPagina(carpetaEditor / "tarvel" / "index.html", carpetaEditor);
         ASSERT_NE(buzon_->esperar("listo"), nullptr) << "La página no ha dicho «listo».";
     }
 

@@ -1,4 +1,4 @@
-// The home page (resources/editor/inicio.html) in a real WebKitGTK view
+// The home page (resources/editor/inicio/inicio.html) in a real WebKitGTK view
 // under a display (Xvfb), never shown: "listo" once window.inicio exists,
 // what it shows for the home data, the message each of its controls posts
 // (clicking the real buttons), malformed data, outside text shown as text,
@@ -169,12 +169,12 @@ protected:
     static void SetUpTestSuite() { ASSERT_TRUE(iniciarGtk()) << "Hace falta una pantalla (xvfb-run)."; }
 
     void SetUp() override {
-        ASSERT_TRUE(std::filesystem::exists(carpetaEditor / "inicio.html")) << carpetaEditor;
+        ASSERT_TRUE(std::filesystem::exists(carpetaEditor / "inicio" / "inicio.html")) << carpetaEditor;
         OpcionesWebVista opciones;
         opciones.inspeccionable = true;
         vista_ = std::make_unique<WebVista>("inicio", opciones);
         buzon_ = std::make_unique<Buzon>(*vista_);
-        vista_->cargarPagina(carpetaEditor / "inicio.html", carpetaEditor);
+        vista_->cargarPagina(carpetaEditor / "inicio" / "inicio.html", carpetaEditor);
         ASSERT_TRUE(esperarHasta([&] { return !buzon_->de("listo").empty(); })) << "La página no ha dicho «listo».";
     }
 

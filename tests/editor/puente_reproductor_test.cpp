@@ -1,4 +1,4 @@
-// The player bridge script (resources/editor/puente_reproductor.js) in a
+// The player bridge script (resources/editor/tarvel/puente_reproductor.js) in a
 // real WebKitGTK view under a display (Xvfb). A stand-in editor page,
 // loaded as if from 127.0.0.1, embeds a stand-in player page served on
 // 127.0.0.1 from another port (another origin, as the studio's is), the
@@ -40,7 +40,7 @@ using prueba::ServidorHTTPPrueba;
 
 const std::filesystem::path fuente = SORVENIA_FUENTE;
 const std::filesystem::path carpetaPaginas = fuente / "tests/editor/reproductor_prueba";
-const std::filesystem::path guionPuente = fuente / "resources/editor/puente_reproductor.js";
+const std::filesystem::path guionPuente = fuente / "resources/editor/tarvel/puente_reproductor.js";
 
 // Marks every frame the view's user scripts reach, with the document's
 // state at that moment.

@@ -1,4 +1,4 @@
-// The home screen with a stand-in page (paginas/editor/inicio.html, which
+// The home screen with a stand-in page (paginas/editor/inicio/inicio.html, which
 // records every call it receives) in a real web view under Xvfb, against the
 // local account service and the stand-in AI tools: the data the page gets
 // and when, what each message does, and which messages are turned away.

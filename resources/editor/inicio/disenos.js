@@ -2,7 +2,7 @@
 // delete) and the copies kept only on this computer (open, upload,
 // discard). Deleting and discarding ask first, in the page.
 
-import { confirmar } from "./dialogo.js";
+import { confirmar } from "../comun/dialogo.js";
 import {
   $, el, enviar, enviarUnaVez, fechaCorta, fechaLarga, huella, icono, ICONOS, imagenSegura, inicial, plural, vaciar,
 } from "./utiles.js";

@@ -3,7 +3,7 @@
 // is a video. "Crear con IA" posts "crear"; the editor that opens takes
 // the request.
 
-import { avisar } from "./dialogo.js";
+import { avisar } from "../comun/avisos.js";
 import { PLANTILLAS, PLANTILLA_INICIAL, medida } from "./plantillas.js";
 import { $, el, enviar, icono, ICONOS, plural, vaciar } from "./utiles.js";
 
@@ -135,19 +135,19 @@ export class Pedido {
 
   async adjuntar(archivos) {
     const imagenes = archivos.filter((f) => f && typeof f.type === "string" && f.type.startsWith("image/"));
-    if (imagenes.length < archivos.length) avisar("Solo se pueden adjuntar imágenes.", { error: true });
+    if (imagenes.length < archivos.length) avisar("Solo se pueden adjuntar imágenes.", true);
     for (const archivo of imagenes) {
       if (this.adjuntos.length >= MAX_ADJUNTOS) {
-        avisar(`Puedes adjuntar hasta ${plural(MAX_ADJUNTOS, "imagen", "imágenes")}.`, { error: true });
+        avisar(`Puedes adjuntar hasta ${plural(MAX_ADJUNTOS, "imagen", "imágenes")}.`, true);
         break;
       }
       if (archivo.size > MAX_BYTES) {
-        avisar(`«${archivo.name}» pesa demasiado: el máximo son 8 MB.`, { error: true });
+        avisar(`«${archivo.name}» pesa demasiado: el máximo son 8 MB.`, true);
         continue;
       }
       const src = await leerArchivo(archivo);
       if (!src || !/^data:image\//.test(src)) {
-        avisar(`No se ha podido leer «${archivo.name}».`, { error: true });
+        avisar(`No se ha podido leer «${archivo.name}».`, true);
         continue;
       }
       this.adjuntos.push({ nombre: this.nombreLibre(archivo.name || "imagen"), src });

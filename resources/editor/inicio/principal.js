@@ -4,7 +4,9 @@
 // whole, before "listo" is posted; after "listo" the whole state comes
 // again.
 
-import { avisar, confirmar, elegir, hayDialogo } from "./dialogo.js";
+import { avisar } from "../comun/avisos.js";
+import { confirmar, hayDialogo } from "../comun/dialogo.js";
+import { elegir } from "./elegir.js";
 import { Copias, Disenos } from "./disenos.js";
 import { leerDatos, leerTrabajos } from "./leer.js";
 import { IAs, Trabajos, marca, pintarIntegraciones } from "./lateral.js";
@@ -198,7 +200,7 @@ window.inicio = {
 
   aviso(dato) {
     if (!esObjeto(dato) || typeof dato.texto !== "string" || !dato.texto.trim()) return;
-    avisar(dato.texto, { error: /^No se ha podido/.test(dato.texto) });
+    avisar(dato.texto, /^No se ha podido/.test(dato.texto));
     aparte("copias", () => copias.alAvisar());
   },
 };

@@ -69,9 +69,11 @@ export function imagenSegura(src) {
   return "";
 }
 
-// Our own relative resource paths ("logos/claude.png").
+// Our own resource paths, which native code names from the pages' common
+// folder ("logos/claude.png"), as seen from this page one folder below it;
+// "" for anything else.
 export function rutaPropia(ruta) {
-  return typeof ruta === "string" && /^[a-z0-9_-]+(\/[a-z0-9_.-]+)*\.(png|svg|jpg|jpeg|webp)$/i.test(ruta) && !ruta.includes("..") ? ruta : "";
+  return typeof ruta === "string" && /^[a-z0-9_-]+(\/[a-z0-9_.-]+)*\.(png|svg|jpg|jpeg|webp)$/i.test(ruta) && !ruta.includes("..") ? "../" + ruta : "";
 }
 
 // ---- dates ----
@@ -87,6 +89,11 @@ export function leerFecha(valor) {
   if (!m) return null;
   const [, a, mes, d, h = "0", mi = "0", s = "0", zona] = m;
   let ms = Date.UTC(+a, +mes - 1, +d, +h, +mi, +s);
+  // Date.UTC carries fields out of range into the next ones (hour 25 is
+  // the next day); such a text is no date.
+  const campos = new Date(ms);
+  if (campos.getUTCMonth() !== +mes - 1 || campos.getUTCDate() !== +d || campos.getUTCHours() !== +h ||
+      campos.getUTCMinutes() !== +mi || campos.getUTCSeconds() !== +s) return null;
   if (zona && zona.toUpperCase() !== "Z") {
     const z = /^([+-])(\d{2}):?(\d{2})$/.exec(zona);
     ms -= (z[1] === "-" ? -1 : 1) * (+z[2] * 60 + +z[3]) * 60000;

@@ -33,6 +33,7 @@ export function normalizarAnimacion(crudo) {
   if (!crudo || typeof crudo !== "object" || typeof crudo.lid !== "string" || !TIPOS.includes(crudo.tipo)) return null;
   const n = (v, d, min, max) => (typeof v === "number" && Number.isFinite(v) ? Math.min(max, Math.max(min, Math.round(v))) : d);
   return {
+    ...crudo, // keys of a newer page travel on untouched
     lid: crudo.lid,
     tipo: crudo.tipo,
     retraso: n(crudo.retraso, 0, 0, 60000),

@@ -102,7 +102,12 @@ export function normalizarDocumento(crudo) {
   if (!paginas) return null;
   doc.variables = Array.isArray(doc.variables)
     ? doc.variables.filter((v) => esObjeto(v) && typeof v.nombre === "string" && typeof v.valor === "string")
-      .map((v) => ({ nombre: v.nombre.replace(/^--/, ""), valor: v.valor, ...(typeof v.oscuro === "string" && v.oscuro ? { oscuro: v.oscuro } : {}) }))
+      .map((v) => {
+        // Keys of a newer page stay; an empty or broken dark value goes.
+        const variable = { ...v, nombre: v.nombre.replace(/^--/, "") };
+        if (typeof v.oscuro !== "string" || !v.oscuro) delete variable.oscuro;
+        return variable;
+      })
     : [];
   doc.recursos = Array.isArray(doc.recursos)
     ? doc.recursos.filter((r) => esObjeto(r) && typeof r.nombre === "string" && typeof r.src === "string")

@@ -1,7 +1,8 @@
 // The editor's panels around the canvas: the top bar (name, save state,
 // undo, jobs, export and publish), the pages and mesas on the left, the
-// design panel of the selection on the right, and the notices.
+// design panel of the selection on the right.
 
+import { avisar } from "../comun/avisos.js";
 import { AgenteExterno } from "./agente_externo.js";
 import { NOMBRES, TIPOS, normalizarAnimacion } from "./animaciones.js";
 import { crearMesa, crearPagina, fijarPortada } from "./documento.js";
@@ -10,17 +11,8 @@ import { $, el, enviar, recortar, vaciar } from "./utiles.js";
 
 const ESPERA_RESPUESTA = 60000;
 
-// ---------------------------------------------------------------- notices
-
-export function avisar(texto, error = false, accion = null) {
-  const caja = $("avisos");
-  const aviso = el("div", { class: `aviso${error ? " error" : ""}`, role: "status" }, el("span", { texto }));
-  if (accion) aviso.append(el("button", { type: "button", onclick: () => { accion.hacer(); aviso.remove(); } }, accion.texto));
-  aviso.append(el("button", { type: "button", class: "cerrar", "aria-label": "Cerrar", onclick: () => aviso.remove() }, "×"));
-  caja.append(aviso);
-  while (caja.children.length > 4) caja.firstElementChild.remove();
-  setTimeout(() => aviso.remove(), error || accion ? 12000 : 6000);
-}
+// The page's notices are the shared ones; principal.js takes them from here.
+export { avisar };
 
 // A small menu under a button; closes on any outside press.
 function menu(boton, caja, llenar) {

@@ -12,8 +12,8 @@ import { el, escaparXml } from "./utiles.js";
 export const CSS_BASE = "*{box-sizing:border-box}html,body{margin:0;height:100%}" +
   "body{font-family:Inter,system-ui,sans-serif;-webkit-font-smoothing:antialiased}" +
   "h1,h2,h3,h4,h5,h6,p,ul,ol{margin:0}img{display:block;max-width:100%}";
-const FUENTES_CASA = "@font-face{font-family:Inter;src:url(fuentes/inter.woff2) format('woff2');font-weight:100 900}" +
-  "@font-face{font-family:'JetBrains Mono';src:url(fuentes/jetbrains-mono.woff2) format('woff2');font-weight:100 800}";
+const FUENTES_CASA = "@font-face{font-family:Inter;src:url(../fuentes/inter.woff2) format('woff2');font-weight:100 900}" +
+  "@font-face{font-family:'JetBrains Mono';src:url(../fuentes/jetbrains-mono.woff2) format('woff2');font-weight:100 800}";
 // Only on the canvas: a mesa never scrolls inside (it is as tall as its page
 // or clips like a fixed-size piece does), and the text being edited shows
 // no focus ring.

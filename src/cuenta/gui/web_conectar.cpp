@@ -26,7 +26,8 @@ WebConectar::WebConectar(ConectarModelo& modelo)
     gtk_widget_set_vexpand(vista_->widget(), TRUE);
     modelo_.fijarWeb(vista_.get());
     // A missing folder leaves the view blank, and says nothing.
-    if (const auto editor = Recursos::ruta("editor")) vista_->cargarPagina(*editor / "conectar.html", *editor);
+    if (const auto editor = Recursos::ruta("editor"))
+        vista_->cargarPagina(*editor / "conectar" / "conectar.html", *editor);
 }
 
 WebConectar::~WebConectar() { modelo_.fijarWeb(nullptr); }

@@ -1,6 +1,6 @@
 #pragma once
 // The sign-in page's web view: handler "conectar", the page
-// "editor/conectar.html" from the resources, a transparent background so the
+// "editor/conectar/conectar.html" from the resources, a transparent background so the
 // window's backdrop shows through, inspectable in every build, and reachable
 // by the test channel as "conectar".
 

@@ -24,10 +24,10 @@ std::unique_ptr<WebVista> crearWebEditor(std::weak_ptr<EditorAbierto> modelo) {
     gtk_widget_set_vexpand(vista->widget(), TRUE);
     CanalPruebas::registrar("editor", web);
     // The video studio's player frame gets its bridge; without the file, none.
-    const auto puente = Recursos::ruta("editor/puente_reproductor.js");
+    const auto puente = Recursos::ruta("editor/tarvel/puente_reproductor.js");
     if (const auto guion = puente ? leerTextoUtf8(*puente) : std::nullopt) vista->inyectarEnTodosLosMarcos(*guion);
     // A missing folder leaves the view blank, and says nothing.
-    if (const auto editor = Recursos::ruta("editor")) vista->cargarPagina(*editor / "index.html", *editor);
+    if (const auto editor = Recursos::ruta("editor")) vista->cargarPagina(*editor / "tarvel" / "index.html", *editor);
     return vista;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The editor page's web view: handler "tarvel", inspectable in every build,
 // the video player's bridge script in every frame, registered with the test
-// channel of a test build, loaded with resources/editor/index.html. A parked
+// channel of a test build, loaded with resources/editor/tarvel/index.html. A parked
 // page keeps running in the hidden host window; nothing an agent's tool call
 // needs there waits on a timer or on painting.
 

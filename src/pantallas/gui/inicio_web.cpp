@@ -65,7 +65,7 @@ InicioWeb::InicioWeb(std::shared_ptr<Cuenta> cuenta, std::shared_ptr<Navegacion>
         if (const auto m = debil.lock()) m->enviarTrabajos();
     });
     // A missing folder leaves the view blank, and says nothing.
-    if (const auto editor = Recursos::ruta("editor")) vista_->cargarPagina(*editor / "inicio.html", *editor);
+    if (const auto editor = Recursos::ruta("editor")) vista_->cargarPagina(*editor / "inicio" / "inicio.html", *editor);
     lanzar(alMostrar(modelo_, cuenta, nav));
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The home screen: shown by the root view while a customer is signed in and
 // the navigation names it. It makes the page's model and web view (handler
-// "inicio", "editor/inicio.html" from the resources, reachable by the test
+// "inicio", "editor/inicio/inicio.html" from the resources, reachable by the test
 // channel as "inicio"), refreshes the account and sends the page its data,
 // opens the welcome design for a customer who has none yet, and sends the
 // data again whenever the account's designs or error change, a settings
