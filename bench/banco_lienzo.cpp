@@ -10,6 +10,10 @@
 //   element (the change, the redraw, the undo step), median over repeated
 //   edits, on a design of 1 mesa and on one of 50; the ratio is what the 49
 //   untouched mesas add to an edit.
+// - Main-loop lateness: the editor (1 mesa) in a shown window, a 10 ms
+//   timer on the main loop, and how late each of its turns comes (median and
+//   95th percentile), with no agent working and with an outside agent's
+//   "trabajando" indicator showing; the peer is the same window without it.
 // Run under a display (bench/correr.sh uses scripts/entorno-pruebas.sh).
 
 #include <unistd.h>
@@ -25,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include <gtk/gtk.h>
 #include <nlohmann/json.hpp>
 
 #include "../tests/editor/diseno_prueba.h"
@@ -118,7 +123,7 @@ struct Medida {
 Medida medirEditor(int mesas) {
     WebVista vista("tarvel", {});
     prueba::Buzon buzon(vista);
-    vista.cargarPagina(carpetaEditor / "index.html", carpetaEditor);
+    vista.cargarPagina(carpetaEditor / "tarvel" / "index.html", carpetaEditor);
     if (!buzon.esperar("listo")) throw std::runtime_error("la página no dice «listo»");
     prueba::llamarEnPagina(vista, "window.tarvel.cargar(dato); return true;", {{"dato", carga(disenoDe(mesas))}});
     prueba::pausa(2000);
@@ -153,6 +158,67 @@ double cpuPaginaSimple(int mesas) {
     return cpuEnReposo(segundosQuieto);
 }
 
+// How late a 10 ms timer's turns come on the main loop over `ms`
+// milliseconds, sorted.
+std::vector<double> retrasosDelBucle(int ms) {
+    struct Estado {
+        std::vector<double> retrasos;
+        std::chrono::steady_clock::time_point anterior = std::chrono::steady_clock::now();
+    } estado;
+    constexpr int periodo = 10;
+    const guint fuente = g_timeout_add(
+        periodo,
+        [](gpointer datos) -> gboolean {
+            auto& e = *static_cast<Estado*>(datos);
+            const auto ahora = std::chrono::steady_clock::now();
+            const double pasado = std::chrono::duration<double, std::milli>(ahora - e.anterior).count();
+            e.retrasos.push_back(std::max(0.0, pasado - periodo));
+            e.anterior = ahora;
+            return G_SOURCE_CONTINUE;
+        },
+        &estado);
+    prueba::pausa(ms);
+    g_source_remove(fuente);
+    std::sort(estado.retrasos.begin(), estado.retrasos.end());
+    return estado.retrasos;
+}
+
+struct Retraso {
+    double medianaMs = 0;
+    double p95Ms = 0;
+};
+
+Retraso resumir(const std::vector<double>& v) {
+    if (v.empty()) return {};
+    return {v[v.size() / 2], v[std::min(v.size() - 1, v.size() * 95 / 100)]};
+}
+
+// The editor in a shown window, without and then with an outside agent's
+// indicator.
+std::pair<Retraso, Retraso> retrasoConIndicador() {
+    WebVista vista("tarvel", {});
+    prueba::Buzon buzon(vista);
+    GtkWidget* ventana = gtk_window_new();
+    gtk_window_set_default_size(GTK_WINDOW(ventana), 1280, 800);
+    gtk_window_set_child(GTK_WINDOW(ventana), vista.widget());
+    gtk_window_present(GTK_WINDOW(ventana));
+    vista.cargarPagina(carpetaEditor / "tarvel" / "index.html", carpetaEditor);
+    if (!buzon.esperar("listo")) throw std::runtime_error("la página no dice «listo»");
+    prueba::llamarEnPagina(vista, "window.tarvel.cargar(dato); return true;", {{"dato", carga(disenoDe(1))}});
+    prueba::pausa(2000);
+    const Retraso sin = resumir(retrasosDelBucle(segundosQuieto * 1000));
+    const nlohmann::json visible = prueba::llamarEnPagina(
+        vista,
+        "window.tarvel.agenteExterno({nombre: 'Cursor', herramienta: 'editar', terminar: false});\n"
+        "return !document.getElementById('agente-externo').hidden;");
+    if (visible != true) throw std::runtime_error("el indicador del agente no se muestra");
+    prueba::pausa(500);
+    const Retraso con = resumir(retrasosDelBucle(segundosQuieto * 1000));
+    gtk_window_set_child(GTK_WINDOW(ventana), nullptr);
+    gtk_window_destroy(GTK_WINDOW(ventana));
+    return {sin, con};
+}
+
 }  // namespace
 }  // namespace sorvenia
 
@@ -165,6 +231,7 @@ int main() {
     const Medida una = medirEditor(1);
     const Medida cincuenta = medirEditor(50);
     const double simple = cpuPaginaSimple(50);
+    const auto [sinAgente, conAgente] = retrasoConIndicador();
     std::printf("El lienzo del editor con 1 y con 50 mesas (auto alto), %d s en reposo y %d ediciones de un texto.\n\n",
                 segundosQuieto, ediciones);
     std::printf("%-36s %14s %16s\n", "", "CPU en reposo", "edición (mediana)");
@@ -173,5 +240,12 @@ int main() {
     std::printf("%-36s %13.1f%% %16s\n", "página simple con las 50 mesas", simple, "-");
     std::printf("\nedición 50 mesas / 1 mesa: %.2fx; CPU en reposo 50 mesas - página simple: %+.1f puntos de un núcleo\n",
                 cincuenta.edicionMs / una.edicionMs, cincuenta.cpu - simple);
+    std::printf("\nRetraso del bucle principal (temporizador de 10 ms, editor de 1 mesa en una ventana, %d s):\n",
+                segundosQuieto);
+    std::printf("%-36s %14s %16s\n", "", "mediana", "percentil 95");
+    std::printf("%-36s %11.2f ms %13.2f ms\n", "sin agente trabajando", sinAgente.medianaMs, sinAgente.p95Ms);
+    std::printf("%-36s %11.2f ms %13.2f ms\n", "con «trabajando» de un agente", conAgente.medianaMs, conAgente.p95Ms);
+    std::printf("con indicador / sin indicador (percentil 95): %.2fx\n",
+                conAgente.p95Ms / std::max(sinAgente.p95Ms, 0.01));
     return 0;
 }

@@ -485,6 +485,14 @@ TEST_F(PaginaEditorTest, AnimacionesVariablesPaginasMesasYFoco) {
                       "return r ? r.textContent : null;");
     };
     EXPECT_EQ(foco(), "Cursor · el botón");
+    // The indicator shows, and nothing on the page animates without end
+    // while it does: every frame of such an animation is drawn by the
+    // application's main loop for as long as the agent works.
+    EXPECT_EQ(llamar("return document.getElementById('agente-externo').textContent;"),
+              "Cursor está trabajando · enfocar");
+    EXPECT_EQ(llamar("return document.getAnimations()\n"
+                     "  .filter((a) => a.effect && a.effect.getComputedTiming().iterations === Infinity).length;"),
+              0);
     // An outside client's terminar comes after the notice native code
     // sends for every call it relays; the answer still says what was removed.
     const auto terminarFuera = [&] {

@@ -3,6 +3,7 @@
 // design panel of the selection on the right.
 
 import { avisar } from "../comun/avisos.js";
+import { AgenteExterno } from "./agente_externo.js";
 import { NOMBRES, TIPOS, normalizarAnimacion } from "./animaciones.js";
 import { crearMesa, crearPagina, fijarPortada } from "./documento.js";
 import { ejecutar } from "./herramientas.js";
@@ -48,6 +49,7 @@ export class Paneles {
     this.previa = null;
     this.trabajos = [];
     this.claveSeleccion = "";
+    this.externo = new AgenteExterno(editor, () => this.pintar());
 
     $("volver").addEventListener("click", () => this.salir());
     $("nombre").addEventListener("click", () => this.editarNombre());
@@ -125,12 +127,7 @@ export class Paneles {
   }
 
   agenteExterno(dato) {
-    if (!dato || typeof dato !== "object") return;
-    // The terminar tool that follows removes the indicator itself, and
-    // answers whether there was one.
-    if (dato.terminar === true) return;
-    this.editor.agenteExterno = { nombre: typeof dato.nombre === "string" && dato.nombre ? dato.nombre : "Un agente", herramienta: String(dato.herramienta || "") };
-    this.pintar();
+    this.externo.llamada(dato);
   }
 
   ponerTrabajos(lista) {
