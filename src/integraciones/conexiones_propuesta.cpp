@@ -1,5 +1,6 @@
 // A connection proposed by an agent: built from the tool's arguments, shown
 // to the user, saved only when the user says so.
+#include "comun/lectura_mensajes.h"
 #include "cuenta/llavero.h"
 #include "integraciones/conexiones.h"
 
@@ -8,11 +9,7 @@ namespace {
 
 using Json = nlohmann::json;
 
-std::optional<std::string> texto(const Json& j, const char* clave) {
-    const auto it = j.find(clave);
-    if (it == j.end() || !it->is_string()) return std::nullopt;
-    return it->get<std::string>();
-}
+using Mensaje::texto;
 
 // The catalogue fills what the agent left out, unless the agent named its
 // own place (a non-empty "url", or any "orden").

@@ -7,6 +7,7 @@
 #include <map>
 #include <string_view>
 
+#include "comun/lectura_mensajes.h"
 #include "navegacion/navegacion.h"
 #include "centro/trabajos.h"
 #include "editor/gui/editor_abierto.h"
@@ -20,11 +21,7 @@ namespace {
 
 using Json = nlohmann::json;
 
-std::optional<std::string> texto(const Json& m, const char* clave) {
-    const auto it = m.find(clave);
-    if (it == m.end() || !it->is_string()) return std::nullopt;
-    return it->get<std::string>();
-}
+using Mensaje::texto;
 
 bool esWeb(const std::string& url) {
     const auto dosPuntos = url.find(':');

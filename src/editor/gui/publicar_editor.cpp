@@ -2,6 +2,7 @@
 // one of the customer's hostings or as a temporary preview on the account.
 // The page hears the outcome through "publicadoHosting" or "publicado".
 
+#include "comun/lectura_mensajes.h"
 #include "cuenta/cuenta.h"
 #include "editor/gui/editor_abierto.h"
 
@@ -10,11 +11,7 @@ namespace {
 
 using Json = nlohmann::json;
 
-std::optional<std::string> texto(const Json& m, const char* clave) {
-    const auto it = m.find(clave);
-    if (it == m.end() || !it->is_string()) return std::nullopt;
-    return it->get<std::string>();
-}
+using Mensaje::texto;
 
 // The page list when it is a non-empty list of objects.
 std::optional<Json> paginasDe(const Json& m) {

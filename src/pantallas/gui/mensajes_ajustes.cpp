@@ -5,6 +5,7 @@
 
 #include <map>
 
+#include "comun/lectura_mensajes.h"
 #include "integraciones/conexion_agente.h"
 #include "integraciones/conexiones.h"
 #include "integraciones/servicio_clave.h"
@@ -21,11 +22,7 @@ namespace {
 
 using Json = nlohmann::json;
 
-std::optional<std::string> texto(const Json& m, const char* clave) {
-    const auto it = m.find(clave);
-    if (it == m.end() || !it->is_string()) return std::nullopt;
-    return it->get<std::string>();
-}
+using Mensaje::texto;
 
 bool booleano(const Json& m, const char* clave, bool porDefecto) {
     const auto it = m.find(clave);

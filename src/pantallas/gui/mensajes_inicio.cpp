@@ -7,6 +7,7 @@
 #include <map>
 #include <string_view>
 
+#include "comun/lectura_mensajes.h"
 #include "actualizacion/actualizacion.h"
 #include "navegacion/navegacion.h"
 #include "centro/editor_modelo.h"
@@ -26,11 +27,7 @@ namespace {
 using Json = nlohmann::json;
 using Pantalla = Navegacion::Pantalla;
 
-std::optional<std::string> texto(const Json& m, const char* clave) {
-    const auto it = m.find(clave);
-    if (it == m.end() || !it->is_string()) return std::nullopt;
-    return it->get<std::string>();
-}
+using Mensaje::texto;
 
 bool verdadero(const Json& m, const char* clave) {
     const auto it = m.find(clave);

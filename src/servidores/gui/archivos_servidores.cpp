@@ -15,7 +15,7 @@
 #include "servidores/acceso_vps.h"
 #include "servidores/archivos_remotos.h"
 #include "servidores/gui/elegir_archivos.h"
-#include "servidores/gui/lectura_mensajes.h"
+#include "comun/lectura_mensajes.h"
 #include "servidores/gui/servidores_modelo.h"
 #include "servidores/identidad_ssh.h"
 

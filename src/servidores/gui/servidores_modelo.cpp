@@ -18,7 +18,7 @@
 #include "plataforma/gui/web_vista.h"
 #include "plataforma/navegador.h"
 #include "servidores/acceso_vps.h"
-#include "servidores/gui/lectura_mensajes.h"
+#include "comun/lectura_mensajes.h"
 #include "servidores/identidad_ssh.h"
 #include "servidores/terminal_pty.h"
 #include "servidores/vps_propios.h"
