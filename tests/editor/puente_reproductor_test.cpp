@@ -427,10 +427,11 @@ TEST_F(PuenteReproductorTest, LosTiemposLleganComoMuchoCadaCincuentaMilisegundos
     EXPECT_LT(tiempos[0].get<double>(), 0.049);
     for (std::size_t i = 1; i < tiempos.size(); ++i) {
         const double paso = tiempos[i].get<double>() - tiempos[i - 1].get<double>();
-        // The clock may tick between the bridge's two reads; the times come
-        // in whole milliseconds, so their difference is compared with a
-        // margin for the rounding of the subtraction (0.172 - 0.123 < 0.049).
-        EXPECT_GE(paso, 0.049 - 1e-9) << i;
+        // The bridge waits 50 ms on its own clock, then reads the player's
+        // time: a loaded machine may preempt the page between those two
+        // reads, so a step can look a few milliseconds short. A bridge that
+        // sent on every event would give steps of about zero.
+        EXPECT_GE(paso, 0.040) << i;
         EXPECT_LT(paso, 0.1) << i;
     }
 }
