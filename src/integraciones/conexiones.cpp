@@ -118,7 +118,7 @@ bool httpAceptada(const std::string& url) {
     return esquema == "http" && (host == "127.0.0.1" || host == "localhost");
 }
 
-// The Part's checks and defaults, in order; the first failing one answers.
+// The checks and defaults a connection must pass, in order; the first failing one answers.
 std::optional<std::string> validar(Conexion& c, const std::optional<std::string>& secreto) {
     c.nombre = limpiarNombre(c.nombre);
     if (!nombreValido(c.nombre)) return "El nombre tiene que ser corto, con letras y números (p. ej. «heroui»).";

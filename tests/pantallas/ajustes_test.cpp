@@ -135,7 +135,7 @@ TEST_F(AjustesTest, ClavesDesdeLaPaginaYTarjetas) {
     ASSERT_TRUE(esperarPagina("document.querySelectorAll('#servicios li').length === 7"));
     EXPECT_EQ(en("return document.getElementById('integraciones').hidden;"), false);
 
-    // Rejected: the Part's sentence, and nothing in the keychain.
+    // Rejected: the provider's rejection sentence, and nothing in the keychain.
     respuesta = ServidorHTTPPrueba::respuesta(401, R"({"error":"invalid_api_key"})");
     en(R"(const li = document.querySelector('#servicios li[data-id="openai"]');
           li.querySelector('input').value = '  sk-mala ';

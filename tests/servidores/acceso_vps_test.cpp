@@ -192,7 +192,7 @@ protected:
 };
 
 TEST_F(AccesoReal, LlaveInstaladaConLaContrasenaUnaSolaVez) {
-    // Wrong password: one attempt, the Part's sentence, no askpass left.
+    // Wrong password: one attempt, the wrong-password sentence, no askpass left.
     const auto mala = esperarTarea(P::instalarLlave(id, "no es esta"), std::chrono::seconds(30));
     ASSERT_TRUE(mala);
     ASSERT_FALSE(*mala);
