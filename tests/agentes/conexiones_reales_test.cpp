@@ -16,6 +16,7 @@
 #include <iterator>
 #include <thread>
 
+#include "puertos_prueba.h"
 #include "../cuenta/servicio_local_prueba.h"
 #include "../e2e/proceso.h"
 #include "../ias/aislado.h"
@@ -30,32 +31,12 @@
 namespace sorvenia {
 namespace {
 
+using prueba::escucha;
+using prueba::puertoLibre;
+
 namespace fs = std::filesystem;
 using nlohmann::json;
 using namespace std::chrono_literals;
-
-std::uint16_t puertoLibre() {
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in dir{};
-    dir.sin_family = AF_INET;
-    dir.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t largo = sizeof dir;
-    ::bind(s, reinterpret_cast<sockaddr*>(&dir), sizeof dir);
-    ::getsockname(s, reinterpret_cast<sockaddr*>(&dir), &largo);
-    ::close(s);
-    return ntohs(dir.sin_port);
-}
-
-bool escucha(std::uint16_t puerto) {
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in dir{};
-    dir.sin_family = AF_INET;
-    dir.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    dir.sin_port = htons(puerto);
-    const bool ok = ::connect(s, reinterpret_cast<sockaddr*>(&dir), sizeof dir) == 0;
-    ::close(s);
-    return ok;
-}
 
 Conexiones::Conexion http(std::string nombre, std::string url) {
     Conexiones::Conexion c;

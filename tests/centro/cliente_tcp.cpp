@@ -80,14 +80,4 @@ std::string preguntar(std::uint16_t puerto, const std::string& peticion) {
     return cliente.leerHastaCierre().bytes;
 }
 
-std::uint16_t puertoLibre() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    auto d = direccion(0);
-    socklen_t largo = sizeof d;
-    ::bind(fd, reinterpret_cast<const sockaddr*>(&d), sizeof d);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&d), &largo);
-    ::close(fd);
-    return ntohs(d.sin_port);
-}
-
 }  // namespace sorvenia::prueba

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "puertos_prueba.h"
+
 namespace sorvenia::prueba {
 
 class ClienteTCP {
@@ -40,8 +42,5 @@ std::string peticionHTTP(const std::string& metodo, const std::string& ruta, con
 
 // Sends the request on a new connection and gives everything that comes back.
 std::string preguntar(std::uint16_t puerto, const std::string& peticion);
-
-// A port that nothing listens on right now.
-std::uint16_t puertoLibre();
 
 }  // namespace sorvenia::prueba

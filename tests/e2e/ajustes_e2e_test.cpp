@@ -14,6 +14,7 @@
 #include <fstream>
 #include <future>
 
+#include "puertos_prueba.h"
 #include "app_e2e.h"
 #include "cliente_mcp.h"
 #include "plataforma/secretos.h"
@@ -21,6 +22,8 @@
 
 namespace sorvenia {
 namespace {
+
+using prueba::puertoLibre;
 
 namespace fs = std::filesystem;
 using nlohmann::json;
@@ -35,18 +38,6 @@ std::optional<std::string> enLlavero(const std::string& cuenta) {
                           return r ? *r : std::nullopt;
                       })
         .get();
-}
-
-std::uint16_t puertoLibre() {
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in dir{};
-    dir.sin_family = AF_INET;
-    dir.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t largo = sizeof dir;
-    ::bind(s, reinterpret_cast<sockaddr*>(&dir), sizeof dir);
-    ::getsockname(s, reinterpret_cast<sockaddr*>(&dir), &largo);
-    ::close(s);
-    return ntohs(dir.sin_port);
 }
 
 class AjustesE2E : public prueba::AppE2E {

@@ -2,6 +2,7 @@
 // secret), what claude and codex runs get from them, proposals from agents,
 // and the connection test against the official SDK's reference MCP server
 // (over HTTP and as a command) and stand-ins that reject or are not MCP.
+#include "puertos_prueba.h"
 #include "integraciones/conexiones.h"
 
 #include <gtest/gtest.h>
@@ -24,6 +25,9 @@
 
 namespace sorvenia {
 namespace {
+
+using prueba::escucha;
+using prueba::puertoLibre;
 
 namespace fs = std::filesystem;
 using Conexiones::Conexion;
@@ -286,30 +290,6 @@ TEST_F(ConexionesTest, UnaPropuestaNoLlevaUnSecretoGuardadoAOtroSitio) {
     EXPECT_EQ(Llavero::leer("conexion:" + antes.id), "t2");
     EXPECT_EQ(Conexiones::rechazada()[0]["text"],
               "El usuario NO ha querido guardar esta conexión. No insistas; sigue sin ella.");
-}
-
-// A free TCP port of 127.0.0.1 (free when asked).
-std::uint16_t puertoLibre() {
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in dir{};
-    dir.sin_family = AF_INET;
-    dir.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t largo = sizeof dir;
-    ::bind(s, reinterpret_cast<sockaddr*>(&dir), sizeof dir);
-    ::getsockname(s, reinterpret_cast<sockaddr*>(&dir), &largo);
-    ::close(s);
-    return ntohs(dir.sin_port);
-}
-
-bool escucha(std::uint16_t puerto) {
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in dir{};
-    dir.sin_family = AF_INET;
-    dir.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    dir.sin_port = htons(puerto);
-    const bool ok = ::connect(s, reinterpret_cast<sockaddr*>(&dir), sizeof dir) == 0;
-    ::close(s);
-    return ok;
 }
 
 TEST_F(ConexionesTest, ProbarContraElServidorDeReferencia) {
