@@ -76,12 +76,6 @@ protected:
         const json l = valor("return window." + lista + " || [];", "editor");
         return l.is_array() ? std::vector<json>(l.begin(), l.end()) : std::vector<json>{};
     }
-    std::string herramienta(const std::string& nombre, const json& args = json::object()) {
-        const json r = valor("const r = await window.tarvel.herramienta(" + json(nombre).dump() + ", " + args.dump() +
-                                 "); return r.texto;",
-                             "editor");
-        return r.is_string() ? r.get<std::string>() : "";
-    }
     void pedir(const std::string& texto, const std::string& ia) {
         valor("window.tarvel.pedir({texto: " + json(texto).dump() + ", ia: " + json(ia).dump() + "}); return 1;",
               "editor");

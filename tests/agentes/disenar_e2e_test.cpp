@@ -114,12 +114,6 @@ protected:
         const json l = valor("return (window.__oido && window.__oido." + funcion + ") || [];", "editor");
         return l.is_array() ? std::vector<json>(l.begin(), l.end()) : std::vector<json>{};
     }
-    std::string herramienta(const std::string& nombre, const json& args = json::object()) {
-        const json r = valor("const r = await window.tarvel.herramienta(" + json(nombre).dump() + ", " + args.dump() +
-                                 "); return r.texto;",
-                             "editor");
-        return r.is_string() ? r.get<std::string>() : "";
-    }
     // What the user does: writes the request, picks the tool, presses the button.
     void pedirMesa(const std::string& texto, const std::string& ia) {
         valor("document.getElementById('chat-texto').value = " + json(texto).dump() + ";\n"

@@ -119,6 +119,13 @@ json AppE2E::valor(const std::string& cuerpo, const std::string& web) {
     return r && r->value("ok", false) ? r->value("valor", json()) : json();
 }
 
+std::string AppE2E::herramienta(const std::string& nombre, const json& args) {
+    const json r = valor("const r = await window.tarvel.herramienta(" + json(nombre).dump() + ", " + args.dump() +
+                             "); return r.texto;",
+                         "editor");
+    return r.is_string() ? r.get<std::string>() : "";
+}
+
 bool AppE2E::capturar(const std::string& peticion, const std::string& nombre, const std::string& web) {
     // Two animation frames: what the page shows has been painted.
     orden("await new Promise(r => requestAnimationFrame(() => requestAnimationFrame(r))); return 1;", web);

@@ -57,6 +57,8 @@ protected:
     std::optional<nlohmann::json> orden(const std::string& cuerpo, const std::string& web = "conectar");
     // Its value; null when it failed.
     nlohmann::json valor(const std::string& cuerpo, const std::string& web);
+    // A canvas tool run by the editor page, as an agent would; its text ("" when it failed).
+    std::string herramienta(const std::string& nombre, const nlohmann::json& args = nlohmann::json::object());
     // Asks the channel for a screenshot and keeps it in build/capturas/.
     bool capturar(const std::string& peticion, const std::string& nombre, const std::string& web = "conectar");
 

@@ -37,13 +37,6 @@ protected:
                        {"modificado", modificado},
                        {"doc", prueba::disenoGuardado()}});
     }
-    // A canvas tool run by the page, as an agent would; its text.
-    std::string herramienta(const std::string& nombre, const json& args = json::object()) {
-        const json r = valor("const r = await window.tarvel.herramienta(" + json(nombre).dump() + ", " + args.dump() +
-                                 "); return r.texto;",
-                             "editor");
-        return r.is_string() ? r.get<std::string>() : "";
-    }
     // Waits until the page has the design: its canvas is not empty.
     bool cargado(const std::string& mesa) {
         return esperarQue([&] { return herramienta("ver_tarvel").find(mesa) != std::string::npos; }, 40s);
