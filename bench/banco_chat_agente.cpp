@@ -20,9 +20,9 @@
 #include <string>
 #include <vector>
 
-#include "../tests/cuenta/cuenta_prueba.h"
-#include "../tests/editor/diseno_prueba.h"
-#include "../tests/plataforma/esperar_bucle.h"
+#include "cuenta_prueba.h"
+#include "diseno_prueba.h"
+#include "esperar_bucle.h"
 #include "navegacion/navegacion.h"
 #include "centro/agente_lineas.h"
 #include "centro/trabajos.h"

@@ -32,8 +32,8 @@
 #include <gtk/gtk.h>
 #include <nlohmann/json.hpp>
 
-#include "../tests/editor/diseno_prueba.h"
-#include "../tests/editor/pagina_prueba.h"
+#include "diseno_prueba.h"
+#include "pagina_prueba.h"
 #include "plataforma/gui/iniciar_gtk.h"
 #include "plataforma/gui/web_vista.h"
 

@@ -17,8 +17,8 @@
 #include <fstream>
 #include <set>
 
-#include "../e2e/app_e2e.h"
-#include "../editor/diseno_prueba.h"
+#include "app_e2e.h"
+#include "diseno_prueba.h"
 #include "agentes_prueba.h"
 #include "modelo_falso.h"
 

@@ -16,10 +16,10 @@
 #include <fstream>
 #include <set>
 
-#include "../cuenta/cuenta_prueba.h"
-#include "../editor/diseno_prueba.h"
-#include "../editor/pagina_prueba.h"
-#include "../plataforma/esperar_bucle.h"
+#include "cuenta_prueba.h"
+#include "diseno_prueba.h"
+#include "pagina_prueba.h"
+#include "esperar_bucle.h"
 #include "navegacion/navegacion.h"
 #include "centro/agente.h"
 #include "centro/centro.h"
@@ -172,7 +172,7 @@ TEST_P(AgentesRealesEditor, ElAgenteConstruyeLaSeccionYRetomaLaSesion) {
     }
     const auto png = esperarTarea(editor_->web()->instantanea(1400, FormatoImagen::png));
     ASSERT_TRUE(png && png->ok());
-    EXPECT_TRUE(prueba::guardarFoto(**png, fs::path(CARPETA_CAPTURAS) / ("editor-agente-" + ia + ".png")));
+    EXPECT_TRUE(prueba::guardarFoto(**png, "editor-agente-" + ia + ".png"));
 
     ASSERT_TRUE(esperarHasta([&] { return cuantos("termina") == 1; }, 60s)) << json(chat()).dump();
     EXPECT_FALSE(editor_->agenteEnMarcha());

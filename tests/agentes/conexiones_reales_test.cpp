@@ -17,9 +17,9 @@
 #include <thread>
 
 #include "puertos_prueba.h"
-#include "../cuenta/servicio_local_prueba.h"
-#include "../e2e/proceso.h"
-#include "../ias/aislado.h"
+#include "servicio_local_prueba.h"
+#include "proceso.h"
+#include "aislado.h"
 #include "centro/agente_orden.h"
 #include "cuenta/llavero.h"
 #include "ejecutar_prueba.h"

@@ -13,21 +13,6 @@
 
 namespace sorvenia::prueba {
 
-inline void usarCachePropia() {
-    struct Cache {
-        Cache() {
-            std::string plantilla = (std::filesystem::temp_directory_path() / "cache-prueba-XXXXXX").string();
-            if (mkdtemp(plantilla.data()) == nullptr) return;
-            ruta = plantilla;
-            setenv("XDG_CACHE_HOME", plantilla.c_str(), 1);
-        }
-        ~Cache() {
-            std::error_code ec;
-            if (!ruta.empty()) std::filesystem::remove_all(ruta, ec);
-        }
-        std::filesystem::path ruta;
-    };
-    static const Cache cache;
-}
+void usarCachePropia();
 
 }  // namespace sorvenia::prueba

@@ -5,7 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "../plataforma/esperar_bucle.h"
+#include "esperar_bucle.h"
 #include "servidor_http_prueba.h"
 
 namespace sorvenia {

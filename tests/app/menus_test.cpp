@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../cuenta/cuenta_prueba.h"
+#include "cuenta_prueba.h"
 #include "navegacion/navegacion.h"
 #include "plataforma/gui/iniciar_gtk.h"
 #include "plataforma/navegador.h"

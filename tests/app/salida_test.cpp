@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <chrono>
 
-#include "../plataforma/esperar_bucle.h"
+#include "esperar_bucle.h"
 #include "centro/centro.h"
 #include "centro/trabajos.h"
 #include "editor/subidas_finales.h"

@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "../ias/ayuda.h"
+#include "ayuda.h"
 #include "agente_prueba.h"
 #include "aislado.h"
 #include "centro/agente_orden.h"

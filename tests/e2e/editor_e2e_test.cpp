@@ -13,7 +13,7 @@
 #include <string>
 #include <thread>
 
-#include "../editor/diseno_prueba.h"
+#include "diseno_prueba.h"
 #include "app_e2e.h"
 
 namespace sorvenia {

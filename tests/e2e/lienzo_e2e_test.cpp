@@ -15,6 +15,7 @@
 
 #include "app_e2e.h"
 #include "cliente_mcp.h"
+#include "foto_prueba.h"
 #include "plataforma/cripto.h"
 
 namespace sorvenia {
@@ -136,9 +137,7 @@ TEST_F(LienzoE2E, UnClienteConstruyeUnaPaginaPorElPuente) {
     EXPECT_EQ(imagen.value("mimeType", ""), "image/png");
     const auto png = leerPNG(imagen.value("data", ""));
     ASSERT_TRUE(png);
-    fs::create_directories(SORVENIA_CAPTURAS);
-    std::ofstream(fs::path(SORVENIA_CAPTURAS) / "lienzo-captura-mesa.png", std::ios::binary)
-        .write(reinterpret_cast<const char*>(png->bytes.data()), static_cast<std::streamsize>(png->bytes.size()));
+    EXPECT_TRUE(prueba::guardarCaptura("lienzo-captura-mesa.png", png->bytes));
     EXPECT_EQ(png->ancho, 1000);
     EXPECT_EQ(png->alto, 750);  // the mesa's least height, 900, scaled by 1000/1200
     EXPECT_EQ(png->color(20, 20), "#d81b60");   // the hero: 420 px tall, 350 in the picture

@@ -18,7 +18,7 @@
 #include <regex>
 #include <string>
 
-#include "../servidores/sshd_prueba.h"
+#include "sshd_prueba.h"
 #include "app_e2e.h"
 #include "plataforma/cripto.h"
 

@@ -17,8 +17,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "../cuenta/cuenta_prueba.h"
-#include "../plataforma/esperar_bucle.h"
+#include "cuenta_prueba.h"
+#include "esperar_bucle.h"
+#include "foto_prueba.h"
 #include "navegacion/navegacion.h"
 #include "centro/centro.h"
 #include "centro/trabajos.h"
@@ -303,9 +304,7 @@ TEST_F(AgenteEditorTest, LosPasosLleganAlChatEnOrdenYLaSesionSeRetoma) {
     pagina("document.documentElement.style.height = '1000px'; window.dispatchEvent(new Event('resize')); return 1;");
     const auto png = esperarTarea(modelo_->web()->instantanea(1600, FormatoImagen::png));
     ASSERT_TRUE(png && png->ok());
-    fs::create_directories(CARPETA_CAPTURAS);
-    std::ofstream(fs::path(CARPETA_CAPTURAS) / "editor-agente.png", std::ios::binary)
-        .write(reinterpret_cast<const char*>((*png)->data()), static_cast<std::streamsize>((*png)->size()));
+    EXPECT_TRUE(prueba::guardarCaptura("editor-agente.png", **png));
 
     // A second request meanwhile is refused; the run goes on.
     enviar({{"tipo", "agente"}, {"ia", "claude"}, {"peticion", "Otra"}});

@@ -13,8 +13,8 @@
 #include <regex>
 #include <set>
 
-#include "../cuenta/cuenta_prueba.h"
-#include "../plataforma/esperar_bucle.h"
+#include "cuenta_prueba.h"
+#include "esperar_bucle.h"
 #include "navegacion/navegacion.h"
 #include "navegacion/salida.h"
 #include "centro/centro.h"

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "../cuenta/servicio_local_prueba.h"
-#include "../plataforma/esperar_bucle.h"
+#include "servicio_local_prueba.h"
+#include "esperar_bucle.h"
 #include "comun/herramientas_tarvel.h"
 #include "editor/gui/renderizador.h"
 #include "plataforma/cripto.h"

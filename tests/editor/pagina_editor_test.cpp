@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "../plataforma/esperar_bucle.h"
+#include "esperar_bucle.h"
 #include "plataforma/gui/iniciar_gtk.h"
 #include "pagina_prueba.h"
 #include "plataforma/gui/web_vista.h"
@@ -953,7 +953,7 @@ TEST_F(PaginaEditorTest, FotoDelEditorConDosMesas) {
     ASSERT_TRUE(png.has_value());
     ASSERT_TRUE(png->ok()) << png->fallo().mensaje;
 
-    const auto foto = prueba::guardarFoto(**png, std::filesystem::path(CARPETA_CAPTURAS) / "editor.png");
+    const auto foto = prueba::guardarFoto(**png, "editor.png");
     ASSERT_TRUE(foto);
     EXPECT_EQ(foto->ancho, 1600);
     EXPECT_EQ(foto->alto, 1000);

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "../plataforma/esperar_bucle.h"
+#include "esperar_bucle.h"
 #include "plataforma/gui/iniciar_gtk.h"
 #include "pagina_prueba.h"
 #include "plataforma/gui/web_vista.h"
@@ -675,7 +675,7 @@ TEST_F(PaginaInicioTest, FotoDeLaPantallaDeInicio) {
     ASSERT_TRUE(png.has_value());
     ASSERT_TRUE(png->ok()) << png->fallo().mensaje;
 
-    const auto foto = prueba::guardarFoto(**png, std::filesystem::path(CARPETA_CAPTURAS) / "inicio.png");
+    const auto foto = prueba::guardarFoto(**png, "inicio.png");
     ASSERT_TRUE(foto);
     EXPECT_EQ(foto->ancho, 1440);
     EXPECT_EQ(foto->alto, 900);

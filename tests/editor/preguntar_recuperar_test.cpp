@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "../apoyo/cache_propia.h"
-#include "../plataforma/esperar_bucle.h"
+#include "cache_propia.h"
+#include "esperar_bucle.h"
 #include "app/aviso_preferencias.h"
 #include "plataforma/gui/canal_pruebas.h"
 #include "app/canal_pruebas/dialogos_canal.h"

@@ -22,7 +22,7 @@
 #include <string_view>
 #include <utility>
 
-#include "../plataforma/esperar_bucle.h"
+#include "esperar_bucle.h"
 #include "editor/gui/web_editor.h"
 #include "plataforma/gui/iniciar_gtk.h"
 #include "pagina_prueba.h"

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <vector>
 
-#include "../plataforma/esperar_bucle.h"
+#include "esperar_bucle.h"
 #include "plataforma/gui/iniciar_gtk.h"
 #include "plataforma/objeto_g.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "../ias/aislado.h"
+#include "aislado.h"
 #include "ayuda_clientes.h"
 #include "integraciones/conexion_agente.h"
 

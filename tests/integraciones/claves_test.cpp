@@ -2,7 +2,7 @@
 // key stores against stand-ins of the providers on 127.0.0.1 (accepted,
 // rejected, rate-limited, failing, slow, not HTTP), a keychain that refuses,
 // and what the stored keys give the agents and the integration cards. Each
-// program has user defaults of its own (ias/aislado.h).
+// program has user defaults of its own (aislado.h).
 #include "integraciones/servicio_clave.h"
 
 #include <gtest/gtest.h>
@@ -10,9 +10,9 @@
 #include <chrono>
 #include <memory>
 
-#include "../cuenta/servicio_local_prueba.h"
-#include "../ias/aislado.h"
-#include "../plataforma/esperar_bucle.h"
+#include "servicio_local_prueba.h"
+#include "aislado.h"
+#include "esperar_bucle.h"
 #include "cuenta/llavero.h"
 #include "integraciones/integraciones.h"
 #include "plataforma/identidad.h"

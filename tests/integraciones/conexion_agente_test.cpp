@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "../ias/aislado.h"
-#include "../plataforma/esperar_bucle.h"
+#include "aislado.h"
+#include "esperar_bucle.h"
 #include "ayuda_clientes.h"
 #include "comun/conexion_tarvel.h"
 #include "cuenta/error_api.h"

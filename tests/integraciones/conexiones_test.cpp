@@ -15,10 +15,10 @@
 #include <iterator>
 #include <thread>
 
-#include "../cuenta/servicio_local_prueba.h"
-#include "../e2e/proceso.h"
-#include "../ias/aislado.h"
-#include "../plataforma/esperar_bucle.h"
+#include "servicio_local_prueba.h"
+#include "proceso.h"
+#include "aislado.h"
+#include "esperar_bucle.h"
 #include "cuenta/llavero.h"
 #include "plataforma/identidad.h"
 #include "servidor_http_prueba.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "../cuenta/servicio_local_prueba.h"
+#include "servicio_local_prueba.h"
 #include "cuenta/llavero.h"
 
 namespace sorvenia {

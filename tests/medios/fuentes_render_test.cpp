@@ -7,8 +7,8 @@
 
 #include <chrono>
 
-#include "../ias/aislado.h"
-#include "../plataforma/esperar_bucle.h"
+#include "aislado.h"
+#include "esperar_bucle.h"
 #include "editor/gui/renderizador.h"
 #include "medios/fuentes.h"
 #include "plataforma/gui/iniciar_gtk.h"

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "../ias/aislado.h"
+#include "aislado.h"
 
 namespace sorvenia {
 namespace {

@@ -12,9 +12,10 @@
 
 #include <future>
 
-#include "../editor/editor_doble.h"
-#include "../ias/aislado.h"
-#include "../plataforma/esperar_bucle.h"
+#include "editor_doble.h"
+#include "aislado.h"
+#include "esperar_bucle.h"
+#include "foto_prueba.h"
 #include "cache_propia.h"
 #include "centro/centro.h"
 #include "cuenta/llavero.h"
@@ -97,7 +98,6 @@ protected:
 
     // The visible part of the sheet, as a person would see it.
     void capturar(const std::string& nombre) {
-        fs::create_directories(CARPETA_CAPTURAS);
         bool hecho = false;
         Ref<GdkTexture> textura;
         struct Caja {
@@ -115,7 +115,7 @@ protected:
             &caja);
         ASSERT_TRUE(esperarHasta([&] { return hecho; }));
         ASSERT_TRUE(textura);
-        EXPECT_TRUE(gdk_texture_save_to_png(textura.get(), (fs::path(CARPETA_CAPTURAS) / nombre).c_str()));
+        EXPECT_TRUE(gdk_texture_save_to_png(textura.get(), prueba::rutaCaptura(nombre).c_str()));
     }
 
     std::string respuesta = ServidorHTTPPrueba::respuesta(200, "{}");

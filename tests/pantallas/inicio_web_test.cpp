@@ -11,10 +11,10 @@
 #include <fstream>
 #include <regex>
 
-#include "../cuenta/cuenta_prueba.h"
-#include "../editor/editor_doble.h"
-#include "../ias/aislado.h"
-#include "../plataforma/esperar_bucle.h"
+#include "cuenta_prueba.h"
+#include "editor_doble.h"
+#include "aislado.h"
+#include "esperar_bucle.h"
 #include "cache_propia.h"
 #include "actualizacion/actualizacion.h"
 #include "editor/gui/editor_abierto.h"
@@ -46,7 +46,7 @@ TEST(InicioModeloTexto, CadaLlamadaALaPagina) {
 
 class InicioWebTest : public prueba::CuentaPrueba {
 protected:
-    // The program's surroundings (ias/aislado.h: home, user defaults,
+    // The program's surroundings (aislado.h: home, user defaults,
     // login-shell PATH) but the system's data folders (WebKit finds the
     // pages' MIME types there), plus: the stand-in page as the resources,
     // the test build's id, and two detected tools, claude signed out and

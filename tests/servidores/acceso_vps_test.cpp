@@ -12,7 +12,7 @@
 #include <sstream>
 #include <thread>
 
-#include "../plataforma/esperar_bucle.h"
+#include "esperar_bucle.h"
 #include "comun/shell.h"
 #include "entorno_servidores.h"
 #include "ias/publicar_vps_correr.h"

@@ -9,7 +9,7 @@
 
 #include <regex>
 
-#include "../plataforma/esperar_bucle.h"
+#include "esperar_bucle.h"
 #include "plataforma/argumentos.h"
 #include "plataforma/cripto.h"
 #include "plataforma/gui/iniciar_gtk.h"

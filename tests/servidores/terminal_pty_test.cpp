@@ -7,7 +7,7 @@
 #include <memory>
 #include <regex>
 
-#include "../plataforma/esperar_bucle.h"
+#include "esperar_bucle.h"
 #include "entorno_servidores.h"
 #include "servidores/acceso_vps.h"
 #include "servidores/identidad_ssh.h"

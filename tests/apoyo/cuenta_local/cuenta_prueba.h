@@ -17,27 +17,15 @@ namespace sorvenia::prueba {
 
 class CuentaPrueba : public ::testing::Test {
 protected:
-    void SetUp() override {
-        anterior_ = Llavero::usarAlmacen(llavero);
-        ASSERT_TRUE(preferencias.fijarTexto("servidor", servicio.base()));
-    }
-    void TearDown() override { Llavero::usarAlmacen(anterior_); }
+    void SetUp() override;
+    void TearDown() override;
 
-    std::shared_ptr<Cuenta> crear() { return esperarEnBucle(Cuenta::crear(Cuenta::Entorno{&preferencias, ""})); }
+    std::shared_ptr<Cuenta> crear();
 
     // Ana signed in on this computer: her key and her record for the host.
-    void anaConectada() {
-        ASSERT_TRUE(llavero->guardar(Llavero::servicio(), "clave@127.0.0.1", "clave-ana"));
-        const std::string registro = R"({"id":1,"nombre":"Ana Pérez","email":"ana@ana.example"})";
-        ASSERT_TRUE(preferencias.fijarDatos(
-            "cliente@127.0.0.1", std::span(reinterpret_cast<const std::uint8_t*>(registro.data()), registro.size())));
-    }
+    void anaConectada();
 
-    std::optional<std::string> claveGuardada() const {
-        const auto c = llavero->contenido();
-        const auto it = c.find({Llavero::servicio(), "clave@127.0.0.1"});
-        return it == c.end() ? std::nullopt : std::optional(it->second);
-    }
+    std::optional<std::string> claveGuardada() const;
 
     // Runs the main context until `listo` holds (at most `limite`).
     template <class P>

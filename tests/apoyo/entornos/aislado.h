@@ -12,6 +12,7 @@
 //   SORVENIA_PATH_LOGIN  <raiz>/path-login
 //   npm_config_prefix  <raiz>/npm         (npm's global bin: <raiz>/npm/bin)
 // CLAUDECODE is removed. The tree is removed when the program ends.
+// Including this header is what gives a test program these surroundings.
 
 #include <filesystem>
 #include <string>
@@ -22,5 +23,10 @@ const std::filesystem::path& raizAislada();
 
 // tests/apoyo/bin/<nombre>.
 std::string apoyoBin(const std::string& nombre);
+
+// Registers the surroundings with GoogleTest, once per program; the variable
+// below makes every program that includes this header do it before main.
+bool registrarAislado();
+inline const bool aisladoRegistrado = registrarAislado();
 
 }  // namespace sorvenia::prueba

@@ -30,9 +30,12 @@ public:
     }
 };
 
-[[maybe_unused]] ::testing::Environment* const registrado = ::testing::AddGlobalTestEnvironment(new EntornoAgente);
-
 }  // namespace
+
+bool registrarAgente() {
+    static ::testing::Environment* const registrado = ::testing::AddGlobalTestEnvironment(new EntornoAgente);
+    return registrado != nullptr;
+}
 
 std::filesystem::path runtimeAislado() { return raizAislada() / "runtime"; }
 std::filesystem::path recursosAislados() { return raizAislada() / "recursos"; }

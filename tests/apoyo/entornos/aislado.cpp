@@ -38,9 +38,12 @@ public:
     }
 };
 
-[[maybe_unused]] ::testing::Environment* const registrado = ::testing::AddGlobalTestEnvironment(new EntornoAislado);
-
 }  // namespace
+
+bool registrarAislado() {
+    static ::testing::Environment* const registrado = ::testing::AddGlobalTestEnvironment(new EntornoAislado);
+    return registrado != nullptr;
+}
 
 const std::filesystem::path& raizAislada() {
     static const std::filesystem::path raiz = crearRaiz();

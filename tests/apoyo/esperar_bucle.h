@@ -18,15 +18,7 @@ inline constexpr std::chrono::milliseconds limitePorDefecto = std::chrono::secon
 
 // Runs the main context until `condicion` holds or `limite` passes; gives
 // the condition's last value.
-inline bool esperarHasta(const std::function<bool()>& condicion,
-                         std::chrono::milliseconds limite = limitePorDefecto) {
-    const auto fin = std::chrono::steady_clock::now() + limite;
-    // Wakes the blocking iteration now and then to look at the clock.
-    const guint reloj = g_timeout_add(10, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
-    while (!condicion() && std::chrono::steady_clock::now() < fin) g_main_context_iteration(nullptr, TRUE);
-    g_source_remove(reloj);
-    return condicion();
-}
+bool esperarHasta(const std::function<bool()>& condicion, std::chrono::milliseconds limite = limitePorDefecto);
 
 // A launched task whose result the test collects later.
 template <class T>

@@ -1,14 +1,8 @@
-#pragma once
-// A stored design document the editor tests open: two mesas, a web page
-// with two sections and a phone-sized contact page.
-
-#include <nlohmann/json.hpp>
+#include "diseno_prueba.h"
 
 namespace sorvenia::prueba {
 
-// A stored design with two mesas: a web page with two sections and a
-// phone-sized contact page.
-inline nlohmann::json disenoGuardado() {
+nlohmann::json disenoGuardado() {
     using nlohmann::json;
     return {
         {"formato", 1},

@@ -6,6 +6,7 @@
 #include <future>
 #include <iterator>
 
+#include "foto_prueba.h"
 #include "plataforma/cripto.h"
 #include "plataforma/secretos.h"
 
@@ -134,8 +135,7 @@ bool AppE2E::capturar(const std::string& peticion, const std::string& nombre, co
     if (!esperarQue([&] { return fs::exists(canal_ / "captura.png") && !fs::exists(canal_ / "captura.pedir"); }, 45s))
         return false;
     std::this_thread::sleep_for(100ms);  // written atomically; just let it land
-    fs::create_directories(SORVENIA_CAPTURAS);
-    fs::copy_file(canal_ / "captura.png", fs::path(SORVENIA_CAPTURAS) / nombre, fs::copy_options::overwrite_existing);
+    fs::copy_file(canal_ / "captura.png", rutaCaptura(nombre), fs::copy_options::overwrite_existing);
     fs::remove(canal_ / "captura.png");
     return true;
 }

@@ -34,24 +34,16 @@ public:
     bool aparcado() const override { return aparcado_; }
 
     Tarea<nlohmann::json> herramienta(std::string nombre, nlohmann::json argumentos,
-                                      std::optional<std::string> externo) override {
-        llamadas.push_back({std::move(nombre), std::move(argumentos), std::move(externo)});
-        co_return respuesta;
-    }
+                                      std::optional<std::string> externo) override;
     void renombrar(std::string nombre) override { renombres.push_back(std::move(nombre)); }
     void js(std::string funcion, nlohmann::json argumento) override {
         paginas.emplace_back(std::move(funcion), std::move(argumento));
     }
     void cerrar() override { ++cierres; }
     bool porGuardar() const override { return pendiente; }
-    Tarea<bool> guardarAhora() override {
-        ++guardados;
-        if (tardaGuardar > 0) co_await dormir(tardaGuardar);
-        pendiente = false;
-        co_return true;
-    }
+    Tarea<bool> guardarAhora() override;
     std::shared_ptr<Proceso> procesoAgente() const override { return proceso; }
-    void pararAgente() override { IAsLocales::matar(proceso); }
+    void pararAgente() override;
     bool agenteEnMarcha() const override { return trabajando; }
 
     std::string clave_;

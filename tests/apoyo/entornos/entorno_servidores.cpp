@@ -34,9 +34,12 @@ public:
     }
 };
 
-[[maybe_unused]] const auto* const registrado = ::testing::AddGlobalTestEnvironment(new EntornoServidores);
-
 }  // namespace
+
+bool registrarEntornoServidores() {
+    static const auto* const registrado = ::testing::AddGlobalTestEnvironment(new EntornoServidores);
+    return registrado != nullptr;
+}
 
 const std::filesystem::path& raizServidores() {
     static const std::filesystem::path r = [] {
