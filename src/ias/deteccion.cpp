@@ -83,6 +83,9 @@ struct FilaDeteccion {
 constexpr FilaDeteccion tablaDeteccion[] = {
     {IA::Tipo::claude, "Claude", "Claude Code · tu cuenta de Claude"},
     {IA::Tipo::codex, "ChatGPT Codex", "Codex · tu cuenta de ChatGPT"},
+    // Offered for one-shot designs; it answers "--version" whether signed in
+    // or not, so a turn is what tells a signed-out gemini apart.
+    {IA::Tipo::gemini, "Gemini", "Gemini CLI · tu cuenta de Google"},
 };
 
 }  // namespace

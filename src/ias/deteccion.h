@@ -41,7 +41,7 @@ std::vector<std::string> candidatas(IA::Tipo tipo);
 // calling thread for up to 17 seconds: never on the main thread.
 bool conSesion(IA::Tipo tipo, const std::string& ruta);
 
-// The tools found, claude before codex (gemini is never detected), each with
+// The tools found, claude, then codex, then gemini, each with
 // the executable chosen and its login state: the first candidate that says
 // signed in, else the first candidate and `sesion` false. Runs on the worker
 // pool one probe at a time and resumes on the main thread; never throws

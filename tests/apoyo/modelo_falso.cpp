@@ -85,6 +85,7 @@ struct ModeloFalso::Estado {
     std::map<std::string, std::string> emitidas;  // call id → the script's tool name
     std::vector<PeticionModelo> peticiones;
     std::optional<std::filesystem::path> registro;
+    bool caducada = false;  // the account's session has expired
 
     void anotar(const httplib::Request& req) {
         PeticionModelo p{req.method, req.target, {}, req.body, std::chrono::steady_clock::now()};
@@ -204,6 +205,7 @@ bool conHerramientas(const json& peticion) {
 ModeloFalso::ModeloFalso(json guion, std::optional<std::uint16_t> puerto)
     : estado_(std::make_shared<Estado>()), servidor_(std::make_unique<httplib::Server>()) {
     estado_->pasos = leerGuion(guion);
+    estado_->caducada = guion.value("caducada", false);
     auto estado = estado_;
 
 
@@ -275,6 +277,13 @@ ModeloFalso::ModeloFalso(json guion, std::optional<std::uint16_t> puerto)
     });
     servidor_->Post(R"(/(v1/)?responses)", [estado, turno](const httplib::Request& req, httplib::Response& res) {
         estado->anotar(req);
+        if (estado->caducada) {
+            res.status = 401;
+            res.set_content(
+                R"({"error":{"message":"Provided authentication token is expired.","type":"invalid_request_error","code":"token_expired"}})",
+                "application/json");
+            return;
+        }
         const json peticion = json::parse(req.body, nullptr, false);
         if (!peticion.is_object()) {
             res.status = 400;
@@ -328,6 +337,15 @@ ModeloFalso::ModeloFalso(json guion, std::optional<std::uint16_t> puerto)
                         estado->anotar(req);
                         res.set_content(R"({"totalTokens":1})", "application/json");
                     });
+
+    // The account's token endpoint (codex's CODEX_REFRESH_TOKEN_URL_OVERRIDE):
+    // no session of the tests can be refreshed.
+    servidor_->Post("/oauth/token", [estado](const httplib::Request& req, httplib::Response& res) {
+        estado->anotar(req);
+        res.status = 401;
+        res.set_content(R"({"error":{"code":"refresh_token_expired","message":"Your refresh token has expired."}})",
+                        "application/json");
+    });
 
     // Anything else is recorded too, and not found.
     const auto otra = [estado](const httplib::Request& req, httplib::Response& res) {

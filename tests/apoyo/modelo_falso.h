@@ -22,6 +22,10 @@
 // with "esperaTrozoMs" between them (the client sees its text grow), and may
 // give codex a patch for its "apply_patch" tool instead of a call:
 // {"parche": "*** Begin Patch\n*** Add File: pagina.html\n+<div>\n*** End Patch"}.
+//
+// With "caducada": true beside "pasos", the account's session has expired:
+// every OpenAI Responses request is refused (401, "token_expired"), and so
+// is every refresh at "/oauth/token" (always: no test session refreshes).
 
 #include <chrono>
 #include <cstdint>

@@ -182,10 +182,30 @@ TEST_F(DeteccionIAs, UnaSondaQueNoContestaSeParaAlLimite) {
 TEST_F(DeteccionIAs, SinNadaInstaladoLaListaEstaVacia) {
     const auto vacias = lugares(carpeta("p1") + ":" + carpeta("p2"), {carpeta("npm"), carpeta("local")});
     EXPECT_EQ(detectarEn(vacias), std::vector<IA>{});
-    // gemini alone is never detected.
-    instalar(carpeta("p1"), "gemini", "dentro");
-    EXPECT_EQ(detectarEn(vacias), std::vector<IA>{});
     EXPECT_TRUE(sondas().empty());
+}
+
+TEST_F(DeteccionIAs, GeminiSeOfreceTrasLasOtrasPorSuVersion) {
+    const auto path = carpeta("path");
+    const auto local = carpeta("local");
+    const auto l = lugares(path, {local});
+    // Only on the search path: an install folder does not count for gemini.
+    instalar(local, "gemini", "dentro");
+    EXPECT_EQ(detectarEn(l), std::vector<IA>{});
+
+    const auto geminiPath = instalar(path, "gemini", "fuera");
+    const auto claudePath = instalar(path, "claude", "dentro");
+    const IA claudeDentro{claude, "Claude", "Claude Code · tu cuenta de Claude", claudePath, true};
+    EXPECT_EQ(
+        detectarEn(l),
+        (std::vector<IA>{claudeDentro, {gemini, "Gemini", "Gemini CLI · tu cuenta de Google", geminiPath, false}}));
+    instalar(path, "gemini", "dentro");
+    EXPECT_EQ(
+        detectarEn(l),
+        (std::vector<IA>{claudeDentro, {gemini, "Gemini", "Gemini CLI · tu cuenta de Google", geminiPath, true}}));
+    const auto lineas = sondas();
+    ASSERT_FALSE(lineas.empty());
+    EXPECT_EQ(lineas.back(), geminiPath + " --version");
 }
 
 TEST_F(DeteccionIAs, ClaudeAntesQueCodexConSuSesion) {

@@ -1,9 +1,13 @@
 // One-shot designs: the chosen AI tool of this computer writes one new mesa
-// in one go, without an agent. The page shows the tool's status lines and
-// the mesa growing while it writes ("iaProgreso", "iaParcial"); the answer
-// ("respuestaIA") goes into the mesa through the same road as the agents'
-// "escribir", so its <style> joins the mesa's sheet and nothing in it runs.
+// in one go, without an agent, or changes the user's selection. The page
+// shows the tool's status lines and the mesa growing while it writes
+// ("iaProgreso", "iaParcial"); the answer ("respuestaIA") goes into the mesa
+// through the same road as the agents' "escribir", so its <style> joins the
+// mesa's sheet and nothing in it runs. A change is applied as one edit, so
+// one undo takes it back.
 
+import { aplicarBloques, htmlDeSeleccion, leerRespuesta, lidsDeSeleccion, reemplazarSeleccion } from "./cambio_ia.js";
+import { leerHoja, sumarHoja } from "./css.js";
 import { crearMesa, fijarPortada } from "./documento.js";
 import { ejecutar } from "./herramientas.js";
 import { $, esObjeto, enviar, recortar } from "./utiles.js";
@@ -12,7 +16,7 @@ export class DisenoIA {
   constructor(editor, { avisar }) {
     this.editor = editor;
     this.avisar = avisar;
-    this.turno = null;  // {req, mesa, ia}
+    this.turno = null;  // {req, mesa, ia}, and for a change {cambio: true, lid, lids}
     this.siguienteReq = 1;
     this.caja = $("ia-progreso");
   }
@@ -50,6 +54,29 @@ export class DisenoIA {
     return true;
   }
 
+  // A change of the selected element (or of the whole selected mesa): the
+  // tool gets its HTML and answers only what changes. No review pass: the
+  // tool's answer is a list of changes, not a page to photograph.
+  cambiar({ peticion, ia, recursos }) {
+    if (this.turno) {
+      this.avisar("La IA ya está diseñando una mesa: espera a que termine.", true);
+      return false;
+    }
+    const editor = this.editor;
+    const sel = editor.seleccion;
+    if (!editor.doc || !peticion || !sel) return false;
+    const mesa = editor.mesa(sel.mesa);
+    const vista = editor.vista(sel.mesa);
+    const elemento = sel.lid ? editor.elementoSeleccionado() : null;
+    if (!mesa || !vista || (sel.lid && !elemento)) return false;
+    const html = htmlDeSeleccion(vista, mesa, elemento);
+    const req = this.siguienteReq++;
+    this.turno = { req, mesa: mesa.id, ia, cambio: true, lid: sel.lid, lids: lidsDeSeleccion(vista, elemento) };
+    this.mostrar("Preparando el cambio…");
+    enviar({ tipo: "ia", req, peticion, html, ancho: mesa.ancho, alto: mesa.alto, ia, revisar: false, web: mesa.auto, cambio: true, recursos });
+    return true;
+  }
+
   propio(dato) {
     return esObjeto(dato) && this.turno !== null && dato.req === this.turno.req;
   }
@@ -69,17 +96,65 @@ export class DisenoIA {
     if (!this.propio(dato) || typeof dato.html !== "string") return;
     const vista = this.editor.vista(this.turno.mesa);
     if (!vista) return;
-    vista.escribirHtml(dato.html);
+    if (this.turno.cambio) this.previsualizarCambio(vista, dato.html);
+    else vista.escribirHtml(dato.html);
     vista.raiz.classList.add("escribiendo-ia");
+  }
+
+  // The mesa as it would be with the blocks written so far (the last one
+  // may still be growing), built from the stored design each time.
+  previsualizarCambio(vista, html) {
+    const mesa = this.editor.mesa(this.turno.mesa);
+    if (!mesa) return;
+    const copia = vista.fragmento(mesa.html);
+    aplicarBloques(copia, leerRespuesta(vista, html).bloques, this.turno.lids);
+    vista.body.replaceChildren(vista.doc.importNode(copia, true));
+    vista.presentar(vista.body, this.editor.doc.recursos);
+  }
+
+  // The mesa's document back to the stored design, after previews.
+  restaurar(vista, mesa) {
+    vista.escribirHtml(mesa.html);
+    vista.presentar(vista.body, this.editor.doc.recursos);
+    vista.animar(mesa);
+  }
+
+  aplicarCambio(turno, html) {
+    const editor = this.editor;
+    const mesa = editor.mesa(turno.mesa);
+    const vista = editor.vista(turno.mesa);
+    if (!mesa || !vista) return false;
+    this.restaurar(vista, mesa);
+    const elemento = turno.lid ? vista.elemento(turno.lid) : null;
+    if (turno.lid && !elemento) return false;
+    return editor.cambiar(() => {
+      const { fragmento, css, bloques } = leerRespuesta(vista, html);
+      const hechos = bloques.length ? aplicarBloques(vista.body, bloques, turno.lids) : reemplazarSeleccion(vista, elemento, fragmento);
+      if (!hechos) return false;
+      const { buenas } = leerHoja(editor.taller, css);
+      if (buenas.length) mesa.css = sumarHoja(mesa.css, buenas.join("\n"));
+      editor.tocar(mesa.id);
+      editor.mesaTrabajo = mesa.id;
+      return true;
+    });
   }
 
   async respuesta(dato) {
     if (!this.propio(dato)) return;
-    const { mesa } = this.turno;
+    const turno = this.turno;
+    const { mesa } = turno;
     this.turno = null;
     this.caja.hidden = true;
     const vista = this.editor.vista(mesa);
     if (vista) vista.raiz.classList.remove("escribiendo-ia");
+    if (turno.cambio) {
+      const html = typeof dato.html === "string" ? dato.html : "";
+      if (html && this.aplicarCambio(turno, html)) return;
+      if (vista && this.editor.mesa(mesa)) this.restaurar(vista, this.editor.mesa(mesa));
+      this.avisar(typeof dato.error === "string" ? dato.error
+        : "La IA no ha devuelto ningún cambio que se pueda aplicar a lo que tenías seleccionado.", true);
+      return;
+    }
     if (typeof dato.html === "string" && dato.html && this.editor.mesa(mesa)) {
       const hecho = await ejecutar(this.editor, "escribir", { id: mesa, modo: "reemplazar", html: dato.html });
       if (hecho && hecho.error) this.avisar(hecho.texto, true);

@@ -35,7 +35,9 @@ $("chat-disenar").addEventListener("click", () => {
     .map((nombre) => editor.doc && editor.doc.recursos.find((r) => r.nombre === nombre))
     .filter(Boolean)
     .map((r) => ({ nombre: r.nombre, src: r.src }));
-  if (disenoIA.empezar({ peticion, ia: $("chat-ia").value || "claude", recursos })) {
+  // With something selected the tool changes it; otherwise it makes a new mesa.
+  const pedido = { peticion, ia: $("chat-ia").value || "claude", recursos };
+  if (editor.seleccion ? disenoIA.cambiar(pedido) : disenoIA.empezar(pedido)) {
     $("chat-texto").value = "";
     chat.adjuntos = [];
     chat.pintarAdjuntos();
@@ -56,6 +58,14 @@ editor.ganchos = {
   alMostrarMesa: (mesa) => lienzo.mostrar({ x: mesa.x, y: mesa.y, w: mesa.ancho, h: editor.altoDe(mesa) }),
 };
 editor.alCambiar(() => lienzo.programarRevelado());
+editor.alCambiar(() => {
+  const boton = $("chat-disenar");
+  const texto = editor.seleccion ? "Cambiar con IA" : "Mesa con IA";
+  if (boton.textContent === texto) return;
+  boton.textContent = texto;
+  boton.title = editor.seleccion ? "La IA cambia lo que tienes seleccionado, de una vez, sin agente"
+    : "La IA escribe una mesa nueva de una vez, sin agente";
+});
 
 const esperas = new Map();
 let siguienteReq = 1;
