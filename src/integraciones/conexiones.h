@@ -19,45 +19,11 @@
 #include <nlohmann/json.hpp>
 
 #include "ias/proceso.h"
+#include "integraciones/conexion.h"
 #include "integraciones/integraciones.h"
 #include "plataforma/tarea.h"
 
 namespace sorvenia::Conexiones {
-
-struct Conexion {
-    std::string id;
-    std::string nombre;
-    std::string tipo;  // "mcp-http", "mcp-orden" or "clave"
-    std::string url;
-    std::string cabecera = "Authorization";
-    std::string orden;
-    std::vector<std::string> argumentos;
-    std::string variable;
-    std::string para;
-    bool activa = true;
-    bool operator==(const Conexion&) const = default;
-};
-
-// A known server the user (or an agent) can take as a starting point.
-struct Conocido {
-    std::string clave;
-    std::string nombre;
-    std::string tipo;
-    std::string url;
-    std::string cabecera;
-    std::vector<std::string> orden;  // executable, then arguments
-    std::string variable;
-    std::string para;
-};
-
-const std::vector<Conocido>& catalogo();
-std::optional<Conocido> delCatalogo(std::string_view nombre);
-
-// Lower case, no diacritics, runs of anything but [a-z0-9] as one "-", no
-// "-" at either end, at most 30 characters.
-std::string limpiarNombre(std::string_view nombre);
-// 2 to 31 of [a-z0-9-], starting with a letter or digit, and not "tarvel".
-bool nombreValido(std::string_view nombre);
 
 // The connections file and the logo folder (under the application's data
 // folder, made on use).
@@ -116,18 +82,6 @@ struct Prueba {
 };
 Tarea<Prueba> probar(std::string id);
 
-// A connection an agent proposes through "proponer_conexion": built from the
-// tool's arguments (with the catalogue's help), and the alert's texts.
-struct Propuesta {
-    Conexion conexion;
-    std::optional<std::string> secreto;
-    std::string mensaje;
-    std::string informativo;
-    // The existing connection it would replace, if any.
-    std::optional<Conexion> sustituye;
-};
-// `existentes`: the stored list (to tell a replacement). Pure.
-Propuesta propuesta(const nlohmann::json& argumentos, const std::vector<Conexion>& existentes);
 // Saves an accepted proposal (blocking) and gives the tool's content item.
 // A replacement that changes where the connection points and brings no
 // secret of its own drops the old secret: it must never reach the new place.

@@ -9,20 +9,14 @@
 // The keychain calls block: valor, comprobada, guardar and borrar run on
 // worker threads only (guardarComprobando takes care of that itself).
 
-#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "integraciones/juicio_clave.h"
 #include "plataforma/tarea.h"
 
 namespace sorvenia {
-
-enum class ServicioClave { gemini, fal, openai, higgsfield, elevenlabs, pexels, unsplash };
-
-inline constexpr std::array<ServicioClave, 7> todosLosServicios = {
-    ServicioClave::gemini,     ServicioClave::fal,    ServicioClave::openai,  ServicioClave::higgsfield,
-    ServicioClave::elevenlabs, ServicioClave::pexels, ServicioClave::unsplash};
 
 namespace Servicios {
 
@@ -41,10 +35,6 @@ std::string cuenta(ServicioClave s);
 // stand-in named by the user default "pruebas.hostsServicios" (service →
 // base URL).
 std::string baseAPI(ServicioClave s);
-
-// The outcome of a check answer that arrived: true accepted, false
-// rejected, nothing undecided. Pure.
-std::optional<bool> juzgar(ServicioClave s, long status, std::string_view cuerpo);
 
 // Blocking keychain reads and writes (worker threads).
 std::optional<std::string> valor(ServicioClave s);

@@ -12,9 +12,10 @@
 #include <set>
 #include <system_error>
 
-#include "plataforma/fichero_privado.h"
+#include "comun/texto.h"
 #include "plataforma/carpetas.h"
 #include "plataforma/cripto.h"
+#include "plataforma/fichero_privado.h"
 
 namespace sorvenia::Fuentes {
 namespace fs = std::filesystem;
@@ -23,17 +24,6 @@ using Json = nlohmann::json;
 namespace {
 
 constexpr std::array<std::string_view, 4> extensiones = {"ttf", "otf", "woff", "woff2"};
-
-std::string minusculas(std::string t) {
-    for (char& c : t)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return t;
-}
-
-std::string extensionDe(std::string_view archivo) {
-    const auto punto = archivo.rfind('.');
-    return punto == std::string_view::npos ? "" : minusculas(std::string(archivo.substr(punto + 1)));
-}
 
 // Preferred when two files share a base name: the smaller web formats first.
 int rango(const std::string& extension) {
@@ -53,14 +43,7 @@ std::optional<std::string> leerBytes(const fs::path& ruta) {
 }
 
 void escribirIndice(const std::vector<Fuente>& fuentes) {
-    auto arreglo = Json::array();
-    for (const auto& f : fuentes)
-        arreglo.push_back({{"familia", f.familia},
-                           {"peso", f.peso},
-                           {"estilo", f.estilo},
-                           {"archivo", f.archivo},
-                           {"formato", f.formato}});
-    (void)escribirPrivado(carpeta() / "fuentes.json", arreglo.dump(2, ' ', false, Json::error_handler_t::replace));
+    (void)escribirPrivado(carpeta() / "fuentes.json", textoIndice(fuentes));
 }
 
 // The weight named by the style's words, compound words first.
@@ -70,7 +53,7 @@ std::optional<std::string> pesoDeEstilo(const std::string& estilo) {
         {"ultralight", "200"}, {"hairline", "100"},  {"thin", "100"},     {"light", "300"},    {"book", "400"},
         {"regular", "400"},    {"medium", "500"},    {"heavy", "900"},    {"black", "900"},    {"bold", "700"}};
     std::string plano;
-    for (const char c : minusculas(estilo))
+    for (const char c : enMinusculas(estilo))
         if (c != ' ' && c != '-' && c != '_') plano.push_back(c);
     for (const auto& [palabra, peso] : tabla)
         if (plano.find(palabra) != std::string::npos) return peso;
@@ -103,12 +86,13 @@ std::vector<fs::path> candidatas(const std::vector<fs::path>& rutas) {
     std::map<std::string, fs::path> porBase;
     for (const auto& a : archivos) {
         const std::string nombre = a.filename().string();
-        const std::string ext = extensionDe(nombre);
+        const std::string ext = extensionEnMinusculas(nombre);
         if (nombre.starts_with("._") || std::find(extensiones.begin(), extensiones.end(), ext) == extensiones.end())
             continue;
-        const std::string base = minusculas(a.stem().string());
+        const std::string base = enMinusculas(a.stem().string());
         const auto it = porBase.find(base);
-        if (it == porBase.end() || rango(ext) < rango(extensionDe(it->second.filename().string()))) porBase[base] = a;
+        if (it == porBase.end() || rango(ext) < rango(extensionEnMinusculas(it->second.filename().string())))
+            porBase[base] = a;
     }
     std::vector<fs::path> r;
     for (const auto& [base, ruta] : porBase) r.push_back(ruta);
@@ -136,52 +120,13 @@ fs::path carpeta() {
     return c;
 }
 
-bool nombreValido(std::string_view archivo) {
-    static const std::regex patron("[A-Za-z0-9][A-Za-z0-9._-]{0,120}");
-    return std::regex_match(archivo.begin(), archivo.end(), patron) && archivo.find("..") == std::string_view::npos;
-}
-
-std::string mime(std::string_view archivo) {
-    const std::string ext = extensionDe(archivo);
-    if (ext == "woff2") return "font/woff2";
-    if (ext == "woff") return "font/woff";
-    if (ext == "otf") return "font/otf";
-    return "font/ttf";
-}
-
-std::string formato(std::string_view extension) {
-    const std::string ext = minusculas(std::string(extension));
-    if (ext == "woff2") return "woff2";
-    if (ext == "woff") return "woff";
-    if (ext == "otf") return "opentype";
-    return "truetype";
-}
-
 std::vector<Fuente> lista() {
     const auto texto = leerBytes(carpeta() / "fuentes.json");
     if (!texto) return {};
-    const Json todo = Json::parse(*texto, nullptr, false);
-    if (!todo.is_array()) return {};
-    std::vector<Fuente> r;
-    for (const auto& e : todo) {
-        // One entry of another shape makes the whole index unreadable.
-        if (!e.is_object()) return {};
-        for (const auto& [clave, valor] : e.items())
-            if (!valor.is_string()) return {};
-    }
+    auto fuentes = leerIndice(*texto);
     std::error_code ec;
-    for (const auto& e : todo) {
-        if (!e.contains("familia") || !e.contains("archivo")) continue;
-        Fuente f;
-        f.familia = e["familia"].get<std::string>();
-        f.archivo = e["archivo"].get<std::string>();
-        if (!nombreValido(f.archivo) || !fs::is_regular_file(carpeta() / f.archivo, ec)) continue;
-        f.peso = e.value("peso", "400");
-        f.estilo = e.value("estilo", "normal");
-        f.formato = e.value("formato", "truetype");
-        r.push_back(std::move(f));
-    }
-    return r;
+    std::erase_if(fuentes, [&](const Fuente& f) { return !fs::is_regular_file(carpeta() / f.archivo, ec); });
+    return fuentes;
 }
 
 Json json() {
@@ -215,9 +160,9 @@ std::optional<Datos> leer(const fs::path& archivo) {
                 d.peso = (cara->style_flags & FT_STYLE_FLAG_BOLD) != 0 ? "700" : "400";
             }
             const bool inclinada = (cara->style_flags & FT_STYLE_FLAG_ITALIC) != 0;
-            d.estilo = !inclinada                                                ? "normal"
-                       : minusculas(estilo).find("oblique") != std::string::npos ? "oblique"
-                                                                                 : "italic";
+            d.estilo = !inclinada                                                  ? "normal"
+                       : enMinusculas(estilo).find("oblique") != std::string::npos ? "oblique"
+                                                                                   : "italic";
             r = std::move(d);
         }
         FT_Done_Face(cara);
@@ -251,8 +196,8 @@ std::string anadir(const std::vector<fs::path>& rutas) {
             ++ilegibles;
             continue;
         }
-        fuentes.push_back(
-            {datos->familia, datos->peso, datos->estilo, guardado, formato(extensionDe(ruta.filename().string()))});
+        fuentes.push_back({datos->familia, datos->peso, datos->estilo, guardado,
+                           formato(extensionEnMinusculas(ruta.filename().string()))});
         familias.insert(datos->familia);
         ++anadidas;
     }
@@ -307,11 +252,13 @@ std::string incrustar(const std::string& html) {
 }
 
 std::optional<std::string> servir(std::string_view url) {
-    std::string_view sin = url.substr(0, url.find_first_of("?#"));
-    const auto barra = sin.rfind('/');
-    const std::string_view nombre = barra == std::string_view::npos ? sin : sin.substr(barra + 1);
-    if (!nombreValido(nombre)) return std::nullopt;
-    return leerBytes(carpeta() / std::string(nombre));
+    const auto nombre = nombreDeUrl(url);
+    if (!nombre) return std::nullopt;
+    // A link in the folder could lead anywhere on the disk.
+    const fs::path ruta = carpeta() / *nombre;
+    std::error_code ec;
+    if (fs::symlink_status(ruta, ec).type() != fs::file_type::regular) return std::nullopt;
+    return leerBytes(ruta);
 }
 
 }  // namespace sorvenia::Fuentes

@@ -16,26 +16,12 @@
 
 #include <nlohmann/json.hpp>
 
-namespace sorvenia::Fuentes {
+#include "medios/indice_fuentes.h"
 
-struct Fuente {
-    std::string familia;
-    std::string peso = "400";
-    std::string estilo = "normal";
-    std::string archivo;
-    std::string formato = "truetype";
-    bool operator==(const Fuente&) const = default;
-};
+namespace sorvenia::Fuentes {
 
 // The folder, made on use.
 std::filesystem::path carpeta();
-
-// "^[A-Za-z0-9][A-Za-z0-9._-]{0,120}$" and no "..".
-bool nombreValido(std::string_view archivo);
-// By extension, in lower case: "font/woff2", "font/woff", "font/otf", else "font/ttf".
-std::string mime(std::string_view archivo);
-// By extension, in lower case: "woff2", "woff", "opentype", else "truetype".
-std::string formato(std::string_view extension);
 
 // The installed fonts, in index order; a broken index is an empty library.
 std::vector<Fuente> lista();
@@ -59,7 +45,8 @@ void borrarFamilia(const std::string& familia);
 std::string incrustar(const std::string& html);
 
 // The bytes of the file a "fuente:" URL names (its last path component);
-// nothing for an invalid name or a file that is not there.
+// nothing for an invalid name or anything but a plain file in the folder (a
+// symbolic link there is not followed).
 std::optional<std::string> servir(std::string_view url);
 
 }  // namespace sorvenia::Fuentes

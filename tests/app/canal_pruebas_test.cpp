@@ -250,6 +250,16 @@ TEST_F(CanalPruebasTest, PanelesDeArchivos) {
         EXPECT_EQ(*panel.respuesta, GTK_RESPONSE_ACCEPT) << leer(en("panel.hecho")).value_or("(sin respuesta)");
         EXPECT_EQ(leer(en("panel.hecho")), (carpeta / "diseño.html").string() + "\n");
     }
+    {
+        // A path chooses that file in a chooser that had none.
+        escribir(carpeta / "otro.ttf", "x");
+        Panel panel({});
+        escribir(en("panel.elegir"), (carpeta / "otro.ttf").string());
+        ASSERT_TRUE(esperarHasta([&] { return panel.respuesta.has_value(); }))
+            << leer(en("panel.hecho")).value_or("(sin respuesta)");
+        EXPECT_EQ(*panel.respuesta, GTK_RESPONSE_ACCEPT);
+        EXPECT_EQ(leer(en("panel.hecho")), (carpeta / "otro.ttf").string() + "\n");
+    }
     fs::remove_all(carpeta);
 }
 

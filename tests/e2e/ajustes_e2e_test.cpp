@@ -3,8 +3,9 @@
 // then accepted by a stand-in provider (the keychain holds only the good
 // one, the home page's card turns active); a connection proposed by an agent
 // through the bridge, refused and then saved from the alert, and tested from
-// the sheet against the official SDK's reference MCP server. Screenshots in
-// build/capturas/.
+// the sheet against the official SDK's reference MCP server; a font chosen
+// in the real file chooser that the editor lists and its page loads through
+// "fuente". Screenshots in build/capturas/.
 #include <gtest/gtest.h>
 
 #include <netinet/in.h>
@@ -174,6 +175,76 @@ TEST_F(AjustesE2E, UnaConexionPropuestaPorElPuenteSeGuardaSoloConGuardar) {
     valor("document.querySelector('#conexiones li[data-id]').scrollIntoView({block: 'center'}); return 1;",
           "ajustes");
     EXPECT_TRUE(capturar("ajustes", "e2e-ajustes-conexion.png", "ajustes"));
+}
+
+TEST_F(AjustesE2E, UnaFuenteElegidaEnElPanelSeCargaEnElEditor) {
+    entrarComoCliente();
+    arrancarCuentaLocal();
+    arrancarAplicacion({"--nuevo", "movil"});
+    ASSERT_TRUE(esperarQue([&] { return !herramienta("ver_tarvel").empty(); }, 40s)) << "el editor no ha llegado";
+    const std::string creada = herramienta("crear_mesa", {{"nombre", "Tipos"}, {"ancho", 900}, {"web", true}});
+    const auto hueco = creada.find(' ', std::string_view("Mesa creada: ").size());
+    ASSERT_TRUE(creada.starts_with("Mesa creada: ") && hueco != std::string::npos) << creada;
+    const std::string mesa = creada.substr(13, hueco - 13);
+
+    // The editor's "ajustes" opens the sheet; its button opens the real
+    // file chooser, which the test channel answers with a DejaVu face.
+    valor(
+        "document.dispatchEvent(new CustomEvent('sorvenia-mensaje', {detail: JSON.stringify({tipo: 'ajustes'})}));"
+        " return 1;",
+        "editor");
+    ASSERT_TRUE(esperarQue([&] {
+        return valor("return document.querySelectorAll('#servicios li').length;", "ajustes") == 7;
+    })) << "la hoja de ajustes no ha llegado";
+    valor("document.getElementById('anadir-fuentes').click(); return 1;", "ajustes");
+    const std::string dejavu = "/usr/share/fonts/truetype/dejavu/DejaVuSerif-Bold.ttf";
+    std::ofstream(canal_ / "panel.elegir") << dejavu;
+    ASSERT_TRUE(esperarQue([&] { return prueba::leer(canal_ / "panel.hecho") == dejavu + "\n"; }, 30s))
+        << prueba::leer(canal_ / "panel.hecho").value_or("(el panel no ha contestado)");
+    EXPECT_TRUE(esperarQue([&] {
+        return valor("return document.getElementById('fuentes').textContent.includes('DejaVu Serif');", "ajustes") ==
+               true;
+    })) << "la hoja no lista la fuente";
+
+    // The editor's list has it, for the agents too.
+    EXPECT_TRUE(esperarQue([&] {
+        return herramienta("ver_tarvel")
+                   .find("Fuentes del cliente (ya cargadas; úsalas por su nombre en font-family): DejaVu Serif.") !=
+               std::string::npos;
+    })) << herramienta("ver_tarvel");
+    valor("document.getElementById('cerrar').click(); return 1;", "ajustes");
+
+    // Text in that family: the mesa's document loads the face through
+    // "fuente" (a failed load would leave its status "error").
+    EXPECT_FALSE(herramienta("escribir", {{"id", mesa},
+                                          {"modo", "dentro"},
+                                          {"html",
+                                           "<h1 style=\"font-family:'DejaVu Serif',monospace;font-size:72px;"
+                                           "margin:40px\">Tipografía propia</h1>"}})
+                     .empty());
+    const std::string medir =
+        "const d = document.querySelector('.mesa-marco[data-mesa=\"" + mesa +
+        "\"] iframe').contentDocument;"
+        "await d.fonts.load('700 72px \"DejaVu Serif\"');"
+        "const caras = [...d.fonts].filter(f => f.family.replace(/[\"']/g, '') === 'DejaVu Serif');"
+        "return {estados: caras.map(f => f.status), origen: caras.length ? caras[0].family : '',"
+        " familia: getComputedStyle(d.querySelector('h1')).fontFamily};";
+    json medido;
+    EXPECT_TRUE(esperarQue([&] {
+        medido = valor(medir, "editor");
+        return medido.is_object() && medido["estados"] == json({"loaded"});
+    })) << medido.dump();
+    EXPECT_NE(medido.value("familia", "").find("DejaVu Serif"), std::string::npos) << medido.dump();
+    // The face comes from the page's own rule, which names the file.
+    EXPECT_EQ(valor("return [...document.querySelectorAll('.mesa-marco[data-mesa=\"" + mesa +
+                        "\"] iframe')].some(i => [...i.contentDocument.querySelectorAll('style')].some(s => "
+                        "s.textContent.includes('fuente://local/')));",
+                    "editor"),
+              true);
+    valor("document.querySelector('.mesa-marco[data-mesa=\"" + mesa +
+              "\"]').scrollIntoView({block: 'center', inline: 'center'}); return 1;",
+          "editor");
+    EXPECT_TRUE(capturar("ventana", "e2e-fuente-editor.png", "editor"));
 }
 
 }  // namespace

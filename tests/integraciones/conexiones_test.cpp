@@ -109,6 +109,14 @@ TEST_F(ConexionesTest, Validacion) {
         {http("ok", "https://x.dev/mcp", "X Token"), {}, "Nombre de cabecera no válido."},
         {orden("ok", "", {}), {}, "Falta la orden del MCP (p. ej. npx)."},
         {orden("ok", "npx; rm", {}), {}, "Falta la orden del MCP (p. ej. npx)."},
+        // An agent may send a command of any length: checking it must not
+        // take stack in proportion to it.
+        {orden("largo", std::string(100000, 'n'), {}), {}, std::nullopt},
+        {orden("largo", std::string(100000, 'n') + ";", {}), {}, "Falta la orden del MCP (p. ej. npx)."},
+        {http("ok", "https://x.dev/mcp", std::string(100000, 'x')), {}, "Nombre de cabecera no válido."},
+        // What follows a NUL would reach the agent's configuration unchecked.
+        {http("ok", std::string("https://x.dev/mcp\0@otro.dev", 27)), {}, direccionMal},
+        {http("ok", "https://x.dev/ mcp"), {}, direccionMal},
         {clave("ok"), {}, "Falta la clave."},
         {clave("1pass"), "s", variableMal},
         {clave("ok", "PATH"), "s", variableMal},

@@ -72,12 +72,25 @@ void mirarPanel() {
     if (!peticion) return;
     GtkWindow* panel = ventanaModal();
     if (panel == nullptr || !esPanel(panel)) return;
-    borrar(archivo);
     if (recortarPeticion(*peticion) == "cancelar") {
+        borrar(archivo);
         gtk_dialog_response(comoG<GtkDialog>(panel), GTK_RESPONSE_CANCEL);
         escribirAtomico(enCarpeta("panel.hecho"), "cancelado\n");
         return;
     }
+    // An absolute path is chosen first; the chooser selects it once it has
+    // read its folder, so the request waits until then.
+    const std::string pedida(recortarPeticion(*peticion));
+    if (pedida.starts_with('/') && rutaElegida(comoG<GtkFileChooser>(panel)) != pedida) {
+        static GtkWindow* yaPedido = nullptr;
+        if (yaPedido != panel) {
+            const auto elegido = Ref<GFile>::adoptar(g_file_new_for_path(pedida.c_str()));
+            gtk_file_chooser_set_file(comoG<GtkFileChooser>(panel), elegido.get(), nullptr);
+            yaPedido = panel;
+        }
+        return;
+    }
+    borrar(archivo);
     const std::string ruta = rutaElegida(comoG<GtkFileChooser>(panel));
     gtk_dialog_response(comoG<GtkDialog>(panel), GTK_RESPONSE_ACCEPT);
     escribirAtomico(enCarpeta("panel.hecho"), ruta + "\n");

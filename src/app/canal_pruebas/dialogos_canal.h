@@ -1,7 +1,8 @@
 #pragma once
 // Answering the application's modal window from the test channel:
-//   "panel.elegir" — a file chooser: "cancelar" cancels it; any other text
-//     accepts its current choice. "panel.hecho" then holds "cancelado", the
+//   "panel.elegir" — a file chooser: "cancelar" cancels it; an absolute path
+//     selects that file and accepts it; any other text accepts its current
+//     choice. "panel.hecho" then holds "cancelado", the
 //     chosen path, or "(sin url)", and a line feed.
 //   "boton.pulsar" — any other modal window (an alert): "boton.hecho" gets
 //     {"textos": [...], "botones": [...]}; then the button whose title is

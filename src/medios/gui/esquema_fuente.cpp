@@ -7,11 +7,20 @@ namespace sorvenia {
 
 void servirFuentes(WebVista& vista) {
     vista.registrarEsquema("fuente", [](std::string_view uri) -> RespuestaEsquema {
-        // The file is the URL's last path component; an unknown or invalid
-        // name is not found.
+        // Never cached: a font deleted or replaced in the library is seen on
+        // the next load. Any origin may read it (pages load fonts with CORS).
+        RecursoEsquema recurso;
+        recurso.cabeceras = {{"Access-Control-Allow-Origin", "*"}, {"Cache-Control", "no-store"}};
+        // The file is the URL's last path component; an invalid name, or
+        // one that is not a plain file inside the library, is not found.
         auto bytes = Fuentes::servir(uri);
-        if (!bytes) return std::nullopt;
-        return RecursoEsquema{std::vector<std::uint8_t>(bytes->begin(), bytes->end()), Fuentes::mime(uri)};
+        if (!bytes) {
+            recurso.status = 404;
+            return recurso;
+        }
+        recurso.datos.assign(bytes->begin(), bytes->end());
+        recurso.tipoMime = Fuentes::mime(Fuentes::nombreDeUrl(uri).value_or(""));
+        return recurso;
     });
 }
 

@@ -42,8 +42,19 @@ void responder(WebKitURISchemeRequest* pedido, const RecursoEsquema& recurso) {
     const auto flujo = Ref<GInputStream>::adoptar(g_memory_input_stream_new_from_bytes(bytes.get()));
     const auto respuesta = Ref<WebKitURISchemeResponse>::adoptar(
         webkit_uri_scheme_response_new(flujo.get(), static_cast<gint64>(recurso.datos.size())));
-    webkit_uri_scheme_response_set_status(respuesta.get(), 200, nullptr);
-    webkit_uri_scheme_response_set_content_type(respuesta.get(), recurso.tipoMime.c_str());
+    webkit_uri_scheme_response_set_status(respuesta.get(), static_cast<guint>(recurso.status), nullptr);
+    if (!recurso.tipoMime.empty())
+        webkit_uri_scheme_response_set_content_type(respuesta.get(), recurso.tipoMime.c_str());
+    if (!recurso.cabeceras.empty()) {
+        SoupMessageHeaders* cabeceras = soup_message_headers_new(SOUP_MESSAGE_HEADERS_RESPONSE);
+        for (const auto& [nombre, valor] : recurso.cabeceras)
+            soup_message_headers_append(cabeceras, nombre.c_str(), valor.c_str());
+        soup_message_headers_set_content_length(cabeceras, static_cast<goffset>(recurso.datos.size()));
+        if (!recurso.tipoMime.empty())
+            soup_message_headers_replace(cabeceras, "Content-Type", recurso.tipoMime.c_str());
+        // The response takes the headers.
+        webkit_uri_scheme_response_set_http_headers(respuesta.get(), cabeceras);
+    }
     webkit_uri_scheme_request_finish_with_response(pedido, respuesta.get());
 }
 

@@ -11,16 +11,21 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace sorvenia {
 
 struct RecursoEsquema {
     std::vector<std::uint8_t> datos;
-    std::string tipoMime;  // e.g. "image/png"
+    std::string tipoMime;  // e.g. "image/png"; none when empty
+    // An HTTP answer: its status and headers ("Content-Length" is the data's).
+    int status = 200;
+    std::vector<std::pair<std::string, std::string>> cabeceras = {};
 };
 
-// No value: the resource does not exist (the page sees a failed load).
+// No value: the resource does not exist (the page sees a failed load; a
+// handler that must answer "not found" as HTTP gives a 404 resource).
 using RespuestaEsquema = std::optional<RecursoEsquema>;
 
 // Receives the whole requested URI ("escena://3/fondo.png"). Runs on the
