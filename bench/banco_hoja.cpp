@@ -77,8 +77,8 @@ double nuestra(const std::vector<fs::path>& archivos) {
 double conMontage(const std::string& montage, const std::vector<fs::path>& archivos, const fs::path& salida) {
     std::vector<std::string> args = {montage};
     for (std::size_t i = 0; i < std::min<std::size_t>(archivos.size(), 12); ++i) args.push_back(archivos[i].string());
-    for (const char* a : {"-resize", "400x266^", "-gravity", "center", "-extent", "400x266", "-tile", "3x",
-                          "-geometry", "+4+4", "-background", "#141414", "-quality", "82"})
+    for (const char* a : {"-resize", "400x266^", "-gravity", "center", "-extent", "400x266", "-tile", "3x", "-geometry",
+                          "+4+4", "-background", "#141414", "-quality", "82"})
         args.emplace_back(a);
     args.push_back(salida.string());
     std::vector<double> tiempos;

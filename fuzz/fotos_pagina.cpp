@@ -20,7 +20,8 @@ void comprobar(bool condicion) {
 }
 
 std::string minusculas(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
     return s;
 }
 

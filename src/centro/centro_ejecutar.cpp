@@ -1,8 +1,8 @@
 // Where each tool call goes.
 #include "centro/centro.h"
+#include "centro/editor_modelo.h"
 #include "centro/items_centro.h"
 #include "centro/trabajos.h"
-#include "centro/editor_modelo.h"
 #include "integraciones/buscar_fotos.h"
 
 namespace sorvenia {

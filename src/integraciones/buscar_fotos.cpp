@@ -33,9 +33,7 @@ struct LiberarUri {
 };
 using Uri = std::unique_ptr<GUri, LiberarUri>;
 
-Uri leerUri(const std::string& texto) {
-    return Uri(g_uri_parse(texto.c_str(), G_URI_FLAGS_ENCODED, nullptr));
-}
+Uri leerUri(const std::string& texto) { return Uri(g_uri_parse(texto.c_str(), G_URI_FLAGS_ENCODED, nullptr)); }
 
 // Scheme, host and port: what a redirect must keep.
 std::optional<std::string> origen(const std::string& direccion) {
@@ -85,11 +83,10 @@ std::vector<Foto> deBanco(ServicioClave banco, const std::string& consulta, std:
     const auto clave = Servicios::valor(banco);
     if (!clave) return {};
     const bool pexels = banco == ServicioClave::pexels;
-    PeticionHTTP p = peticionGet(conConsulta(Servicios::baseAPI(banco) + (pexels ? "/v1/search" : "/search/photos"),
-                                             {{"query", consulta},
-                                              {"per_page", std::to_string(cantidad)},
-                                              {"orientation", orientacion}}),
-                                 segundosBanco, limiteJson);
+    PeticionHTTP p = peticionGet(
+        conConsulta(Servicios::baseAPI(banco) + (pexels ? "/v1/search" : "/search/photos"),
+                    {{"query", consulta}, {"per_page", std::to_string(cantidad)}, {"orientation", orientacion}}),
+        segundosBanco, limiteJson);
     // The key goes to this host only: json() follows no redirect.
     p.cabeceras = {{"Authorization", pexels ? *clave : "Client-ID " + *clave}};
     const auto respuesta = json(p);
@@ -172,29 +169,29 @@ std::vector<Foto> libres(const std::string& consulta, const std::string& orienta
     std::vector<Foto> fotos;
     if (cantidad < 1) return fotos;
     const std::string aspecto = orientacion == "portrait" ? "tall" : orientacion == "square" ? "square" : "wide";
-    PeticionHTTP openverse = peticionGet(conConsulta(baseColeccion("openverse") + "/v1/images/",
-                                                     {{"q", consulta},
-                                                      {"page_size", std::to_string(cantidad)},
-                                                      {"license_type", "commercial"},
-                                                      {"size", "large"},
-                                                      {"mature", "false"},
-                                                      {"aspect_ratio", aspecto}}),
-                                         segundosBanco, limiteJson);
+    PeticionHTTP openverse =
+        peticionGet(conConsulta(baseColeccion("openverse") + "/v1/images/", {{"q", consulta},
+                                                                             {"page_size", std::to_string(cantidad)},
+                                                                             {"license_type", "commercial"},
+                                                                             {"size", "large"},
+                                                                             {"mature", "false"},
+                                                                             {"aspect_ratio", aspecto}}),
+                    segundosBanco, limiteJson);
     openverse.cabeceras = {{"User-Agent", std::string(agenteUsuario)}};
     if (const auto r = json(openverse)) fotos = fotosOpenverse(*r);
     if (tamano(fotos) >= cantidad) return fotos;
 
-    PeticionHTTP commons = peticionGet(conConsulta(baseColeccion("commons") + "/w/api.php",
-                                                   {{"action", "query"},
-                                                    {"format", "json"},
-                                                    {"generator", "search"},
-                                                    {"gsrsearch", "filetype:bitmap " + consulta},
-                                                    {"gsrnamespace", "6"},
-                                                    {"gsrlimit", std::to_string(cantidad * 2)},
-                                                    {"prop", "imageinfo"},
-                                                    {"iiprop", "url|size|user"},
-                                                    {"iiurlwidth", "1800"}}),
-                                       segundosBanco, limiteJson);
+    PeticionHTTP commons =
+        peticionGet(conConsulta(baseColeccion("commons") + "/w/api.php", {{"action", "query"},
+                                                                          {"format", "json"},
+                                                                          {"generator", "search"},
+                                                                          {"gsrsearch", "filetype:bitmap " + consulta},
+                                                                          {"gsrnamespace", "6"},
+                                                                          {"gsrlimit", std::to_string(cantidad * 2)},
+                                                                          {"prop", "imageinfo"},
+                                                                          {"iiprop", "url|size|user"},
+                                                                          {"iiurlwidth", "1800"}}),
+                    segundosBanco, limiteJson);
     commons.cabeceras = {{"User-Agent", std::string(agenteUsuario)}};
     if (const auto r = json(commons)) {
         auto mas = fotosCommons(*r, orientacion);

@@ -75,12 +75,14 @@ std::vector<std::string_view> trozos(std::string_view t, char separador) {
 
 std::string minusculas(std::string_view t) {
     std::string s(t);
-    std::transform(s.begin(), s.end(), s.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
     return s;
 }
 
 void reemplazarTodo(std::string& t, std::string_view de, std::string_view por) {
-    for (std::size_t i = t.find(de); i != std::string::npos; i = t.find(de, i + por.size())) t.replace(i, de.size(), por);
+    for (std::size_t i = t.find(de); i != std::string::npos; i = t.find(de, i + por.size()))
+        t.replace(i, de.size(), por);
 }
 
 // The page's bytes as UTF-8: as they are when they are valid, else read as
@@ -109,7 +111,8 @@ struct LiberarG {
 std::optional<std::string> resolver(std::string_view base, const std::string& ref) {
     const std::string b(base);
     GError* error = nullptr;
-    std::unique_ptr<char, LiberarG> absoluta(g_uri_resolve_relative(b.c_str(), ref.c_str(), G_URI_FLAGS_ENCODED, &error));
+    std::unique_ptr<char, LiberarG> absoluta(
+        g_uri_resolve_relative(b.c_str(), ref.c_str(), G_URI_FLAGS_ENCODED, &error));
     if (error) g_error_free(error);
     if (!absoluta) return std::nullopt;
     return std::string(absoluta.get());
@@ -241,9 +244,9 @@ std::vector<Foto> fotosOpenverse(const Json& respuesta) {
         auto url = texto(*e, "url");
         if (!url || !url->starts_with("https://")) continue;
         std::string mini = texto(*e, "thumbnail").value_or(*url);
-        meterSiSegura(fotos, {std::move(*url), std::move(mini), entero(*e, "width").value_or(0),
-                              entero(*e, "height").value_or(0), "Openverse/" + texto(*e, "source").value_or(""),
-                              texto(*e, "creator").value_or("")});
+        meterSiSegura(
+            fotos, {std::move(*url), std::move(mini), entero(*e, "width").value_or(0), entero(*e, "height").value_or(0),
+                    "Openverse/" + texto(*e, "source").value_or(""), texto(*e, "creator").value_or("")});
     }
     return fotos;
 }

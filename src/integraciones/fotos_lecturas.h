@@ -17,8 +17,8 @@ namespace sorvenia::BuscarFotos {
 // One found photo, passed between the sources, the contact sheet and the
 // tool's text answer.
 struct Foto {
-    std::string url;   // the full photo: the address the agent copies into its page
-    std::string mini;  // a smaller rendition, downloaded for the contact sheet
+    std::string url;         // the full photo: the address the agent copies into its page
+    std::string mini;        // a smaller rendition, downloaded for the contact sheet
     std::int64_t ancho = 0;  // pixels; 0 when the source does not know
     std::int64_t alto = 0;
     std::string fuente;  // where it comes from, as shown to the agent

@@ -100,7 +100,9 @@ bool claveGratuita() {
 
 Json textoItem(std::string texto) { return {{"type", "text"}, {"text", std::move(texto)}}; }
 
-Json errorItem(std::string texto) { return Json::array({{{"type", "text"}, {"text", std::move(texto)}, {"error", true}}}); }
+Json errorItem(std::string texto) {
+    return Json::array({{{"type", "text"}, {"text", std::move(texto)}, {"error", true}}});
+}
 
 bool paginaValida(const std::string& pagina) {
     const char* esquema = g_uri_peek_scheme(pagina.c_str());
@@ -172,8 +174,9 @@ Json herramientaBloqueante(const Json& argumentos) {
     const bool conClave = claveGratuita();
     if (!h.jpeg || h.fotos.empty()) {
         std::string t = "No he encontrado fotos que se puedan usar";
-        t += pagina.empty() ? " con «" + consulta + "»: prueba con otras palabras en inglés, más concretas o más generales."
-                            : std::string(" en esa página (o no se dejan descargar).");
+        t += pagina.empty()
+                 ? " con «" + consulta + "»: prueba con otras palabras en inglés, más concretas o más generales."
+                 : std::string(" en esa página (o no se dejan descargar).");
         if (!conClave)
             t += " (Con una clave gratuita de Pexels o Unsplash en Ajustes → Tus claves, la búsqueda mejora mucho.)";
         return Json::array({textoItem(std::move(t))});

@@ -40,7 +40,9 @@ struct LiberarContexto {
 // The loader for the kind of file the first bytes announce; only kinds
 // that carry plain pixels (no vector or document formats).
 const char* tipoDe(std::string_view b) {
-    auto empieza = [&](std::string_view m, std::size_t en = 0) { return b.size() >= en + m.size() && b.substr(en, m.size()) == m; };
+    auto empieza = [&](std::string_view m, std::size_t en = 0) {
+        return b.size() >= en + m.size() && b.substr(en, m.size()) == m;
+    };
     if (empieza("\xFF\xD8\xFF")) return "jpeg";
     if (empieza("\x89PNG\r\n\x1A\n")) return "png";
     if (empieza("GIF87a") || empieza("GIF89a")) return "gif";

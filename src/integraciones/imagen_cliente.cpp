@@ -65,16 +65,18 @@ std::string conFal(const std::string& clave, const std::string& prompt, const st
     auto lectura = Imagenes::leerFal(r.cuerpo);
     if (lectura.src) return *lectura.src;
     // Without a "detail" text, the first 200 bytes of what came back.
-    const std::string mensaje = lectura.mensaje ? *lectura.mensaje : repararUtf8(std::string_view(r.cuerpo).substr(0, 200));
-    throw ErrorAPI("fal", std::string(Servicios::nombre(ServicioClave::fal)) + " (" + std::to_string(r.status) +
-                              "): " + mensaje,
-                   0);
+    const std::string mensaje =
+        lectura.mensaje ? *lectura.mensaje : repararUtf8(std::string_view(r.cuerpo).substr(0, 200));
+    throw ErrorAPI(
+        "fal", std::string(Servicios::nombre(ServicioClave::fal)) + " (" + std::to_string(r.status) + "): " + mensaje,
+        0);
 }
 
 std::string conOpenAI(const std::string& clave, const std::string& prompt, std::int64_t ancho, std::int64_t alto) {
-    const Json cuerpo = {{"model", "gpt-image-1"}, {"prompt", prompt}, {"size", Imagenes::tamanoOpenAI(ancho, alto)}, {"n", 1}};
-    const auto r =
-        enviar(base(ServicioClave::openai) + "/v1/images/generations", {"Authorization", "Bearer " + clave}, cuerpo, 180);
+    const Json cuerpo = {
+        {"model", "gpt-image-1"}, {"prompt", prompt}, {"size", Imagenes::tamanoOpenAI(ancho, alto)}, {"n", 1}};
+    const auto r = enviar(base(ServicioClave::openai) + "/v1/images/generations", {"Authorization", "Bearer " + clave},
+                          cuerpo, 180);
     auto lectura = Imagenes::leerOpenAI(r.cuerpo);
     if (lectura.src) return *lectura.src;
     throw ErrorAPI("openai", lectura.mensaje.value_or("OpenAI no ha devuelto imagen."), 0);
@@ -86,7 +88,8 @@ std::string conGemini(const std::string& clave, const std::string& prompt, const
         const std::size_t coma = imagen->find(',');
         const std::size_t puntoYComa = imagen->find(';');
         const std::size_t finTipo = puntoYComa < coma ? puntoYComa : coma;
-        partes.push_back({{"inline_data", {{"mime_type", imagen->substr(5, finTipo - 5)}, {"data", imagen->substr(coma + 1)}}}});
+        partes.push_back(
+            {{"inline_data", {{"mime_type", imagen->substr(5, finTipo - 5)}, {"data", imagen->substr(coma + 1)}}}});
     }
     const Json cuerpo = {{"contents", Json::array({{{"parts", partes}}})}};
     for (const char* modelo : {"gemini-3-pro-image-preview", "gemini-2.5-flash-image"}) {

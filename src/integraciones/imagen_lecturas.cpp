@@ -104,8 +104,10 @@ Lectura leerGemini(std::string_view cuerpo) {
                 const Json* datos = miembro(parte, "inlineData");
                 if (!datos) datos = miembro(parte, "inline_data");
                 if (!datos || !datos->is_object()) continue;
-                const std::string tipo = texto(*datos, "mimeType").value_or(texto(*datos, "mime_type").value_or("image/png"));
-                if (auto src = urlDatos(tipo, texto(*datos, "data").value_or(""))) return {std::move(src), std::nullopt};
+                const std::string tipo =
+                    texto(*datos, "mimeType").value_or(texto(*datos, "mime_type").value_or("image/png"));
+                if (auto src = urlDatos(tipo, texto(*datos, "data").value_or("")))
+                    return {std::move(src), std::nullopt};
                 break;
             }
     }

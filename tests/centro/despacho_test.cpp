@@ -67,7 +67,11 @@ TEST_F(Despacho, CadaLlamadaVaASuSitio) {
         {"buscar_fotos", {{"consulta", "  "}}, std::nullopt, Destino::nadie, marcado(sinFotos, true)},
         {"buscar_fotos", Json::object(), agente, Destino::nadie, marcado(sinFotos, true)},
         {"proponer_conexion", {{"nombre", "heroui"}}, agente, Destino::nadie, marcado(sinConexiones, true)},
-        {"disenos", {{"nuevo", "Otro"}}, agente, Destino::nadie, marcado(trabajasDentro("«Asador Bilbao»", true), true)},
+        {"disenos",
+         {{"nuevo", "Otro"}},
+         agente,
+         Destino::nadie,
+         marcado(trabajasDentro("«Asador Bilbao»", true), true)},
     };
     for (const auto& c : casos) {
         delAgente->llamadas.clear();

@@ -164,9 +164,10 @@ TEST_F(FotosE2E, FotosDeUnaPaginaYDeUnaQueNoAcaba) {
 
 TEST_F(FotosE2E, ImagenGeneradaYMarcadoresJuntoAUnaEscena) {
     const std::string png = prueba::imagenDe(64, 36, "png", 0xE67E22);
-    proveedores.fijarJson("/v1/images/generations",
-                          {{"data", json::array({{{"b64_json", base64({reinterpret_cast<const std::uint8_t*>(png.data()),
-                                                                        png.size()})}}})}});
+    proveedores.fijarJson(
+        "/v1/images/generations",
+        {{"data",
+          json::array({{{"b64_json", base64({reinterpret_cast<const std::uint8_t*>(png.data()), png.size()})}}})}});
     proveedores.fijarJson("/v1/search",
                           {{"photos", json::array({{{"src",
                                                      {{"large2x", "https://images.example/surf-grande.jpg"},
@@ -176,15 +177,17 @@ TEST_F(FotosE2E, ImagenGeneradaYMarcadoresJuntoAUnaEscena) {
     // Without keys: the sentence that tells where a key goes.
     const json sin = mcp->herramienta("generar_imagen", {{"prompt", "un faro"}});
     EXPECT_TRUE(sin.value("isError", false));
-    EXPECT_EQ(textoDe(sin), "Para generar imágenes conecta Gemini, fal.ai u OpenAI con tu clave (IA e integraciones). "
-                            "Usa foto:palabras mientras tanto.");
+    EXPECT_EQ(textoDe(sin),
+              "Para generar imágenes conecta Gemini, fal.ai u OpenAI con tu clave (IA e integraciones). "
+              "Usa foto:palabras mientras tanto.");
 
     guardarClave("openai", "clave-openai");
     const json r = mcp->herramienta("generar_imagen", {{"prompt", "un faro"}, {"ancho", 1920}, {"alto", 1080}});
     ASSERT_FALSE(r.value("isError", true)) << r;
     std::smatch m;
     const std::string texto = textoDe(r);
-    ASSERT_TRUE(std::regex_match(texto, m, std::regex(R"re(Imagen generada\. Úsala con src="(recurso:generada-\d+)")re")))
+    ASSERT_TRUE(
+        std::regex_match(texto, m, std::regex(R"re(Imagen generada\. Úsala con src="(recurso:generada-\d+)")re")))
         << texto;
     const std::string referencia = m[1];
     const auto pedida = proveedores.a("/v1/images/generations").at(0);
@@ -193,20 +196,24 @@ TEST_F(FotosE2E, ImagenGeneradaYMarcadoresJuntoAUnaEscena) {
 
     // The page shows the stored picture where the design names it.
     guardarClave("pexels", "clave-pexels");
-    const std::string creada = textoDe(mcp->herramienta("crear_mesa", {{"nombre", "Faro"}, {"ancho", 1200}, {"web", true}}));
+    const std::string creada =
+        textoDe(mcp->herramienta("crear_mesa", {{"nombre", "Faro"}, {"ancho", 1200}, {"web", true}}));
     std::smatch mesa;
     ASSERT_TRUE(std::regex_search(creada, mesa, std::regex("Mesa creada: (\\S+) «Faro»"))) << creada;
     const json escrito = mcp->herramienta(
-        "escribir", {{"id", mesa[1].str()},
-                     {"modo", "dentro"},
-                     {"html", "<img id=\"generada\" src=\"" + referencia + "\"><img id=\"foto\" src=\"foto:surf\">"
-                              "<video data-escena=\"ola\" src=\"escenas/ola.mp4\" poster=\"escenas/ola.jpg\"></video>"}});
+        "escribir",
+        {{"id", mesa[1].str()},
+         {"modo", "dentro"},
+         {"html", "<img id=\"generada\" src=\"" + referencia +
+                      "\"><img id=\"foto\" src=\"foto:surf\">"
+                      "<video data-escena=\"ola\" src=\"escenas/ola.mp4\" poster=\"escenas/ola.jpg\"></video>"}});
     ASSERT_FALSE(escrito.value("isError", true)) << escrito;
     EXPECT_TRUE(esperarQue([&] {
-        return valor("for (const f of document.querySelectorAll('iframe')) { const i = f.contentDocument && "
-                     "f.contentDocument.getElementById('generada'); if (i) return i.complete && i.naturalWidth; } "
-                     "return 0;",
-                     "editor") == 64;
+        return valor(
+                   "for (const f of document.querySelectorAll('iframe')) { const i = f.contentDocument && "
+                   "f.contentDocument.getElementById('generada'); if (i) return i.complete && i.naturalWidth; } "
+                   "return 0;",
+                   "editor") == 64;
     })) << "la imagen generada no se ve en la página";
 
     // The photo placeholder took the bank's photo; the scene kept its paths.
@@ -231,9 +238,11 @@ TEST_F(FotosE2E, FotoDeUnaMesa) {
     arrancar();
     valor("window.__fotos = []; window.tarvel.fotoMesa = (d) => window.__fotos.push(d); return 1;", "editor");
     auto pedir = [&](int req, const std::string& rect) {
-        valor("document.dispatchEvent(new CustomEvent('sorvenia-mensaje', {detail: JSON.stringify({tipo: 'fotoMesa', "
-              "req: " + std::to_string(req) + ", rect: " + rect + "})})); return 1;",
-              "editor");
+        valor(
+            "document.dispatchEvent(new CustomEvent('sorvenia-mensaje', {detail: JSON.stringify({tipo: 'fotoMesa', "
+            "req: " +
+                std::to_string(req) + ", rect: " + rect + "})})); return 1;",
+            "editor");
     };
     pedir(1, "{x: 10, y: 10, w: 3.9, h: 100}");
     pedir(2, "{x: window.innerWidth - 100, y: 10, w: 101, h: 100}");

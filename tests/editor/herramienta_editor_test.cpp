@@ -15,9 +15,9 @@
 #include "plataforma/cripto.h"
 #include "plataforma/gui/iniciar_gtk.h"
 #include "plataforma/identidad.h"
+#include "plataforma/objeto_g.h"
 #include "plataforma/preferencias.h"
 #include "servidor_http_prueba.h"
-#include "plataforma/objeto_g.h"
 
 namespace sorvenia {
 namespace {
@@ -142,8 +142,9 @@ TEST_F(HerramientaEditor, GenerarImagenGuardaLosBytesComoRecurso) {
     // fal answers with an address: no resource, the address itself.
     Llavero::guardar("k-fal", "servicio:fal");
     respuesta = prueba::ServidorHTTPPrueba::respuesta(200, R"({"images": [{"url": "https://v3.fal.media/x.jpg"}]})");
-    EXPECT_EQ(llamar(puerta, "generar_imagen", {{"prompt", "barber"}}),
-              Json::array({{{"type", "text"}, {"text", "Imagen generada. Úsala con src=\"https://v3.fal.media/x.jpg\""}}}));
+    EXPECT_EQ(
+        llamar(puerta, "generar_imagen", {{"prompt", "barber"}}),
+        Json::array({{{"type", "text"}, {"text", "Imagen generada. Úsala con src=\"https://v3.fal.media/x.jpg\""}}}));
     EXPECT_EQ(guardadas.size(), 1u);
 
     // The service's failure, with the way out for the agent.

@@ -30,8 +30,8 @@ protected:
     void SetUp() override {
         fijarIdAplicacion("es.sorvenia.tarvel.pruebas");
         anterior = Llavero::usarAlmacen(llavero);
-        ASSERT_TRUE(Preferencias::estandar().fijarMapaTextos(
-            "pruebas.hostsServicios", {{"pexels", bancoP.base()}, {"unsplash", bancoU.base()}}));
+        ASSERT_TRUE(Preferencias::estandar().fijarMapaTextos("pruebas.hostsServicios",
+                                                             {{"pexels", bancoP.base()}, {"unsplash", bancoU.base()}}));
     }
     void TearDown() override { Llavero::usarAlmacen(anterior); }
 
@@ -69,8 +69,9 @@ TEST_F(FotosCliente, PexelsPrimeroYUnsplashSiNoDaNada) {
 
     // The key is refused: the same words go to Unsplash.
     bancoP.fijarJson("/v1/search", {{"error", "Unauthorized"}}, 401);
-    bancoU.fijarJson("/search/photos",
-                     {{"results", {{{"urls", {{"raw", "https://u.example/x?i=1"}, {"small", "https://u.example/s"}}}}}}});
+    bancoU.fijarJson(
+        "/search/photos",
+        {{"results", {{{"urls", {{"raw", "https://u.example/x?i=1"}, {"small", "https://u.example/s"}}}}}}});
     EXPECT_EQ(buscar("perro"), std::vector<std::string>{"https://u.example/x?i=1&w=1800&q=80&fit=max"});
     ASSERT_EQ(bancoU.peticiones().size(), 1u);
     EXPECT_EQ(bancoU.peticiones()[0].ruta, "/search/photos?query=perro&per_page=6&orientation=landscape");

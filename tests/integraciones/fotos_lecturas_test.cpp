@@ -20,9 +20,10 @@ TEST(LecturasFotos, RespuestasDeLosBancos) {
         {"src": {"large2x": "javascript:alert(1)", "medium": "https://p.example/6-m.jpg"}},
         7
     ]})j");
-    EXPECT_EQ(fotosPexels(pexels),
-              (std::vector<Foto>{{"https://p.example/1-l.jpg", "https://p.example/1-m.jpg", 4000, 3000, "Pexels", "Ana"},
-                                 {"https://p.example/4-l.jpg", "https://p.example/4-m.jpg", 0, 0, "Pexels", ""}}));
+    EXPECT_EQ(
+        fotosPexels(pexels),
+        (std::vector<Foto>{{"https://p.example/1-l.jpg", "https://p.example/1-m.jpg", 4000, 3000, "Pexels", "Ana"},
+                           {"https://p.example/4-l.jpg", "https://p.example/4-m.jpg", 0, 0, "Pexels", ""}}));
 
     const Json unsplash = Json::parse(R"({"results": [
         {"urls": {"raw": "https://u.example/a?ixid=1", "small": "https://u.example/a-s"}, "width": 5000,
@@ -30,11 +31,11 @@ TEST(LecturasFotos, RespuestasDeLosBancos) {
         {"urls": {"raw": "https://u.example/b?ixid=2"}},
         {"urls": {"raw": "https://u.example/c?ixid=3", "small": "https://u.example/c-s"}, "user": "nadie"}
     ]})");
-    EXPECT_EQ(fotosUnsplash(unsplash),
-              (std::vector<Foto>{{"https://u.example/a?ixid=1&w=1800&q=80&fit=max", "https://u.example/a-s", 5000, 2000,
-                                  "Unsplash", "Bea"},
-                                 {"https://u.example/c?ixid=3&w=1800&q=80&fit=max", "https://u.example/c-s", 0, 0,
-                                  "Unsplash", ""}}));
+    EXPECT_EQ(
+        fotosUnsplash(unsplash),
+        (std::vector<Foto>{
+            {"https://u.example/a?ixid=1&w=1800&q=80&fit=max", "https://u.example/a-s", 5000, 2000, "Unsplash", "Bea"},
+            {"https://u.example/c?ixid=3&w=1800&q=80&fit=max", "https://u.example/c-s", 0, 0, "Unsplash", ""}}));
 
     for (const char* otra : {R"({"photos": {}})", R"([1, 2])", R"({"error": "Unauthorized"})", "null"}) {
         EXPECT_TRUE(fotosPexels(Json::parse(otra)).empty()) << otra;
@@ -77,8 +78,8 @@ TEST(LecturasFotos, ColeccionesLibres) {
     EXPECT_EQ(nombres("portrait"), (std::vector<std::string>{"alta.jpg", "cuadrada.jpg"}));
     EXPECT_EQ(nombres("square"), (std::vector<std::string>{"ancha.jpg", "alta.jpg", "cuadrada.jpg"}));
     const auto una = fotosCommons(commons, "landscape").front();
-    EXPECT_EQ(una, (Foto{"https://c.example/thumb/ancha/1800px-ancha.jpg", "https://c.example/thumb/ancha/400px-ancha.jpg",
-                         2000, 1500, "Wikimedia Commons", "Uancha"}));
+    EXPECT_EQ(una, (Foto{"https://c.example/thumb/ancha/1800px-ancha.jpg",
+                         "https://c.example/thumb/ancha/400px-ancha.jpg", 2000, 1500, "Wikimedia Commons", "Uancha"}));
     EXPECT_TRUE(fotosCommons(Json::parse(R"({"query": {"pages": []}})"), "landscape").empty());
 }
 
@@ -113,19 +114,19 @@ TEST(LecturasFotos, DireccionesDeUnaPagina) {
         <picture><source srcset="/s/p-480.jpg 480w, /s/p-1080.jpg 1080w"></picture>
         </body></html>)h";
     EXPECT_EQ(direccionesDePagina(html, "https://tienda.example/tienda/", 100),
-              (std::vector<std::string>{
-                  "https://tienda.example/img/hero.jpg", "https://cdn.example/segura.jpg",
-                  "https://cdn.example/share.jpg", "https://tienda.example/tienda/lazy/real.jpg",
-                  "https://tienda.example/foto?a=1&b=2",
-                  // The quote ends the value, as in any HTML reader.
-                  "https://tienda.example/comilla", "https://tienda.example/espacios.jpg",
-                  "https://tienda.example/s/p-1080.jpg"}));
+              (std::vector<std::string>{"https://tienda.example/img/hero.jpg", "https://cdn.example/segura.jpg",
+                                        "https://cdn.example/share.jpg", "https://tienda.example/tienda/lazy/real.jpg",
+                                        "https://tienda.example/foto?a=1&b=2",
+                                        // The quote ends the value, as in any HTML reader.
+                                        "https://tienda.example/comilla", "https://tienda.example/espacios.jpg",
+                                        "https://tienda.example/s/p-1080.jpg"}));
     EXPECT_EQ(direccionesDePagina(html, "https://tienda.example/tienda/", 2).size(), 2u);
 
     // A page in ISO Latin-1 is read all the same; a letter outside ASCII
     // ends up percent-encoded in the address.
-    EXPECT_EQ(direccionesDePagina("<p>Caf\xE9</p><img src=\"caf\xE9-1.jpg\"><img src=\"b.jpg\">", "http://x.example/", 9),
-              (std::vector<std::string>{"http://x.example/caf%C3%A9-1.jpg", "http://x.example/b.jpg"}));
+    EXPECT_EQ(
+        direccionesDePagina("<p>Caf\xE9</p><img src=\"caf\xE9-1.jpg\"><img src=\"b.jpg\">", "http://x.example/", 9),
+        (std::vector<std::string>{"http://x.example/caf%C3%A9-1.jpg", "http://x.example/b.jpg"}));
     EXPECT_TRUE(direccionesDePagina("", "https://x.example/", 9).empty());
 }
 

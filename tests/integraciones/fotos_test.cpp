@@ -101,9 +101,9 @@ protected:
         llavero = std::make_shared<prueba::LlaveroEnMemoria>();
         anterior = Llavero::usarAlmacen(llavero);
         ASSERT_TRUE(Preferencias::estandar().fijarMapaTextos("pruebas.hostsServicios", {{"pexels", pexels.base()},
-                                                                                         {"unsplash", unsplash.base()},
-                                                                                         {"openverse", libres.base()},
-                                                                                         {"commons", libres.base()}}));
+                                                                                        {"unsplash", unsplash.base()},
+                                                                                        {"openverse", libres.base()},
+                                                                                        {"commons", libres.base()}}));
     }
     void TearDown() override { Llavero::usarAlmacen(anterior); }
 
@@ -176,10 +176,8 @@ TEST_F(Fotos, OrientacionPorLaPrimeraLetra) {
         const char* unsplash;
         const char* libres;
     } casos[] = {
-        {"vertical", "portrait", "portrait", "tall"},
-        {"cuadrada", "square", "squarish", "square"},
-        {"horizontal", "landscape", "landscape", "wide"},
-        {"panoramica", "landscape", "landscape", "wide"},
+        {"vertical", "portrait", "portrait", "tall"},     {"cuadrada", "square", "squarish", "square"},
+        {"horizontal", "landscape", "landscape", "wide"}, {"panoramica", "landscape", "landscape", "wide"},
         {"", "landscape", "landscape", "wide"},
     };
     for (const auto& c : casos) {
@@ -255,7 +253,10 @@ TEST_F(Fotos, ColeccionesLibres) {
     for (int i = 0; i < 6; ++i)
         commons["query"]["pages"][std::to_string(100 + i)] = {
             {"index", 6 - i},
-            {"imageinfo", {{{"width", 2000}, {"height", 1000}, {"thumburl", "https://c.example/" + std::to_string(i) + "/1800px-f.jpg"}}}}};
+            {"imageinfo",
+             {{{"width", 2000},
+               {"height", 1000},
+               {"thumburl", "https://c.example/" + std::to_string(i) + "/1800px-f.jpg"}}}}};
     libres.fijarJson("/w/api.php", commons);
     const auto solas = BuscarFotos::libres("x", "landscape", 4);
     ASSERT_EQ(solas.size(), 6u);
@@ -294,8 +295,12 @@ TEST_F(Fotos, SoloUnObjetoConEstado200EsJson) {
 class Hojas : public Fotos {
 protected:
     Foto foto(const std::string& mini, std::int64_t ancho = 1600, std::int64_t alto = 1000) {
-        return {"https://banco.example/" + mini, mini.starts_with("/") ? libres.base() + mini : mini, ancho, alto,
-                "Banco", ""};
+        return {"https://banco.example/" + mini,
+                mini.starts_with("/") ? libres.base() + mini : mini,
+                ancho,
+                alto,
+                "Banco",
+                ""};
     }
 };
 
@@ -356,18 +361,27 @@ TEST_F(Hojas, LoQueNoEsUnaMiniaturaSeQueda) {
     prueba::ServidorSinFin sinFin("image/jpeg");
     Proveedores otro;
     libres.fijar("/texto.jpg", ServidorHTTPPrueba::respuesta(200, "<html>no soy una foto</html>", "image/jpeg"));
-    libres.fijar("/svg.jpg", ServidorHTTPPrueba::respuesta(200, "<svg xmlns='http://www.w3.org/2000/svg'/>", "image/svg+xml"));
+    libres.fijar("/svg.jpg",
+                 ServidorHTTPPrueba::respuesta(200, "<svg xmlns='http://www.w3.org/2000/svg'/>", "image/svg+xml"));
     libres.fijar("/parcial.jpg", ServidorHTTPPrueba::respuesta(203, prueba::imagenDe(400, 266, "jpeg"), "image/jpeg"));
     libres.fijar("/gigante.png", ServidorHTTPPrueba::respuesta(200, prueba::pngQueDeclara(50000, 50000), "image/png"));
-    libres.fijar("/aqui.jpg", "HTTP/1.1 302 Found\r\nLocation: /img/400x266.jpg?r=1\r\nContent-Length: 0\r\n"
-                              "Connection: close\r\n\r\n");
+    libres.fijar("/aqui.jpg",
+                 "HTTP/1.1 302 Found\r\nLocation: /img/400x266.jpg?r=1\r\nContent-Length: 0\r\n"
+                 "Connection: close\r\n\r\n");
     libres.fijar("/fuera.jpg", "HTTP/1.1 302 Found\r\nLocation: " + otro.base() +
                                    "/img/400x266.jpg\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
-    libres.fijar("/a-404.jpg", "HTTP/1.1 302 Found\r\nLocation: /nada.jpg\r\nContent-Length: 0\r\n"
-                               "Connection: close\r\n\r\n");
-    const std::vector<Foto> fotos = {foto("/texto.jpg"),  foto("/svg.jpg"),       foto("/parcial.jpg"),
-                                     foto("/gigante.png"), foto(sinFin.base() + "/x.jpg"), foto("/fuera.jpg"),
-                                     foto("/a-404.jpg"),  foto("/aqui.jpg"),      foto("javascript:alert(1)")};
+    libres.fijar("/a-404.jpg",
+                 "HTTP/1.1 302 Found\r\nLocation: /nada.jpg\r\nContent-Length: 0\r\n"
+                 "Connection: close\r\n\r\n");
+    const std::vector<Foto> fotos = {foto("/texto.jpg"),
+                                     foto("/svg.jpg"),
+                                     foto("/parcial.jpg"),
+                                     foto("/gigante.png"),
+                                     foto(sinFin.base() + "/x.jpg"),
+                                     foto("/fuera.jpg"),
+                                     foto("/a-404.jpg"),
+                                     foto("/aqui.jpg"),
+                                     foto("javascript:alert(1)")};
     const auto antes = Reloj::now();
     const auto h = hoja(fotos, 0);
     EXPECT_LT(Reloj::now() - antes, std::chrono::seconds(10));
@@ -402,8 +416,8 @@ TEST_F(Herramienta, ArgumentosNormalizados) {
     const struct {
         Json cantidad;
         std::string perPage;
-    } casos[] = {{0, "3"}, {1, "3"}, {2, "3"}, {40, "12"}, {"6", "6"}, {7.5, "9"}, {"seis", "9"}, {nullptr, "9"},
-                 {-4, "3"}, {true, "9"}};
+    } casos[] = {{0, "3"},   {1, "3"},      {2, "3"},       {40, "12"}, {"6", "6"},
+                 {7.5, "9"}, {"seis", "9"}, {nullptr, "9"}, {-4, "3"},  {true, "9"}};
     for (const auto& c : casos) {
         Json args = {{"consulta", "  bakery\n"}, {"orientacion", "VERTICAL"}};
         if (!c.cantidad.is_null()) args["cantidad"] = c.cantidad;
@@ -432,7 +446,8 @@ TEST_F(Herramienta, Errores) {
         {{{"pagina", "javascript:alert(1)"}}, urlHttps},
     };
     for (const auto& c : casos)
-        EXPECT_EQ(llamar(c.args), Json::array({{{"type", "text"}, {"text", c.texto}, {"error", true}}})) << c.args.dump();
+        EXPECT_EQ(llamar(c.args), Json::array({{{"type", "text"}, {"text", c.texto}, {"error", true}}}))
+            << c.args.dump();
     EXPECT_TRUE(libres.peticiones().empty());
 }
 
@@ -457,14 +472,23 @@ TEST_F(Herramienta, HojaYListaNumerada) {
     EXPECT_EQ(hojaLeida.ancho, 1232);
     EXPECT_EQ(hojaLeida.alto, 556);
     const std::string b = pexels.base();
-    EXPECT_EQ(texto(items),
-              "Fotos encontradas (la hoja de arriba, numeradas). MÍRALAS y elige las que de verdad encajen con el "
-              "diseño: luz, encuadre, calidad, que no parezcan de stock barato. Pon en src la URL tal cual:\n"
-              "1. " + b + "/img/1600x1000.jpg?p=0 — 1600×1000 · Pexels · P0\n"
-              "2. " + b + "/img/1600x1000.jpg?p=2 — 1600×1000 · Pexels · P2\n"
-              "3. " + b + "/img/1600x1000.jpg?p=3 — 300×200 · Pexels · P3\n"
-              "4. " + b + "/img/1600x1000.jpg?p=4 — 1600×1000 · Pexels\n"
-              "Si ninguna vale, busca otra vez con otras palabras. No reutilices la misma foto en dos sitios de la web.");
+    EXPECT_EQ(
+        texto(items),
+        "Fotos encontradas (la hoja de arriba, numeradas). MÍRALAS y elige las que de verdad encajen con el "
+        "diseño: luz, encuadre, calidad, que no parezcan de stock barato. Pon en src la URL tal cual:\n"
+        "1. " +
+            b +
+            "/img/1600x1000.jpg?p=0 — 1600×1000 · Pexels · P0\n"
+            "2. " +
+            b +
+            "/img/1600x1000.jpg?p=2 — 1600×1000 · Pexels · P2\n"
+            "3. " +
+            b +
+            "/img/1600x1000.jpg?p=3 — 300×200 · Pexels · P3\n"
+            "4. " +
+            b +
+            "/img/1600x1000.jpg?p=4 — 1600×1000 · Pexels\n"
+            "Si ninguna vale, busca otra vez con otras palabras. No reutilices la misma foto en dos sitios de la web.");
 }
 
 TEST_F(Herramienta, SinEncontrarYAvisosDeClaves) {
@@ -472,8 +496,10 @@ TEST_F(Herramienta, SinEncontrarYAvisosDeClaves) {
         " (Con una clave gratuita de Pexels o Unsplash en Ajustes → Tus claves, la búsqueda mejora mucho.)";
     EXPECT_EQ(llamar({{"consulta", " gato azul "}}),
               Json::array({{{"type", "text"},
-                            {"text", "No he encontrado fotos que se puedan usar con «gato azul»: prueba con otras "
-                                     "palabras en inglés, más concretas o más generales." + pista}}}));
+                            {"text",
+                             "No he encontrado fotos que se puedan usar con «gato azul»: prueba con otras "
+                             "palabras en inglés, más concretas o más generales." +
+                                 pista}}}));
     // With a page (a consulta given as well is ignored).
     libres.fijar("/vacia", ServidorHTTPPrueba::respuesta(200, "<html></html>", "text/html"));
     EXPECT_EQ(texto(llamar({{"consulta", "gato"}, {"pagina", libres.base() + "/vacia"}})),
@@ -498,12 +524,17 @@ TEST_F(Herramienta, FotosDeUnaPagina) {
     const Json items = llamar({{"pagina", " " + libres.base() + "/tienda/ "}, {"cantidad", 3}});
     ASSERT_EQ(items.size(), 2u);
     const std::string b = libres.base();
-    EXPECT_EQ(texto(items),
-              "Fotos encontradas (la hoja de arriba, numeradas). MÍRALAS y elige las que de verdad encajen con el "
-              "diseño: luz, encuadre, calidad, que no parezcan de stock barato. Pon en src la URL tal cual:\n"
-              "1. " + b + "/img/1200x630.jpg — 1200×630 · 127.0.0.1\n"
-              "2. " + b + "/tienda/img/800x600.png — 800×600 · 127.0.0.1\n"
-              "Si ninguna vale, busca otra vez con otras palabras. No reutilices la misma foto en dos sitios de la web.");
+    EXPECT_EQ(
+        texto(items),
+        "Fotos encontradas (la hoja de arriba, numeradas). MÍRALAS y elige las que de verdad encajen con el "
+        "diseño: luz, encuadre, calidad, que no parezcan de stock barato. Pon en src la URL tal cual:\n"
+        "1. " +
+            b +
+            "/img/1200x630.jpg — 1200×630 · 127.0.0.1\n"
+            "2. " +
+            b +
+            "/tienda/img/800x600.png — 800×600 · 127.0.0.1\n"
+            "Si ninguna vale, busca otra vez con otras palabras. No reutilices la misma foto en dos sitios de la web.");
     EXPECT_EQ(libres.a("/tienda/").at(0).cabeceras.at("user-agent"), std::string(agenteUsuario));
 }
 

@@ -31,9 +31,9 @@ TEST(Imagenes, FormatosPorTamano) {
         const char* fal;
         const char* openai;
     } casos[] = {
-        {1600, 1000, "4:3", "1536x1024"},   // 1.6 is not above 1.6
-        {1920, 1080, "16:9", "1536x1024"},  {1000, 1000, "1:1", "1024x1024"}, {1000, 1250, "3:4", "1024x1024"},
-        {1000, 1251, "3:4", "1024x1536"},   {700, 1000, "9:16", "1024x1536"}, {500, 0, "16:9", "1536x1024"},
+        {1600, 1000, "4:3", "1536x1024"},  // 1.6 is not above 1.6
+        {1920, 1080, "16:9", "1536x1024"},   {1000, 1000, "1:1", "1024x1024"},    {1000, 1250, "3:4", "1024x1024"},
+        {1000, 1251, "3:4", "1024x1536"},    {700, 1000, "9:16", "1024x1536"},    {500, 0, "16:9", "1536x1024"},
         {INT64_MAX, 1, "16:9", "1536x1024"}, {1, INT64_MAX, "9:16", "1024x1536"},
     };
     for (const auto& c : casos) {
@@ -63,7 +63,8 @@ protected:
     void TearDown() override { Llavero::usarAlmacen(anterior); }
 
     // The image, or the error's code and sentence.
-    std::string generar(std::optional<std::string> imagen = std::nullopt, std::int64_t w = 1600, std::int64_t h = 1000) {
+    std::string generar(std::optional<std::string> imagen = std::nullopt, std::int64_t w = 1600,
+                        std::int64_t h = 1000) {
         auto tarea = [](std::optional<std::string> i, std::int64_t an, std::int64_t al) -> Tarea<std::string> {
             try {
                 co_return co_await ServiciosCliente::imagen("un faro al atardecer", std::move(i), an, al);
@@ -92,22 +93,28 @@ TEST_F(GenerarImagen, SinClavesNadaSeEnvia) {
 }
 
 TEST_F(GenerarImagen, FalPrimeroConSuFormato) {
-    for (const char* s : {"fal", "openai", "gemini"}) Llavero::guardar(std::string("k-") + s, std::string("servicio:") + s);
-    fal.fijarJson("/fal-ai/flux-pro/v1.1-ultra", Json::parse(R"({"images": [{"url": "https://v3.fal.media/files/x.jpg"}]})"));
+    for (const char* s : {"fal", "openai", "gemini"})
+        Llavero::guardar(std::string("k-") + s, std::string("servicio:") + s);
+    fal.fijarJson("/fal-ai/flux-pro/v1.1-ultra",
+                  Json::parse(R"({"images": [{"url": "https://v3.fal.media/files/x.jpg"}]})"));
     EXPECT_EQ(generar(std::nullopt, 1920, 1080), "https://v3.fal.media/files/x.jpg");
     const auto p = fal.peticiones().at(0);
     EXPECT_EQ(p.metodo, "POST");
     EXPECT_EQ(p.cabeceras.at("authorization"), "Key k-fal");
     EXPECT_EQ(p.cabeceras.at("content-type"), "application/json");
-    EXPECT_EQ(cuerpo(p), (Json{{"prompt", "un faro al atardecer"}, {"output_format", "jpeg"}, {"aspect_ratio", "16:9"}, {"raw", true}}));
+    EXPECT_EQ(
+        cuerpo(p),
+        (Json{{"prompt", "un faro al atardecer"}, {"output_format", "jpeg"}, {"aspect_ratio", "16:9"}, {"raw", true}}));
     EXPECT_TRUE(openai.peticiones().empty());
     EXPECT_TRUE(gemini.peticiones().empty());
 
     // With a reference picture, the editing model and no aspect ratio.
-    fal.fijarJson("/fal-ai/flux-pro/kontext/max", Json::parse(R"({"images": [{"url": "https://v3.fal.media/files/y.jpg"}]})"));
+    fal.fijarJson("/fal-ai/flux-pro/kontext/max",
+                  Json::parse(R"({"images": [{"url": "https://v3.fal.media/files/y.jpg"}]})"));
     EXPECT_EQ(generar("https://a.example/ref.jpg"), "https://v3.fal.media/files/y.jpg");
-    EXPECT_EQ(cuerpo(fal.peticiones().back()),
-              (Json{{"prompt", "un faro al atardecer"}, {"output_format", "jpeg"}, {"image_url", "https://a.example/ref.jpg"}}));
+    EXPECT_EQ(cuerpo(fal.peticiones().back()), (Json{{"prompt", "un faro al atardecer"},
+                                                     {"output_format", "jpeg"},
+                                                     {"image_url", "https://a.example/ref.jpg"}}));
 }
 
 TEST_F(GenerarImagen, ErroresDeFal) {
@@ -116,11 +123,13 @@ TEST_F(GenerarImagen, ErroresDeFal) {
         std::string respuesta;
         std::string esperado;
     } casos[] = {
-        {ServidorHTTPPrueba::respuesta(403, R"({"detail": "Invalid key"})"), "ErrorAPI fal 0: fal.ai (403): Invalid key"},
+        {ServidorHTTPPrueba::respuesta(403, R"({"detail": "Invalid key"})"),
+         "ErrorAPI fal 0: fal.ai (403): Invalid key"},
         // "detail" that is no text: the body itself, cut at 200 bytes.
         {ServidorHTTPPrueba::respuesta(422, R"({"detail": [{"msg": "bad"}]})"),
          R"(ErrorAPI fal 0: fal.ai (422): {"detail": [{"msg": "bad"}]})"},
-        {ServidorHTTPPrueba::respuesta(500, std::string(300, 'x')), "ErrorAPI fal 0: fal.ai (500): " + std::string(200, 'x')},
+        {ServidorHTTPPrueba::respuesta(500, std::string(300, 'x')),
+         "ErrorAPI fal 0: fal.ai (500): " + std::string(200, 'x')},
         // An address that would break out of the page's attribute is none.
         {ServidorHTTPPrueba::respuesta(200, R"j({"images": [{"url": "javascript:alert(1)"}]})j"),
          R"j(ErrorAPI fal 0: fal.ai (200): {"images": [{"url": "javascript:alert(1)"}]})j"},
@@ -138,9 +147,11 @@ TEST_F(GenerarImagen, OpenAIDevuelveUnaURLDeDatos) {
     EXPECT_EQ(generar("data:image/png;base64,AAAA", 1000, 1300), "data:image/png;base64,iVBORw0KGgo=");
     const auto p = openai.peticiones().at(0);
     EXPECT_EQ(p.cabeceras.at("authorization"), "Bearer k-o");
-    EXPECT_EQ(cuerpo(p), (Json{{"model", "gpt-image-1"}, {"prompt", "un faro al atardecer"}, {"size", "1024x1536"}, {"n", 1}}));
+    EXPECT_EQ(cuerpo(p),
+              (Json{{"model", "gpt-image-1"}, {"prompt", "un faro al atardecer"}, {"size", "1024x1536"}, {"n", 1}}));
 
-    openai.fijarJson("/v1/images/generations", Json::parse(R"({"error": {"message": "Billing hard limit reached"}})"), 400);
+    openai.fijarJson("/v1/images/generations", Json::parse(R"({"error": {"message": "Billing hard limit reached"}})"),
+                     400);
     EXPECT_EQ(generar(), "ErrorAPI openai 0: Billing hard limit reached");
     openai.fijarJson("/v1/images/generations", Json::parse(R"({"data": [{"b64_json": "\"><script>"}]})"));
     EXPECT_EQ(generar(), "ErrorAPI openai 0: OpenAI no ha devuelto imagen.");

@@ -67,8 +67,10 @@ std::optional<std::string> recortarJpeg(GdkTexture* textura, const Zona& z, doub
     const int pasoDestino = gdk_pixbuf_get_rowstride(imagen.get());
     for (int fila = 0; fila < h; ++fila)
         for (int col = 0; col < w; ++col) {
-            const guchar* o = todo.data() + static_cast<std::size_t>(y + fila) * paso + static_cast<std::size_t>(x + col) * 4;
-            guchar* d = destino + static_cast<std::ptrdiff_t>(fila) * pasoDestino + static_cast<std::ptrdiff_t>(col) * 3;
+            const guchar* o =
+                todo.data() + static_cast<std::size_t>(y + fila) * paso + static_cast<std::size_t>(x + col) * 4;
+            guchar* d =
+                destino + static_cast<std::ptrdiff_t>(fila) * pasoDestino + static_cast<std::ptrdiff_t>(col) * 3;
             d[0] = o[2];
             d[1] = o[1];
             d[2] = o[0];
@@ -92,8 +94,8 @@ struct Pedido {
 void alCapturar(GObject* origen, GAsyncResult* resultado, gpointer datos) {
     const std::unique_ptr<Pedido> pedido(static_cast<Pedido*>(datos));
     GError* crudo = nullptr;
-    const auto textura = Ref<GdkTexture>::adoptar(
-        webkit_web_view_get_snapshot_finish(comoG<WebKitWebView>(origen), resultado, &crudo));
+    const auto textura =
+        Ref<GdkTexture>::adoptar(webkit_web_view_get_snapshot_finish(comoG<WebKitWebView>(origen), resultado, &crudo));
     const ErrorG error(crudo);
     if (!textura) return;
     const auto jpeg = recortarJpeg(textura.get(), pedido->zona, pedido->anchoVista);

@@ -24,9 +24,9 @@ Tarea<void> EditorAbierto::generarImagen(Json m) {
     const std::int64_t req = enteroO(m, "req", 0);
     Json respuesta;
     try {
-        std::string src = co_await ServiciosCliente::imagen(Mensaje::texto(m, "prompt").value_or(""),
-                                                            Mensaje::texto(m, "imagen"), enteroO(m, "w", 1600),
-                                                            enteroO(m, "h", 1000));
+        std::string src =
+            co_await ServiciosCliente::imagen(Mensaje::texto(m, "prompt").value_or(""), Mensaje::texto(m, "imagen"),
+                                              enteroO(m, "w", 1600), enteroO(m, "h", 1000));
         respuesta = {{"req", req}, {"src", std::move(src)}};
     } catch (const ErrorAPI& e) {
         respuesta = {{"req", req}, {"error", e.mensaje}};
