@@ -26,3 +26,6 @@ build/bench/banco_lineas_agente
 # The servers screen's pseudo-terminal against a `script`-driven one.
 cmake --build build --target banco_terminal
 build/bench/banco_terminal
+# The photo search's contact sheet, 12 and 30 photos, against montage.
+cmake --build build --target banco_hoja
+build/bench/banco_hoja

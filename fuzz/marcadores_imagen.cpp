@@ -81,8 +81,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* datos, std::size_t tam
     if (texto.size() <= largoReferencia) {
         static const std::wregex logo(LR"re(src\s*=\s*"logo:([^"]{1,60})")re",
                                       std::regex::ECMAScript | std::regex::icase);
-        static const std::wregex foto(LR"re(src\s*=\s*"(?!https?:|data:|recurso:)(?:foto:|photo:)?\s*([^"]{2,120})")re",
-                                      std::regex::ECMAScript | std::regex::icase);
+        static const std::wregex foto(
+            LR"re(src\s*=\s*"(?!https?:|data:|recurso:|escenas/|escena:)(?:foto:|photo:)?\s*([^"]{2,120})")re",
+            std::regex::ECMAScript | std::regex::icase);
         comprobar(iguales(logos, referencia(texto, logo)));
         comprobar(iguales(fotos, referencia(texto, foto)));
     }

@@ -23,8 +23,9 @@ ORDEN_NUCLEO = ["actualizacion", "ias", "cuenta", "medios", "integraciones", "ce
                 "servidores", "pantallas"]
 PLATAFORMA = ["comun", "plataforma"]
 ARRIBA = ["app", "tarvel_mcp"]
-# System headers that only a gui/ folder or the shell may include.
-VENTANAS = re.compile(r"^(gtk|gdk|gsk|gdk-pixbuf|webkit|webkit2|jsc|graphene|pango|fontconfig)[/.-]")
+# System headers that only a gui/ folder or the shell may include. gdk-pixbuf
+# (image files to pixels and back) needs no display, so the core may use it.
+VENTANAS = re.compile(r"^(gtk|gdk(?!-pixbuf/)|gsk|webkit|webkit2|jsc|graphene|pango|fontconfig)[/.-]")
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 
 raiz = os.path.abspath(sys.argv[1])

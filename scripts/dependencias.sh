@@ -20,6 +20,9 @@ paquetes=(
   # The tests start their own sshd instance (own port, key and configuration)
   # from this package; they never use or change the machine's service.
   openssh-server openssh-client
+  # The contact sheet: gdk-pixbuf decodes and encodes, cairo draws; the
+  # benchmark compares the sheet with ImageMagick's montage.
+  libgdk-pixbuf-2.0-dev libcairo2-dev imagemagick
 )
 # npm fetches the front-end files the resources ship (the fonts); any
 # Node.js that brings npm will do, else Debian's.

@@ -1,8 +1,9 @@
 // Where each tool call goes.
 #include "centro/centro.h"
+#include "centro/editor_modelo.h"
 #include "centro/items_centro.h"
 #include "centro/trabajos.h"
-#include "centro/editor_modelo.h"
+#include "integraciones/buscar_fotos.h"
 
 namespace sorvenia {
 namespace {
@@ -24,10 +25,8 @@ Tarea<Json> Centro::ejecutar(std::string nombre, Json argumentos, std::optional<
     // the catalogue bears, is the editor's to answer.
     if (nombre == "guia") co_return unTexto(guia(temaDe(argumentos)));
     if (nombre == "disenos") co_return co_await disenos(std::move(argumentos), std::move(clave));
-    // The photo search belongs to the integrations, which this build does
-    // not carry yet.
-    if (nombre == "buscar_fotos")
-        co_return unError("La búsqueda de fotos todavía no está disponible en Sorvenia Code.");
+    // The photo search needs neither a route key nor an open design.
+    if (nombre == "buscar_fotos") co_return co_await BuscarFotos::herramienta(std::move(argumentos));
     if (nombre == "proponer_conexion") {
         if (!proponerConexion) co_return unError("Ahora mismo no se pueden guardar conexiones en Sorvenia Code.");
         co_return co_await proponerConexion(std::move(argumentos));

@@ -54,7 +54,10 @@ std::optional<std::size_t> palabrasTras(Texto valor, std::size_t desde) {
 }
 
 std::optional<std::size_t> palabrasFoto(Texto valor) {
-    for (const Texto excluido : {Texto(L"http:"), Texto(L"https:"), Texto(L"data:"), Texto(L"recurso:")})
+    // Scene videos and their posters ("escenas/<id>.mp4", "escena:…") are
+    // the design's own files, never search words.
+    for (const Texto excluido : {Texto(L"http:"), Texto(L"https:"), Texto(L"data:"), Texto(L"recurso:"),
+                                 Texto(L"escenas/"), Texto(L"escena:")})
         if (empiezaPor(valor, excluido)) return std::nullopt;
     for (const Texto prefijo : {Texto(L"foto:"), Texto(L"photo:")})
         if (empiezaPor(valor, prefijo))

@@ -26,7 +26,8 @@ struct MarcadorImagen {
 std::vector<MarcadorImagen> marcadoresLogo(std::wstring_view texto);
 
 // Every other src value that does not start with "http:", "https:",
-// "data:" or "recurso:", optionally "foto:" or "photo:" and blanks first;
+// "data:", "recurso:", "escenas/" or "escena:" (the design's scene videos),
+// optionally "foto:" or "photo:" and blanks first;
 // the words are 2 to 120 characters without a double quote, up to the
 // closing quote. Letter case ignored.
 std::vector<MarcadorImagen> marcadoresFoto(std::wstring_view texto);

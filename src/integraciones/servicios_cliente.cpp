@@ -16,7 +16,9 @@
 
 #include "comun/utf8.h"
 #include "cuenta/llavero.h"
+#include "integraciones/buscar_fotos.h"
 #include "integraciones/marcadores_imagen.h"
+#include "integraciones/servicio_clave.h"
 #include "plataforma/objeto_g.h"
 
 namespace sorvenia {
@@ -176,7 +178,44 @@ std::string ServiciosCliente::slugLogo(std::string_view marca) {
     return compuesto ? std::string(compuesto.get()) : limpio;
 }
 
-Tarea<std::vector<std::string>> ServiciosCliente::buscarFotos(std::string) { co_return std::vector<std::string>{}; }
+namespace {
+
+// One bank's answer read for its addresses; any status, any shape: what is
+// not there is simply not found.
+std::vector<std::string> direccionesDeBanco(ServicioClave banco, const std::string& consulta) {
+    const auto clave = Servicios::valor(banco);
+    if (!clave) return {};
+    const bool pexels = banco == ServicioClave::pexels;
+    PeticionHTTP p;
+    p.url = BuscarFotos::conConsulta(Servicios::baseAPI(banco) + (pexels ? "/v1/search" : "/search/photos"),
+                                     {{"query", consulta}, {"per_page", "6"}, {"orientation", "landscape"}});
+    p.tiempoLimite = 10;
+    p.tiempoTotal = 10;
+    p.limiteBytes = 8u * 1024u * 1024u;
+    // The key goes to this host only: no redirect is followed.
+    p.cabeceras = {{"Authorization", pexels ? *clave : "Client-ID " + *clave}};
+    const auto respuesta = pedir(p);
+    if (!respuesta) return {};
+    const auto json = BuscarFotos::leerJson(respuesta->cuerpo);
+    if (!json) return {};
+    std::vector<std::string> direcciones;
+    for (const auto& f : pexels ? BuscarFotos::fotosPexels(*json) : BuscarFotos::fotosUnsplash(*json))
+        direcciones.push_back(f.url);
+    return direcciones;
+}
+
+std::vector<std::string> buscarEnBancos(const std::string& consulta) {
+    auto direcciones = direccionesDeBanco(ServicioClave::pexels, consulta);
+    if (direcciones.empty()) direcciones = direccionesDeBanco(ServicioClave::unsplash, consulta);
+    return direcciones;
+}
+
+}  // namespace
+
+Tarea<std::vector<std::string>> ServiciosCliente::buscarFotos(std::string consulta) {
+    auto trabajo = [consulta = std::move(consulta)] { return buscarEnBancos(consulta); };
+    co_return co_await enSegundoPlano(std::move(trabajo));
+}
 
 ServiciosCliente::Busqueda ServiciosCliente::usarBusqueda(Busqueda busqueda) {
     return std::exchange(busquedaActual(), std::move(busqueda));

@@ -4,7 +4,9 @@
 // Static operations without state, apart from the photo search that tests
 // put in place.
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,8 +27,9 @@ public:
     static constexpr std::string_view cdnIconos = "https://cdn.simpleicons.org";
 
     // Replaces every src="logo:Marca" with the brand's icon on the CDN, then
-    // every other src that is no absolute web address, "data:" or
-    // "recurso:" (optionally "foto:"/"photo:" + words) with a photo found
+    // every other src that is no absolute web address, "data:",
+    // "recurso:" or scene video (optionally "foto:"/"photo:" + words) with a
+    // photo found
     // with the customer's Pexels or Unsplash key. Whatever is left goes to
     // `servidor`, awaited at most once. Never fails: what cannot be
     // resolved stays as it was written.
@@ -36,9 +39,20 @@ public:
     // "." "dot", "&" "and", no diacritics, only letters and digits.
     static std::string slugLogo(std::string_view marca);
 
-    // The photo-bank search with the customer's keys; the banks are not
-    // reached yet, so it finds nothing.
+    // The photo-bank search with the customer's keys: up to six addresses
+    // from Pexels, else from Unsplash; none without a key or when the banks
+    // give none. Addresses that could break out of an attribute are left out.
     static Tarea<std::vector<std::string>> buscarFotos(std::string consulta);
+    // One AI image with the customer's own key: fal, else OpenAI, else
+    // Gemini (the first key stored; a failure never falls back to another).
+    // `imagen` is an optional reference picture (an address or a "data:"
+    // URL); the size only chooses the format. The result is an https
+    // address (fal) or a "data:" URL, safe inside an HTML attribute. Throws
+    // ErrorAPI ("sin_clave" without a key, else the provider's name as code)
+    // or ErrorTransporte when no answer arrived.
+    static Tarea<std::string> imagen(std::string prompt, std::optional<std::string> imagen, std::int64_t ancho,
+                                     std::int64_t alto);
+
     // Puts another search in place (tests); empty: buscarFotos. Returns the
     // one it replaces. Main thread only.
     static Busqueda usarBusqueda(Busqueda busqueda);

@@ -78,7 +78,9 @@ struct Recepcion {
     LectorCabeceras lector;
     std::size_t bytesCabeceras = 0;
     std::string cuerpo;
+    bool cortar = false;  // keep what fits and stop, instead of failing
     bool demasiado = false;
+    bool cortada = false;
     Reloj::time_point ultimaActividad = Reloj::now();
     curl_off_t bajado = 0;
     curl_off_t subido = 0;
@@ -102,7 +104,12 @@ std::size_t alRecibirCuerpo(char* datos, std::size_t tamano, std::size_t cantida
     const std::size_t n = tamano * cantidad;
     r.ultimaActividad = Reloj::now();
     if (n > r.limite - r.cuerpo.size()) {
-        r.demasiado = true;
+        if (r.cortar) {
+            r.cuerpo.append(datos, r.limite - r.cuerpo.size());
+            r.cortada = true;
+        } else {
+            r.demasiado = true;
+        }
         return 0;
     }
     r.cuerpo.append(datos, n);
@@ -196,7 +203,8 @@ bool configurarTransporte(CURL* c, const PeticionHTTP& p, const curl_slist* cabe
 bool configurarRecepcion(CURL* c, Recepcion& r) {
     const curl_off_t maximo = std::numeric_limits<curl_off_t>::max();
     const curl_off_t limite = r.limite > static_cast<std::size_t>(maximo) ? maximo : static_cast<curl_off_t>(r.limite);
-    bool ok = curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, limite) == CURLE_OK;
+    // A body that will be cut must not be refused for its announced size.
+    bool ok = curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, r.cortar ? curl_off_t{0} : limite) == CURLE_OK;
     ok = ok && curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, alRecibirCabecera) == CURLE_OK;
     ok = ok && curl_easy_setopt(c, CURLOPT_HEADERDATA, &r) == CURLE_OK;
     ok = ok && curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, alRecibirCuerpo) == CURLE_OK;
@@ -298,6 +306,7 @@ Resultado<RespuestaHTTP> pedir(const PeticionHTTP& peticion, std::stop_token par
     Recepcion r;
     r.parar = parar;
     r.limite = peticion.limiteBytes;
+    r.cortar = peticion.cortarAlLimite;
     if (!configurarTransporte(t.easy(), peticion, cabeceras.get()) || !configurarRecepcion(t.easy(), r) ||
         !configurarMetodo(t.easy(), peticion) || !t.empezar())
         return falloRed();
@@ -313,12 +322,13 @@ Resultado<RespuestaHTTP> pedir(const PeticionHTTP& peticion, std::stop_token par
     case Final::completa:
         break;
     }
-    if (const CURLcode codigo = resultadoDe(t.multi()); codigo != CURLE_OK) return falloDe(codigo, r);
+    if (const CURLcode codigo = resultadoDe(t.multi()); codigo != CURLE_OK && !r.cortada) return falloDe(codigo, r);
 
     RespuestaHTTP respuesta;
     if (curl_easy_getinfo(t.easy(), CURLINFO_RESPONSE_CODE, &respuesta.status) != CURLE_OK) return falloRed();
     respuesta.cabeceras = std::move(r.lector).cabeceras();
     respuesta.cuerpo = std::move(r.cuerpo);
+    respuesta.cortada = r.cortada;
     return respuesta;
 }
 

@@ -38,6 +38,9 @@ struct PeticionHTTP {
     bool seguirRedirecciones = false;
     // The largest body accepted; more fails with "grande".
     std::size_t limiteBytes = 64u * 1024u * 1024u;
+    // Instead of failing, keep the first limiteBytes of a longer body and
+    // end the transfer there (the answer then carries `cortada`).
+    bool cortarAlLimite = false;
 };
 
 struct RespuestaHTTP {
@@ -46,6 +49,7 @@ struct RespuestaHTTP {
     // and interim answers, only the last answer's).
     std::vector<std::pair<std::string, std::string>> cabeceras;
     std::string cuerpo;  // decoded when the server compressed it
+    bool cortada = false;  // the body was cut at the request's limiteBytes
 
     // Case-insensitive; a header sent several times gives its values joined
     // with ", ".

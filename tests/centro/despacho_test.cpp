@@ -24,7 +24,9 @@ const std::string cerrado =
 const std::string sinDiseno =
     "No hay ningún diseño abierto en Sorvenia Code. Usa la herramienta disenos para abrir uno (abrir=id) o crear "
     "uno (nuevo=nombre).";
-const std::string sinFotos = "La búsqueda de fotos todavía no está disponible en Sorvenia Code.";
+// The photo tool answers a call without words or page itself, before any
+// request leaves the machine.
+const std::string sinFotos = "Dime qué buscar (consulta, en inglés) o de qué web sacar las fotos (pagina).";
 const std::string sinConexiones = "Ahora mismo no se pueden guardar conexiones en Sorvenia Code.";
 
 std::string trabajasDentro(const std::string& cual, bool aparcado) {
@@ -62,10 +64,14 @@ TEST_F(Despacho, CadaLlamadaVaASuSitio) {
         {"leer", Json::object(), "cccccccccccccccc", Destino::nadie, marcado(cerrado, true)},
         {"guia", {{"tema", "agente"}}, agente, Destino::nadie, texto(textoModoAgente())},
         {"guia", {{"tema", "agente"}}, std::nullopt, Destino::nadie, texto(textoModoAgente())},
-        {"buscar_fotos", {{"consulta", "bakery"}}, std::nullopt, Destino::nadie, marcado(sinFotos, true)},
-        {"buscar_fotos", {{"consulta", "bakery"}}, agente, Destino::nadie, marcado(sinFotos, true)},
+        {"buscar_fotos", {{"consulta", "  "}}, std::nullopt, Destino::nadie, marcado(sinFotos, true)},
+        {"buscar_fotos", Json::object(), agente, Destino::nadie, marcado(sinFotos, true)},
         {"proponer_conexion", {{"nombre", "heroui"}}, agente, Destino::nadie, marcado(sinConexiones, true)},
-        {"disenos", {{"nuevo", "Otro"}}, agente, Destino::nadie, marcado(trabajasDentro("«Asador Bilbao»", true), true)},
+        {"disenos",
+         {{"nuevo", "Otro"}},
+         agente,
+         Destino::nadie,
+         marcado(trabajasDentro("«Asador Bilbao»", true), true)},
     };
     for (const auto& c : casos) {
         delAgente->llamadas.clear();

@@ -10,10 +10,14 @@
 #include "servicio_local_prueba.h"
 #include "esperar_bucle.h"
 #include "comun/herramientas_tarvel.h"
+#include "cuenta/llavero.h"
 #include "editor/gui/renderizador.h"
 #include "plataforma/cripto.h"
 #include "plataforma/gui/iniciar_gtk.h"
+#include "plataforma/identidad.h"
 #include "plataforma/objeto_g.h"
+#include "plataforma/preferencias.h"
+#include "servidor_http_prueba.h"
 
 namespace sorvenia {
 namespace {
@@ -105,6 +109,49 @@ TEST_F(HerramientaEditor, GenerarImagenNoLlegaALaPagina) {
     EXPECT_EQ(r[0]["error"], true);
     EXPECT_NE(r[0]["text"].get<std::string>().find(" Usa foto:palabras mientras tanto."), std::string::npos);
     EXPECT_TRUE(pagina.registro.empty());
+}
+
+// A picture that comes back as bytes is stored in the design and the agent
+// gets its reference; an address is handed over as it is. The image service
+// is a stand-in on 127.0.0.1, the keychain in memory.
+TEST_F(HerramientaEditor, GenerarImagenGuardaLosBytesComoRecurso) {
+    fijarIdAplicacion("es.sorvenia.tarvel.pruebas");
+    auto llavero = std::make_shared<prueba::LlaveroEnMemoria>();
+    const auto anterior = Llavero::usarAlmacen(llavero);
+    std::string respuesta = prueba::ServidorHTTPPrueba::respuesta(200, R"({"data": [{"b64_json": "iVBORw0KGgo="}]})");
+    prueba::ServidorHTTPPrueba servicio([&](const prueba::PeticionHTTP&) { return respuesta; });
+    const std::string base = "http://127.0.0.1:" + std::to_string(servicio.puerto());
+    ASSERT_TRUE(Preferencias::estandar().fijarMapaTextos("pruebas.hostsServicios", {{"openai", base}, {"fal", base}}));
+    Llavero::guardar("k-openai", "servicio:openai");
+
+    PaginaFalsa pagina;
+    PuertaEditor puerta = pagina.puerta();
+    std::vector<std::string> guardadas;
+    puerta.recurso = [&](const std::string& src) {
+        guardadas.push_back(src);
+        return std::string("recurso:generada-123");
+    };
+    // "ancho" given as a text counts as absent: 1600 × 1000, landscape.
+    EXPECT_EQ(llamar(puerta, "generar_imagen", {{"prompt", "barber"}, {"ancho", "900"}}),
+              Json::array({{{"type", "text"}, {"text", "Imagen generada. Úsala con src=\"recurso:generada-123\""}}}));
+    EXPECT_EQ(guardadas, std::vector<std::string>{"data:image/png;base64,iVBORw0KGgo="});
+    ASSERT_EQ(servicio.peticiones().size(), 1u);
+    EXPECT_EQ(Json::parse(servicio.peticiones()[0].cuerpo)["size"], "1536x1024");
+    EXPECT_TRUE(pagina.registro.empty());
+
+    // fal answers with an address: no resource, the address itself.
+    Llavero::guardar("k-fal", "servicio:fal");
+    respuesta = prueba::ServidorHTTPPrueba::respuesta(200, R"({"images": [{"url": "https://v3.fal.media/x.jpg"}]})");
+    EXPECT_EQ(
+        llamar(puerta, "generar_imagen", {{"prompt", "barber"}}),
+        Json::array({{{"type", "text"}, {"text", "Imagen generada. Úsala con src=\"https://v3.fal.media/x.jpg\""}}}));
+    EXPECT_EQ(guardadas.size(), 1u);
+
+    // The service's failure, with the way out for the agent.
+    respuesta = prueba::ServidorHTTPPrueba::respuesta(403, R"({"detail": "Invalid key"})");
+    EXPECT_EQ(llamar(puerta, "generar_imagen", {{"prompt", "barber"}}),
+              texto("fal.ai (403): Invalid key Usa foto:palabras mientras tanto.", true));
+    Llavero::usarAlmacen(anterior);
 }
 
 // Of the tools the hub passes on, the page's reach the page and the

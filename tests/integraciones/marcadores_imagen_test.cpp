@@ -40,6 +40,10 @@ TEST(MarcadoresImagen, Fotos) {
         // Addresses, data and resources are no placeholders, in any case.
         {LR"(<img src="HTTPS://a.example/x.jpg"><img src="http:x"><img src="Data:x"><img src="recurso:x">)", {}},
         {LR"(<img src="httpx">)", {L"5:11:httpx"}},
+        // Scene videos and posters keep their paths; other relative paths
+        // are still words.
+        {LR"(<video src="escenas/ola.mp4" poster="escenas/ola.jpg"><source src="ESCENA:ola">)", {}},
+        {LR"(<img src="escenasx/a.jpg">)", {L"5:20:escenasx/a.jpg"}},
         // Any src, also inside a longer attribute name; no closing quote,
         // no placeholder.
         {LR"(<img data-src="ab"><img src="cd)", {L"10:8:ab"}},

@@ -121,10 +121,11 @@ TEST_F(ServiciosClientePrueba, SinClavesTodoVaAlServidorUnaVez) {
     EXPECT_TRUE(busqueda->pedidas.empty());
 }
 
-// A key but no photo bank yet: the default search finds nothing, and the
-// "foto:" placeholders still reach the account's service.
-TEST_F(ServiciosClientePrueba, ConClaveYSinBusquedaVaAlServidor) {
+// A key but the banks find nothing: the "foto:" placeholders still reach
+// the account's service.
+TEST_F(ServiciosClientePrueba, ConClaveYSinFotosVaAlServidor) {
     conClave("unsplash");
+    usarBusqueda();
     EXPECT_EQ(resolver(R"(<img src="foto:playa">)"), "lleno por el servidor");
     EXPECT_EQ(servidor->recibidos, std::vector<std::string>{R"(<img src="foto:playa">)"});
 }
@@ -144,6 +145,18 @@ TEST_F(ServiciosClientePrueba, LasMismasPalabrasRotanDesdeElFinal) {
     // Each distinct text once, letter case counting; addresses never.
     EXPECT_EQ(busqueda->pedidas, (std::vector<std::string>{"playa", "Playa"}));
     EXPECT_TRUE(servidor->recibidos.empty());
+}
+
+// A design's scene videos sit beside photo placeholders: their paths stay.
+TEST_F(ServiciosClientePrueba, LasEscenasConservanSuRuta) {
+    conClave("pexels");
+    busqueda->fotos = {{"playa", {"https://f.example/1.jpg"}}};
+    usarBusqueda();
+    const std::string html = R"(<video data-escena="ola" src="escenas/ola.mp4" poster="escenas/ola.jpg"></video>)"
+                             R"(<video src="escena://local/ola.mp4"></video><img src="foto:playa">)";
+    EXPECT_EQ(resolver(html), R"(<video data-escena="ola" src="escenas/ola.mp4" poster="escenas/ola.jpg"></video>)"
+                              R"(<video src="escena://local/ola.mp4"></video><img src="https://f.example/1.jpg">)");
+    EXPECT_EQ(busqueda->pedidas, std::vector<std::string>{"playa"});
 }
 
 // Agents' HTML can be of any size: blanks around the equals sign and long

@@ -183,6 +183,13 @@ TEST(Http, RespuestaMayorQueElLimite) {
             EXPECT_EQ(r.fallo().codigo, "grande") << caso.nombre;
             EXPECT_EQ(r.fallo().mensaje, "La respuesta del servidor es demasiado grande.");
         }
+        // Asked to cut instead, the same answers arrive with what fits.
+        p.cortarAlLimite = true;
+        const auto cortada = pedir(p);
+        ASSERT_TRUE(cortada.ok()) << caso.nombre << ": " << cortada.fallo().mensaje;
+        EXPECT_EQ(cortada->status, 200) << caso.nombre;
+        EXPECT_EQ(cortada->cuerpo, cien) << caso.nombre;
+        EXPECT_EQ(cortada->cortada, !caso.cabe) << caso.nombre;
     }
 }
 

@@ -85,6 +85,10 @@ Tarea<nlohmann::json> EditorAbierto::herramienta(std::string nombre, nlohmann::j
     puerta.js = [yo](const std::string& funcion, const nlohmann::json& argumento) {
         if (const auto m = yo.lock()) m->js(funcion, argumento);
     };
+    puerta.recurso = [yo](const std::string& src) -> std::string {
+        const auto m = yo.lock();
+        return m ? m->anadirRecursoGenerado(src) : std::string();
+    };
     if (webRetenida_) {
         puerta.llamar = [yo](std::string cuerpo, nlohmann::json args) -> Tarea<Resultado<nlohmann::json>> {
             const auto m = yo.lock();
@@ -94,6 +98,12 @@ Tarea<nlohmann::json> EditorAbierto::herramienta(std::string nombre, nlohmann::j
     }
     co_return co_await herramientaEnEditor(std::move(puerta), Renderizador::compartido(), std::move(nombre),
                                            std::move(argumentos), std::move(externo));
+}
+
+std::string EditorAbierto::anadirRecursoGenerado(const std::string& src) {
+    const std::string nombre = recursosGenerados_.nombrarAhora();
+    js("anadirRecurso", {{"nombre", nombre}, {"src", src}});
+    return "recurso:" + nombre;
 }
 
 void EditorAbierto::renombrar(std::string nombre) {

@@ -31,6 +31,7 @@
 #include "cuenta/registros.h"
 #include "editor/gui/autoguardado_editor.h"
 #include "editor/gui/publicacion_editor.h"
+#include "editor/recursos_generados.h"
 #include "ias/ia.h"
 #include "ias/inicio_sesion.h"
 #include "navegacion/plantilla.h"
@@ -131,6 +132,18 @@ public:
     // The page's stop: the agent's process group is stopped (also when the
     // process is reported only after the stop).
     void pararAgente() override;
+    // Stores a generated image (its URL, as a rule a "data:" one) in the
+    // design the page holds and returns the reference the design uses for
+    // it, "recurso:generada-…", never the same one twice.
+    std::string anadirRecursoGenerado(const std::string& src);
+    // The page's image request ("generarImagen"): the customer's image
+    // service, then "imagenGenerada" with the picture or why there is none.
+    Tarea<void> generarImagen(nlohmann::json mensaje);
+    // The page's snapshot of one artboard ("fotoMesa"): the rectangle, in
+    // the view's points, as a JPEG data URL; no answer for a rectangle too
+    // small, too large or outside the view.
+    void fotoMesa(const nlohmann::json& mensaje);
+
     // The page's one-shot AI design ("ia"): one turn of the chosen tool,
     // its progress and partial page to the page, then "respuestaIA".
     Tarea<void> ia(nlohmann::json mensaje);
@@ -227,6 +240,7 @@ private:
     std::weak_ptr<Cuenta> cuenta_;
     std::weak_ptr<Navegacion> nav_;
     std::optional<std::string> id_;
+    RecursosGenerados recursosGenerados_;
     std::optional<std::int64_t> version_;
     std::optional<Plantilla> plantilla_;
     std::string nombre_ = "Sin título";

@@ -67,6 +67,28 @@ Tarea<Json> resolverPlaceholders(Json argumentos, std::function<Tarea<std::strin
     co_return argumentos;
 }
 
+// An image made with the customer's own image service. A picture that comes
+// back as bytes is stored in the design first: the agent gets its short
+// reference, never the bytes.
+Tarea<Json> generarImagen(std::function<std::string(const std::string&)> recurso, Json argumentos) {
+    const auto prompt = argumentos.find("prompt");
+    std::string texto = prompt != argumentos.end() && prompt->is_string() ? prompt->get<std::string>() : "";
+    std::optional<std::string> src;
+    std::string error;
+    try {
+        src = co_await ServiciosCliente::imagen(std::move(texto), std::nullopt, enteroO(argumentos, "ancho", 1600),
+                                                enteroO(argumentos, "alto", 1000));
+    } catch (const std::exception& e) {
+        error = e.what();
+    }
+    if (!src) co_return itemError(error + " Usa foto:palabras mientras tanto.");
+    if (src->starts_with("data:")) {
+        if (!recurso) co_return itemError("El editor no está abierto.");
+        src = recurso(*src);
+    }
+    co_return itemTexto("Imagen generada. Úsala con src=\"" + *src + "\"");
+}
+
 }  // namespace
 
 Tarea<Json> herramientaEnEditor(PuertaEditor puerta, Renderizador& renderizador, std::string nombre, Json argumentos,
@@ -75,13 +97,11 @@ Tarea<Json> herramientaEnEditor(PuertaEditor puerta, Renderizador& renderizador,
     if (externo && puerta.js)
         puerta.js("agenteExterno", {{"nombre", *externo}, {"herramienta", nombre}, {"terminar", nombre == "terminar"}});
 
-    // Image generation is served by the customer's image services, which
-    // this build does not reach yet.
-    if (nombre == "generar_imagen")
-        co_return itemError(
-            "La generación de imágenes todavía no está disponible en Sorvenia Code. Usa foto:palabras mientras tanto.");
-
     if (!argumentos.is_object()) argumentos = Json::object();
+    // Image generation is served by the customer's image services, not the
+    // page.
+    if (nombre == "generar_imagen") co_return co_await generarImagen(std::move(puerta.recurso), std::move(argumentos));
+
     argumentos = co_await resolverPlaceholders(std::move(argumentos), std::move(puerta.fotos));
     auto llamada = puerta.llamar("return await window.tarvel.herramienta(nombre, args);",
                                  {{"nombre", nombre}, {"args", argumentos}});

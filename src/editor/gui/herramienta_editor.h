@@ -29,6 +29,10 @@ struct PuertaEditor {
     // The account's photo service for the placeholders nothing else filled;
     // empty: they stay as written.
     std::function<Tarea<std::string>(std::string)> fotos;
+    // Stores a generated image ("data:" URL) in the design and gives the
+    // reference the agent writes instead ("recurso:generada-…"); empty when
+    // the editor is gone.
+    std::function<std::string(const std::string& src)> recurso;
 };
 
 // Never throws: every failure is one text item with "error" true.

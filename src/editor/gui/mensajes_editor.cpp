@@ -41,7 +41,6 @@ const std::map<std::string, std::string, std::less<>> acciones = {
     {"comprarPack", "La compra de dominio y hosting"},
     {"publicarVPS", "La publicación en un VPS"},
     {"exportarVideo", "La exportación de vídeo"},
-    {"generarImagen", "La generación de imágenes"},
     {"app", "Las aplicaciones"},
     {"tienda", "La tienda"},
     {"video", "El estudio de vídeo"},
@@ -154,14 +153,16 @@ struct MensajesEditor {
     static void codigoIA(EditorAbierto& e, const Json& m) { e.codigoIA(m); }
     static void cancelarSesionIA(EditorAbierto& e, const Json&) { e.cancelarSesionIA(); }
 
+    // An image from the customer's image service (imagen_editor.cpp).
+    static void generarImagen(EditorAbierto& e, const Json& m) { lanzar(e.generarImagen(m)); }
+    static void fotoMesa(EditorAbierto& e, const Json& m) { e.fotoMesa(m); }
+
     // An action of the page that is not built yet: the user is told so, and
     // requests the page waits on get their answer, so nothing stays spinning.
     static void noDisponible(EditorAbierto& e, const Json& m, const std::string& tipo) {
         const std::string frase = acciones.at(tipo) + " todavía no está disponible en Sorvenia Code.";
         const Json req = m.contains("req") ? m["req"] : Json(0);
-        if (tipo == "generarImagen") {
-            e.js("imagenGenerada", {{"req", req}, {"error", frase}});
-        } else if (tipo == "elegirImagen") {
+        if (tipo == "elegirImagen") {
             e.js("imagenElegida", {{"req", req}, {"cancelado", true}});
             e.js("aviso", {{"texto", frase}});
         } else if (tipo == "importarFigma") {
@@ -210,6 +211,8 @@ struct MensajesEditor {
             {"iniciarSesionIA", &iniciarSesionIA},
             {"codigoIA", &codigoIA},
             {"cancelarSesionIA", &cancelarSesionIA},
+            {"generarImagen", &generarImagen},
+            {"fotoMesa", &fotoMesa},
         };
         return tabla;
     }
