@@ -20,7 +20,8 @@ struct RecursoEsquema {
     std::string tipoMime;  // e.g. "image/png"
 };
 
-// No value: the resource does not exist (the page sees a failed load).
+// No value: the resource does not exist (the page gets an HTTP 404 with
+// an empty body).
 using RespuestaEsquema = std::optional<RecursoEsquema>;
 
 // Receives the whole requested URI ("escena://3/fondo.png"). Runs on the
