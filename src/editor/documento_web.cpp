@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "editor/documento_web.h"
+#include "medios/fuentes.h"
 #include "plataforma/recursos.h"
 
 namespace sorvenia {
@@ -34,7 +35,9 @@ std::string documentoWeb(const std::string& html, const std::string& titulo, boo
     d += "\n<style>*{box-sizing:border-box}html,body{margin:0;height:100%}body{font-family:Inter,system-ui,sans-serif;"
          "-webkit-font-smoothing:antialiased}h1,h2,h3,h4,h5,h6,p,ul,ol{margin:0}img{display:block;max-width:100%}"
          "</style>\n</head><body>";
-    d += html;
+    // A page that leaves the application takes the user's fonts with it:
+    // no other browser can read "fuente://local/".
+    d += fuentesWeb ? Fuentes::incrustar(html) : html;
     if (html.find("data-shader") != std::string::npos)
         if (const auto ruta = Recursos::ruta("editor/shaders.js"))
             if (const auto shaders = leerTexto(*ruta)) d += "<script>" + *shaders + "</script>";

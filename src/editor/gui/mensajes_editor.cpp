@@ -11,6 +11,7 @@
 #include "navegacion/navegacion.h"
 #include "centro/trabajos.h"
 #include "editor/gui/editor_abierto.h"
+#include "editor/gui/exportar_editor.h"
 #include "ias/deteccion.h"
 #include "ias/modelos.h"
 #include "plataforma/navegador.h"
@@ -34,9 +35,7 @@ bool esWeb(const std::string& url) {
 // What the user is told when an action of the page is not built yet.
 const std::map<std::string, std::string, std::less<>> acciones = {
     {"importarFigma", "La importación de Figma"},
-    {"exportar", "La exportación"},
     {"elegirImagen", "Elegir una imagen del ordenador"},
-    {"exportarWeb", "La exportación de la web"},
     {"dominios", "La búsqueda de dominios"},
     {"comprarPack", "La compra de dominio y hosting"},
     {"publicarVPS", "La publicación en un VPS"},
@@ -147,6 +146,10 @@ struct MensajesEditor {
 
     static void publicar(EditorAbierto& e, const Json& m) { lanzar(e.publicacion_.publicar(m)); }
 
+    // Exports of a mesa and of the whole design (exportar_editor.cpp).
+    static void exportar(EditorAbierto& e, const Json& m) { lanzar(exportarMesa(e.shared_from_this(), m)); }
+    static void exportarWeb(EditorAbierto& e, const Json& m) { lanzar(sorvenia::exportarWeb(e.shared_from_this(), m)); }
+
     // One-shot AI designs and the AI tools' sign-in (ia_editor.cpp).
     static void ia(EditorAbierto& e, const Json& m) { e.empezarIA(m); }
     static void iniciarSesionIA(EditorAbierto& e, const Json& m) { e.iniciarSesionIA(m); }
@@ -213,6 +216,8 @@ struct MensajesEditor {
             {"cancelarSesionIA", &cancelarSesionIA},
             {"generarImagen", &generarImagen},
             {"fotoMesa", &fotoMesa},
+            {"exportar", &exportar},
+            {"exportarWeb", &exportarWeb},
         };
         return tabla;
     }

@@ -4,12 +4,16 @@
 
 #include <cmath>
 
+#include "centro/centro.h"
+#include "centro/editor_modelo.h"
+#include "editor/escenas.h"
+#include "editor/gui/esquema_escena.h"
 #include "medios/gui/esquema_fuente.h"
 #include "plataforma/gui/anfitrion_oculto.h"
 #include "plataforma/gui/codificar_imagen.h"
+#include "plataforma/gui/web_vista.h"
 #include "plataforma/objeto_g.h"
 #include "plataforma/recursos.h"
-#include "plataforma/gui/web_vista.h"
 
 namespace sorvenia {
 namespace {
@@ -128,9 +132,12 @@ void Renderizador::liberarTurno() {
 }
 
 Tarea<Renderizador::Imagen> Renderizador::png(std::string html, double ancho, double alto, int anchoSalida, bool jpeg,
-                                              std::optional<std::string>) {
+                                              std::optional<std::string> doc) {
     if (!dentro(ancho) || !dentro(alto) || !dentro(anchoSalida)) co_return std::nullopt;
     co_await Turno(*this);
+    if (!doc)
+        if (const auto abierto = Centro::compartido().editor.lock()) doc = abierto->id();
+    docCaptura_ = std::move(doc);
     auto render = pintar(std::move(html), static_cast<int>(std::lround(ancho)), static_cast<int>(std::lround(alto)),
                          anchoSalida, jpeg);
     auto resultado = co_await conTiempoLimite(std::move(render), limites_.total);
@@ -147,6 +154,8 @@ Tarea<Renderizador::Imagen> Renderizador::pintar(std::string html, int ancho, in
     // web process releases whatever still waits on the page.
     auto web = std::make_shared<WebVista>("renderizador");
     servirFuentes(*web);
+    // The view lives for this render only, which has one design.
+    servirEscenas(*web, [carpeta = Escenas::carpeta(docCaptura_)] { return carpeta; });
     actual_ = web;
     auto anfitrion = std::make_shared<AnfitrionOculto>();
     struct Fin {

@@ -38,9 +38,13 @@ public:
     // `html` laid out in an `ancho` x `alto` viewport, pictured `anchoSalida`
     // pixels wide (the height keeps the proportion). Nothing when a size is
     // outside 1 to 16384 or any step fails or runs out of time. `doc` names
-    // the design whose scenes the HTML may show.
+    // the design whose scenes the HTML may show ("escenas/<file>" in a
+    // quoted attribute); without one, the design open in the window.
     Tarea<Imagen> png(std::string html, double ancho, double alto, int anchoSalida, bool jpeg,
                       std::optional<std::string> doc = std::nullopt);
+
+    // The design whose scene folder the render under way may read.
+    const std::optional<std::string>& docCaptura() const { return docCaptura_; }
 
     // The complete HTML document around a piece of design HTML, as the
     // renderer and the HTML and website exports write it.
@@ -55,6 +59,7 @@ private:
 
     LimitesRender limites_;
     std::weak_ptr<class WebVista> actual_;  // the view of the render under way
+    std::optional<std::string> docCaptura_;
     bool ocupado_ = false;
     std::deque<std::coroutine_handle<>> esperando_;
 };

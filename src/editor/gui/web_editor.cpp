@@ -1,11 +1,13 @@
 #include "editor/gui/web_editor.h"
 
-#include "plataforma/gui/canal_pruebas.h"
+#include "editor/escenas.h"
 #include "editor/gui/editor_abierto.h"
+#include "editor/gui/esquema_escena.h"
 #include "medios/gui/esquema_fuente.h"
+#include "plataforma/gui/canal_pruebas.h"
+#include "plataforma/gui/web_vista.h"
 #include "plataforma/recursos.h"
 #include "plataforma/texto_utf8.h"
-#include "plataforma/gui/web_vista.h"
 
 namespace sorvenia {
 
@@ -25,6 +27,12 @@ std::unique_ptr<WebVista> crearWebEditor(std::weak_ptr<EditorAbierto> modelo) {
     gtk_widget_set_vexpand(vista->widget(), TRUE);
     CanalPruebas::registrar("editor", web);
     servirFuentes(*vista);
+    // The scenes of the design shown now: a design saved for the first time
+    // moves from the unsaved folder to its own.
+    servirEscenas(*vista, [modelo] {
+        const auto m = modelo.lock();
+        return Escenas::carpeta(m ? m->id() : std::nullopt);
+    });
     // The video studio's player frame gets its bridge; without the file, none.
     const auto puente = Recursos::ruta("editor/tarvel/puente_reproductor.js");
     if (const auto guion = puente ? leerTextoUtf8(*puente) : std::nullopt) vista->inyectarEnTodosLosMarcos(*guion);

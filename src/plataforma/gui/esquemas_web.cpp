@@ -58,6 +58,19 @@ void responder(WebKitURISchemeRequest* pedido, const RecursoEsquema& recurso) {
     webkit_uri_scheme_request_finish_with_response(pedido, respuesta.get());
 }
 
+// Not found is an answer, not a failed load: an HTTP 404 with an empty
+// body, which any page (and any origin) can see as such.
+void noEncontrado(WebKitURISchemeRequest* pedido) {
+    const auto flujo = Ref<GInputStream>::adoptar(g_memory_input_stream_new());
+    const auto respuesta = Ref<WebKitURISchemeResponse>::adoptar(webkit_uri_scheme_response_new(flujo.get(), 0));
+    webkit_uri_scheme_response_set_status(respuesta.get(), 404, "Not Found");
+    SoupMessageHeaders* cabeceras = soup_message_headers_new(SOUP_MESSAGE_HEADERS_RESPONSE);
+    soup_message_headers_append(cabeceras, "Content-Length", "0");
+    soup_message_headers_append(cabeceras, "Access-Control-Allow-Origin", "*");
+    webkit_uri_scheme_response_set_http_headers(respuesta.get(), cabeceras);  // takes the headers
+    webkit_uri_scheme_request_finish_with_response(pedido, respuesta.get());
+}
+
 ManejadorEsquema manejadorPara(WebKitURISchemeRequest* pedido) {
     WebKitWebView* vista = webkit_uri_scheme_request_get_web_view(pedido);
     if (vista == nullptr) return {};
@@ -79,7 +92,7 @@ void atender(WebKitURISchemeRequest* pedido, gpointer) {
         return;
     }
     if (!respuesta) {
-        fallar(pedido, G_IO_ERROR_NOT_FOUND, "No existe " + uri + ".");
+        noEncontrado(pedido);
         return;
     }
     responder(pedido, *respuesta);

@@ -24,8 +24,9 @@ struct RecursoEsquema {
     std::vector<std::pair<std::string, std::string>> cabeceras = {};
 };
 
-// No value: the resource does not exist (the page sees a failed load; a
-// handler that must answer "not found" as HTTP gives a 404 resource).
+// No value: the resource does not exist (the page gets an HTTP 404 with
+// an empty body; a handler that must add headers to its 404 returns a
+// resource with that status).
 using RespuestaEsquema = std::optional<RecursoEsquema>;
 
 // Receives the whole requested URI ("escena://3/fondo.png"). Runs on the

@@ -1,6 +1,7 @@
 #pragma once
 // The desktop's side of the file browser: the panel that chooses what to
-// upload, and showing a downloaded item in the file manager.
+// upload (the platform's chooser), and showing a downloaded item in the
+// file manager.
 
 #include <gtk/gtk.h>
 
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "plataforma/gui/mostrar_en_carpeta.h"
 #include "plataforma/tarea.h"
 
 namespace sorvenia {
@@ -17,8 +19,5 @@ namespace sorvenia {
 // test build, a list of paths written to "subir.json" in the test channel's
 // folder is taken (and removed) instead of showing the panel.
 Tarea<std::vector<std::string>> elegirArchivos(GtkWidget* padre, std::string mensaje);
-
-// Asks the file manager to show `ruta` selected; failures are ignored.
-void mostrarEnCarpeta(const std::filesystem::path& ruta);
 
 }  // namespace sorvenia

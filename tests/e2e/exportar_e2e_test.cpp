@@ -1,0 +1,268 @@
+// Exports from the editor of the test build, as a person makes them: the
+// export menu, the file chooser answered through the test channel, and the
+// files that land where it was pointed. The website folder is then opened
+// in a fresh web view of this process, with no application behind it.
+
+#include <gdk-pixbuf/gdk-pixbuf.h>
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <array>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "esperar_bucle.h"
+#include "foto_prueba.h"
+#include "app_e2e.h"
+#include "plataforma/gui/iniciar_gtk.h"
+#include "plataforma/gui/web_vista.h"
+#include "plataforma/objeto_g.h"
+
+namespace sorvenia {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using namespace std::chrono_literals;
+using prueba::esperarQue;
+
+constexpr const char* idDiseno = "0011223344556677";
+constexpr const char* archivoFuente = "ab12cd34-DejaVuSerif-Bold.ttf";
+
+// A 4 x 4 red PNG, as a data URL: the page's own image.
+std::string pngRojo() {
+    auto p = Ref<GdkPixbuf>::adoptar(gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, 4, 4));
+    gdk_pixbuf_fill(p.get(), 0xff0000ff);
+    gchar* datos = nullptr;
+    gsize largo = 0;
+    gdk_pixbuf_save_to_buffer(p.get(), &datos, &largo, "png", nullptr, nullptr);
+    const TextoG base64(g_base64_encode(reinterpret_cast<const guchar*>(datos), largo));
+    g_free(datos);
+    return std::string("data:image/png;base64,") + base64.get();
+}
+
+json mesa(const char* id, const char* nombre, int x, int ancho, int alto, const std::string& html,
+          const std::string& css) {
+    return {{"id", id},     {"nombre", nombre}, {"x", x},       {"y", 0},     {"ancho", ancho},
+            {"alto", alto}, {"auto", false},    {"html", html}, {"css", css}, {"animaciones", json::array()}};
+}
+
+// Two mesas: a cover with a heading in the user's font and an image, and a
+// small second page with a scene video beside it (the canvas centres on the
+// cover, so the export menu names it).
+json disenoConEscena() {
+    const std::string inicio =
+        "<section data-lid=\"e1\" class=\"portada\"><h1 data-lid=\"e2\">Hola Ág</h1>"
+        "<img data-lid=\"e3\" class=\"foto\" src=\"" +
+        pngRojo() + "\"></section>";
+    const std::string servicios =
+        "<video data-lid=\"e4\" data-escena=\"ola\" src=\"escenas/ola.mp4\" "
+        "poster=\"escenas/ola.jpg\" class=\"escena\"></video>";
+    return {{"formato", 1},
+            {"paginas", json::array({{{"id", "p1"},
+                                      {"nombre", "Página 1"},
+                                      {"portada", "m1"},
+                                      {"mesas", json::array({mesa("m1", "Inicio", 0, 800, 400, inicio,
+                                                                  ".portada{background:#204080;height:400px}"
+                                                                  "h1{font-family:'DejaVu Serif';color:#fff;"
+                                                                  "font-size:64px;margin:0}"
+                                                                  ".foto{width:200px;height:100px}"),
+                                                             mesa("m2", "Servicios", 820, 100, 100, servicios,
+                                                                  ".escena{width:400px;height:200px;"
+                                                                  "object-fit:fill;display:block}")})},
+                                      {"rotulos", json::array()}}})},
+            {"pagina", 0},
+            {"variables", json::array()},
+            {"recursos", json::array()},
+            {"siguiente", 10}};
+}
+
+class ExportarE2E : public prueba::AppE2E {
+protected:
+    void SetUp() override {
+        AppE2E::SetUp();
+        casa_ = raiz_ / "home";
+        // The user's font library, with one font.
+        const fs::path fuentes = casa_ / ".local/share/SorveniaTarvel/fuentes";
+        fs::create_directories(fuentes);
+        fs::copy_file("/usr/share/fonts/truetype/dejavu/DejaVuSerif-Bold.ttf", fuentes / archivoFuente);
+        std::ofstream(fuentes / "fuentes.json") << json::array({{{"familia", "DejaVu Serif"},
+                                                                 {"peso", "700"},
+                                                                 {"estilo", "normal"},
+                                                                 {"archivo", archivoFuente},
+                                                                 {"formato", "truetype"}}});
+        // The design's scene: a video file and its green poster.
+        const fs::path escenas = casa_ / ".local/share/SorveniaTarvel/escenas" / idDiseno;
+        fs::create_directories(escenas);
+        std::ofstream(escenas / "ola.mp4") << "no es un vídeo de verdad";
+        auto poster = Ref<GdkPixbuf>::adoptar(gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, 64, 32));
+        gdk_pixbuf_fill(poster.get(), 0x00c800ff);
+        ASSERT_TRUE(gdk_pixbuf_save(poster.get(), (escenas / "ola.jpg").c_str(), "jpeg", nullptr, nullptr));
+
+        entrarComoCliente();
+        guardarDiseno({{"id", idDiseno},
+                       {"nombre", "Mi web"},
+                       {"version", 1},
+                       {"creado", "2026-12-01 10:00:00"},
+                       {"modificado", "2026-12-01 10:00:00"},
+                       {"doc", disenoConEscena()}});
+        arrancarCuentaLocal();
+        arrancarAplicacion({"--abrir", idDiseno});
+        ASSERT_TRUE(esperarQue([&] { return herramienta("ver_tarvel").find("«Servicios»") != std::string::npos; }, 40s))
+            << herramienta("ver_tarvel");
+    }
+
+    // Picks an entry of the editor's export menu.
+    void exportarCon(const std::string& opcion) {
+        const json hecho = valor(
+            "document.getElementById('exportar-boton').click();"
+            "await new Promise(r => setTimeout(r, 100));"
+            "const b = [...document.querySelectorAll('#exportar-menu .opcion')]"
+            "  .find(b => b.textContent.startsWith(" +
+                json(opcion).dump() +
+                "));"
+                "if (!b || b.disabled) return false; b.click(); return true;",
+            "editor");
+        ASSERT_EQ(hecho, true) << opcion;
+    }
+
+    // Answers the chooser the application shows; its answer file.
+    std::string responderPanel(const std::string& respuesta) {
+        fs::remove(canal_ / "panel.hecho");
+        // As a person does, once the chooser shows where it stands: it reads
+        // its folder a moment after it appears.
+        std::this_thread::sleep_for(2s);
+        std::ofstream(canal_ / "panel.elegir") << respuesta;
+        std::string hecho;
+        esperarQue([&] {
+            hecho = prueba::leer(canal_ / "panel.hecho").value_or("");
+            return !hecho.empty();
+        });
+        return hecho;
+    }
+
+    bool avisoDice(const std::string& texto) {
+        return esperarQue([&] {
+            return valor("return document.body.innerText.includes(" + json(texto).dump() + ");", "editor") == true;
+        });
+    }
+
+    fs::path casa_;
+};
+
+struct Pagina {
+    explicit Pagina(const fs::path& archivo) : vista("prueba") {
+        vista.cargarPagina(archivo, archivo.parent_path());
+        // Scripts run in the blank page until the file's document takes its place.
+        prueba::esperarHasta([&] { return medir("return location.protocol;") == "file:"; }, 20s);
+    }
+    json medir(const std::string& cuerpo) {
+        const auto r = prueba::esperarTarea(vista.llamar(cuerpo), 30s);
+        if (!r) return "sin respuesta";
+        return r->ok() ? **r : json(r->fallo().mensaje);
+    }
+    WebVista vista;
+};
+
+TEST_F(ExportarE2E, LaWebEnteraSeAbreSinLaAplicacion) {
+    exportarCon("Web entera");
+    // The chooser starts in the home folder (no documents folder here).
+    EXPECT_EQ(responderPanel("elegir"), casa_.string() + "\n");
+    ASSERT_TRUE(avisoDice("Web exportada: 2 páginas en Mi web"));
+    const fs::path web = casa_ / "Mi web";
+    for (const char* archivo : {"index.html", "servicios.html", "escenas/ola.mp4", "escenas/ola.jpg"})
+        EXPECT_TRUE(fs::is_regular_file(web / archivo)) << archivo;
+    // Nothing but the folder was left in the chosen place.
+    for (const auto& e : fs::directory_iterator(casa_))
+        EXPECT_FALSE(e.path().filename().string().starts_with(".Mi web")) << e.path();
+
+    ASSERT_TRUE(iniciarGtk());
+    Pagina inicio(web / "index.html");
+    // The page links the web fonts too, which this machine may not reach:
+    // what is waited for is the page's own parts.
+    const json portada = inicio.medir(
+        "await new Promise(r => { if (document.readyState !== 'loading') r(); else addEventListener('DOMContentLoaded', r); });"
+        "await document.fonts.load('700 64px \"DejaVu Serif\"');"
+        "const i = document.querySelector('img'); await i.decode().catch(() => {});"
+        "return {titulo: document.title, imagen: i ? i.naturalWidth : -1,"
+        "  fuente: [...document.fonts].some(f => f.family.replace(/\"/g, '') === 'DejaVu Serif' && f.status === 'loaded'),"
+        "  embebida: document.documentElement.outerHTML.includes('data:font/ttf;base64,'),"
+        "  local: document.documentElement.outerHTML.includes('fuente://')};");
+    EXPECT_EQ(portada,
+              json({{"titulo", "Inicio"}, {"imagen", 4}, {"fuente", true}, {"embebida", true}, {"local", false}}));
+
+    Pagina servicios(web / "servicios.html");
+    const json escena = servicios.medir(
+        "await new Promise(r => { if (document.readyState !== 'loading') r(); else addEventListener('DOMContentLoaded', r); });"
+        "const v = document.querySelector('video[data-escena=ola]');"
+        "const p = new Image(); p.src = v.poster; await p.decode().catch(() => {});"
+        "return {titulo: document.title, poster: v.getAttribute('poster'), ancho: p.naturalWidth};");
+    EXPECT_EQ(escena, json({{"titulo", "Servicios"}, {"poster", "escenas/ola.jpg"}, {"ancho", 64}}));
+    const auto foto = prueba::esperarTarea(servicios.vista.instantanea(800, FormatoImagen::png), 30s);
+    ASSERT_TRUE(foto && foto->ok());
+    std::ofstream(prueba::rutaCaptura("web-exportada-servicios.png"), std::ios::binary)
+        .write(reinterpret_cast<const char*>((*foto)->data()), static_cast<std::streamsize>((*foto)->size()));
+    auto cargador = Ref<GdkPixbufLoader>::adoptar(gdk_pixbuf_loader_new());
+    gdk_pixbuf_loader_write(cargador.get(), (*foto)->data(), (*foto)->size(), nullptr);
+    gdk_pixbuf_loader_close(cargador.get(), nullptr);
+    GdkPixbuf* p = gdk_pixbuf_loader_get_pixbuf(cargador.get());
+    ASSERT_NE(p, nullptr);
+    const guchar* px =
+        gdk_pixbuf_get_pixels(p) + 100 * gdk_pixbuf_get_rowstride(p) + 200 * gdk_pixbuf_get_n_channels(p);
+    EXPECT_TRUE(px[0] < 60 && px[1] > 150 && px[2] < 60) << int(px[0]) << "," << int(px[1]) << "," << int(px[2]);
+
+    // A second export to the same place asks first; "Cancelar" leaves the
+    // folder as it was.
+    fs::remove(web / "servicios.html");
+    exportarCon("Web entera");
+    responderPanel("elegir");
+    std::ofstream(canal_ / "boton.pulsar") << "Cancelar";
+    ASSERT_TRUE(esperarQue([&] { return fs::exists(canal_ / "boton.hecho"); }));
+    EXPECT_NE(prueba::leer(canal_ / "boton.hecho").value_or("").find("Ya hay una carpeta «Mi web» ahí."),
+              std::string::npos);
+    std::this_thread::sleep_for(1s);
+    EXPECT_FALSE(fs::exists(web / "servicios.html"));
+}
+
+TEST_F(ExportarE2E, UnaMesaComoImagenYComoPagina) {
+    exportarCon("Imagen PNG de la mesa");
+    EXPECT_EQ(responderPanel("elegir"), (casa_ / "Inicio.png").string() + "\n");
+    ASSERT_TRUE(avisoDice("Mesa exportada en Inicio.png."));
+    auto imagen = Ref<GdkPixbuf>::adoptar(gdk_pixbuf_new_from_file((casa_ / "Inicio.png").c_str(), nullptr));
+    ASSERT_TRUE(imagen);
+    EXPECT_EQ(gdk_pixbuf_get_width(imagen.get()), 800);
+    EXPECT_EQ(gdk_pixbuf_get_height(imagen.get()), 400);
+    const auto color = [&](int x, int y) {
+        const guchar* px = gdk_pixbuf_get_pixels(imagen.get()) + y * gdk_pixbuf_get_rowstride(imagen.get()) +
+                           x * gdk_pixbuf_get_n_channels(imagen.get());
+        return std::array<int, 3>{px[0], px[1], px[2]};
+    };
+    const auto fondo = color(780, 380);  // the section's background, #204080
+    EXPECT_TRUE(std::abs(fondo[0] - 0x20) < 6 && std::abs(fondo[1] - 0x40) < 6 && std::abs(fondo[2] - 0x80) < 6)
+        << fondo[0] << "," << fondo[1] << "," << fondo[2];
+    const auto rojo = color(100, 150);  // inside the image, under the heading
+    EXPECT_TRUE(rojo[0] > 200 && rojo[1] < 50 && rojo[2] < 50) << rojo[0] << "," << rojo[1] << "," << rojo[2];
+
+    exportarCon("HTML de la mesa");
+    EXPECT_EQ(responderPanel("elegir"), (casa_ / "Inicio.html").string() + "\n");
+    ASSERT_TRUE(avisoDice("Mesa exportada en Inicio.html."));
+    const std::string html = prueba::leer(casa_ / "Inicio.html").value_or("");
+    EXPECT_TRUE(html.starts_with("<!doctype html>"));
+    EXPECT_NE(html.find("<title>Inicio</title>"), std::string::npos);
+    EXPECT_NE(html.find("Hola Ág"), std::string::npos);
+    EXPECT_NE(html.find("data:font/ttf;base64,"), std::string::npos);
+    EXPECT_EQ(html.find("fuente://"), std::string::npos);
+}
+
+TEST_F(ExportarE2E, CancelarNoDejaNada) {
+    exportarCon("Web entera");
+    EXPECT_EQ(responderPanel("cancelar"), "cancelado\n");
+    std::this_thread::sleep_for(1s);
+    EXPECT_FALSE(fs::exists(casa_ / "Mi web"));
+}
+
+}  // namespace
+}  // namespace sorvenia
