@@ -32,8 +32,7 @@ bool tiposDeGuardado(const json& c) {
            (!c.contains("version") || c["version"].is_number_integer());
 }
 
-json disenoNuevo(const json& cuerpo) {
-    const std::string fecha = fechaTexto();
+json disenoNuevo(const json& cuerpo, const std::string& fecha) {
     json d{{"id", azarHex(8)}, {"version", 0}, {"creado", fecha}};
     if (cuerpo.contains("cliente_ref") && cuerpo["cliente_ref"].is_string()) d["cliente_ref"] = cuerpo["cliente_ref"];
     return d;
@@ -87,12 +86,15 @@ Respuesta guardar(Estado& e, const Peticion& p, const json& cliente) {
     } else if (cuerpo->contains("cliente_ref") && (*cuerpo)["cliente_ref"].is_string()) {
         d = porReferencia(e, cliente, (*cuerpo)["cliente_ref"]);  // a retry whose answer was lost
     }
-    if (!d) d = disenoNuevo(*cuerpo);
+    // One clock reading: a new design is created and modified at the same
+    // second even when a second boundary falls in between.
+    const std::string ahora = fechaTexto();
+    if (!d) d = disenoNuevo(*cuerpo, ahora);
     (*d)["nombre"] = (*cuerpo)["nombre"];
     (*d)["doc"] = (*cuerpo)["doc"];
     if (cuerpo->contains("miniatura") && (*cuerpo)["miniatura"].is_string()) (*d)["miniatura"] = (*cuerpo)["miniatura"];
     (*d)["version"] = d->value("version", std::int64_t{0}) + 1;
-    (*d)["modificado"] = fechaTexto();
+    (*d)["modificado"] = ahora;
     if (!e.almacen.guardarDiseno(idDe(cliente), *d)) return respuestaError(500, "almacen", "No se ha podido guardar.");
     return respuestaJSON({{"diseno", resumenDeDiseno(*d)}});
 }
