@@ -27,10 +27,10 @@ scripts/entorno-pruebas.sh ctest --test-dir build --output-on-failure -j "$(npro
 # UndefinedBehaviorSanitizer: any report (a leak too) fails its test. Only the
 # core library and the programs labelled nucleo are built (target
 # pruebas_nucleo), not the window code or the end-to-end programs. Asked for
-# with SORVENIA_SANEADORES=1: measured on a busy machine, the build took about
-# 1600 s of processor time (some 13 minutes on two cores, the core library
-# half of it) and the tests about 6 minutes one at a time, more than the
-# suite's time on two cores allows today.
+# with SORVENIA_SANEADORES=1: measured on a busy machine, the build takes some
+# 1600 s of processor time (some 13 minutes on two cores; the core library is
+# more than half of it) and the tests 160 to 350 s one at a time, more than
+# the suite's time on two cores allows on top of the rest today.
 if [ "${SORVENIA_SANEADORES:-0}" = 1 ]; then
   cmake --preset asan-ubsan >/dev/null
   cmake --build build/asan --target pruebas_nucleo
