@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The layer check: fails, naming the file and the include, when a file under
 # src/ includes a header from a higher layer, when a core file includes GTK,
-# WebKit or a gui/ header, when the core folders include each other in a
-# cycle, or when a folder's CMakeLists.txt adds files to the wrong library.
+# WebKit or a gui/ header, when a core or platform file names a GTK or WebKit
+# type or function (even one it declares itself), when the core folders
+# include each other in a cycle, or when a folder's CMakeLists.txt adds files
+# to the wrong library.
 #
 # Usage: scripts/comprobar_capas.sh [SOURCE_ROOT]   (default: this tree's src/)
 #
@@ -27,6 +29,45 @@ ARRIBA = ["app", "tarvel_mcp"]
 # (image files to pixels and back) needs no display, so the core may use it.
 VENTANAS = re.compile(r"^(gtk|gdk(?!-pixbuf/)|gsk|webkit|webkit2|jsc|graphene|pango|fontconfig)[/.-]")
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
+# GTK's and WebKit's types and functions: a core file that names one (a
+# forward declaration of GtkWidget, say) ties the core to the window library
+# as surely as an include does.
+VENTANA_NOMBRE = re.compile(r"\b_?(?:(?:Gtk|Gdk|Gsk|WebKit|JSC)[A-Z]\w*|(?:gtk|gdk|gsk|webkit|jsc)_[a-z]\w*)")
+
+def sin_comentarios(texto):
+    """The text with comments and string and character literals blanked out, lines kept."""
+    fuera, i, n = [], 0, len(texto)
+    def blanco(trozo):
+        return "".join(c if c == "\n" else " " for c in trozo)
+    while i < n:
+        c = texto[i]
+        if texto.startswith("//", i):
+            j = texto.find("\n", i)
+            j = n if j < 0 else j
+        elif texto.startswith("/*", i):
+            j = texto.find("*/", i + 2)
+            j = n if j < 0 else j + 2
+        elif c == "R" and texto.startswith('R"', i) and (i == 0 or not (texto[i - 1].isalnum() or texto[i - 1] == "_")):
+            m = re.match(r'R"([^(\s]{0,16})\(', texto[i:])
+            if not m:
+                fuera.append(c)
+                i += 1
+                continue
+            fin = texto.find(")" + m.group(1) + '"', i)
+            j = n if fin < 0 else fin + len(m.group(1)) + 2
+        elif c in "\"'":
+            j = i + 1
+            while j < n and texto[j] != c and texto[j] != "\n":
+                j += 2 if texto[j] == "\\" else 1
+            j = min(j + 1, n)
+        else:
+            fuera.append(c)
+            i += 1
+            continue
+        fuera.append(blanco(texto[i:j]))
+        i = j
+    return "".join(fuera)
+
 
 raiz = os.path.abspath(sys.argv[1])
 fallos, avisos = [], []
@@ -76,28 +117,36 @@ for dirpath, dirnames, ficheros in os.walk(raiz):
             continue
         mio = rango(propia)
         with open(os.path.join(dirpath, nombre), encoding="utf-8", errors="replace") as f:
-            for linea_n, linea in enumerate(f, 1):
-                m = INCLUDE.match(linea)
-                if not m:
-                    continue
-                comillas, cabecera = m.group(1) == '"', m.group(2)
-                donde = f"src/{ruta}:{linea_n}: {linea.strip()}"
-                if not comillas:
-                    if mio[0] <= 2 and VENTANAS.match(cabecera):
-                        fallos.append(f"{donde}: a core or platform file includes a window library header")
-                    continue
-                if "/" not in cabecera or not os.path.exists(os.path.join(raiz, cabecera)):
-                    continue
-                suya = carpeta_de(cabecera)
-                if suya == propia:
-                    continue
-                otro = rango(suya)
-                if suya in ARRIBA:
-                    fallos.append(f"{donde}: only the top layer itself may include src/{suya}/")
-                elif otro > mio:
-                    fallos.append(f"{donde}: src/{propia}/ may not include src/{suya}/, a higher layer")
-                elif mio[0] == 2 and otro[0] == 2:
-                    grafo.setdefault(propia, {}).setdefault(suya, donde)
+            texto = f.read()
+        if mio[0] <= 2:
+            for linea_n, linea in enumerate(sin_comentarios(texto).split("\n"), 1):
+                m = VENTANA_NOMBRE.search(linea)
+                if m:
+                    fallos.append(f"src/{ruta}:{linea_n}: {linea.strip()}: a core or platform file names "
+                                  f"{m.group(0)}, a window library's; take a callback or a small interface "
+                                  "that a gui/ folder fills in")
+        for linea_n, linea in enumerate(texto.split("\n"), 1):
+            m = INCLUDE.match(linea)
+            if not m:
+                continue
+            comillas, cabecera = m.group(1) == '"', m.group(2)
+            donde = f"src/{ruta}:{linea_n}: {linea.strip()}"
+            if not comillas:
+                if mio[0] <= 2 and VENTANAS.match(cabecera):
+                    fallos.append(f"{donde}: a core or platform file includes a window library header")
+                continue
+            if "/" not in cabecera or not os.path.exists(os.path.join(raiz, cabecera)):
+                continue
+            suya = carpeta_de(cabecera)
+            if suya == propia:
+                continue
+            otro = rango(suya)
+            if suya in ARRIBA:
+                fallos.append(f"{donde}: only the top layer itself may include src/{suya}/")
+            elif otro > mio:
+                fallos.append(f"{donde}: src/{propia}/ may not include src/{suya}/, a higher layer")
+            elif mio[0] == 2 and otro[0] == 2:
+                grafo.setdefault(propia, {}).setdefault(suya, donde)
 
 # Folders outside the order cannot be ranked against each other: refuse any
 # include cycle among core folders all the same.
@@ -152,7 +201,8 @@ for a in avisos:
 for f in fallos:
     print(f, file=sys.stderr)
 if fallos:
-    print(f"comprobar_capas: {len(fallos)} upward include(s) or misplaced file(s); see HACKING.md, 'The layer rule'",
+    print(f"comprobar_capas: {len(fallos)} fault(s): upward includes, window library names in core files or misplaced "
+          "files; see HACKING.md, 'The layer rule'",
           file=sys.stderr)
     sys.exit(1)
 print("comprobar_capas: every include runs downward")

@@ -7,7 +7,6 @@
 // Instances are shared (the window's editor view, the job registry) and
 // compared by identity.
 
-#include <chrono>
 #include <exception>
 #include <filesystem>
 #include <memory>
@@ -21,13 +20,8 @@
 
 #include "plataforma/tarea.h"
 
-// GTK's own declaration, repeated so that this header needs no GTK.
-typedef struct _GtkWindow GtkWindow;
-
 namespace sorvenia {
 
-// The answer to the recovery question (preguntar_recuperar.h).
-enum class Recuperacion;
 class Proceso;
 
 class EditorModelo {
@@ -116,12 +110,6 @@ public:
     // The list of objects in the design's chat file; an empty list when there
     // is no id, no file, it cannot be read, or it is not a list of objects.
     static nlohmann::json leerChats(const std::optional<std::string>& id);
-
-    // Asks whether the unsent changes of this computer, written at `fecha`,
-    // are to be taken back, in an alert over `padre` (only the alert's
-    // buttons end it). Defined in sorvenia_gui;
-    // Recuperacion is in preguntar_recuperar.h.
-    static Tarea<Recuperacion> preguntarRecuperar(std::chrono::system_clock::time_point fecha, GtkWindow* padre);
 
 protected:
     EditorModelo() = default;

@@ -23,13 +23,11 @@
 #include "plataforma/observadores.h"
 
 typedef struct _GSource GSource;
-typedef struct _GtkWidget GtkWidget;
 
 namespace sorvenia {
 
 class EditorModelo;
 class AperturaEditor;
-class Aparcamiento;
 
 class Trabajos {
 public:
@@ -92,10 +90,6 @@ public:
     // Shows the job's design in the editor.
     void abrir(std::string_view clave, AperturaEditor* nav) const;
 
-    // Moves a web view into the off-screen parking window, at least 900 x
-    // 600 big, where its page keeps running. Needs GTK.
-    void aparcar(GtkWidget* web, int ancho, int alto);
-
     // The jobs for the pages, most recently started first.
     nlohmann::json lista() const;
     const std::map<std::string, Info, std::less<>>& info() const { return info_; }
@@ -127,7 +121,6 @@ private:
         void operator()(GSource* fuente) const;
     };
 
-    std::shared_ptr<Aparcamiento> ventana_;  // made by the first aparcar
     std::unique_ptr<GSource, DestruirFuente> avisoPendiente_;  // the scheduled announcement
     Observadores<> cambiaron_;
 };

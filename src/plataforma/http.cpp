@@ -300,10 +300,13 @@ Resultado<RespuestaHTTP> pedir(const PeticionHTTP& peticion, std::stop_token par
     if (!peticionValida(peticion)) return falloPeticion();
     if (parar.stop_requested()) return falloCancelada();
 
-    Transferencia t;
+    // What the transfer points at is made first, so that it outlives the
+    // transfer: taking an unfinished transfer out of its multi handle calls
+    // the progress callback once more.
     const Lista cabeceras = listaCabeceras(peticion);
-    if (!t.valida() || !cabeceras) return falloRed();
     Recepcion r;
+    Transferencia t;
+    if (!t.valida() || !cabeceras) return falloRed();
     r.parar = parar;
     r.limite = peticion.limiteBytes;
     r.cortar = peticion.cortarAlLimite;

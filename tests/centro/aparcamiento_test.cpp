@@ -1,9 +1,9 @@
-// Parking an editor's page in the registry's off-screen window.
+// Parking an editor's page in the off-screen window.
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 #include <webkit/webkit.h>
 
-#include "centro/trabajos.h"
+#include "centro/gui/aparcamiento.h"
 #include "plataforma/gui/iniciar_gtk.h"
 #include "plataforma/objeto_g.h"
 
@@ -12,7 +12,7 @@ namespace {
 
 TEST(Aparcamiento, LaPaginaSigueViva) {
     ASSERT_TRUE(iniciarGtk());
-    Trabajos registro{nullptr};
+    Aparcamiento aparcamiento;
 
     // A page shown in a window, inside a box, as the editor view shows it.
     GtkWindow* ventana = comoG<GtkWindow>(gtk_window_new());
@@ -21,7 +21,7 @@ TEST(Aparcamiento, LaPaginaSigueViva) {
     const auto web = Ref<GtkWidget>::adoptar(comoG<GtkWidget>(webkit_web_view_new()));
     gtk_box_append(comoG<GtkBox>(caja), web.get());
 
-    registro.aparcar(web.get(), 300, 200);
+    aparcamiento.aparcar(web.get(), 300, 200);
     GtkWidget* fijo = gtk_widget_get_parent(web.get());
     ASSERT_NE(fijo, nullptr);
     EXPECT_NE(fijo, caja);
@@ -34,7 +34,7 @@ TEST(Aparcamiento, LaPaginaSigueViva) {
     // A second page, bigger than the window: the window grows; the first
     // page keeps its size, both at the origin of the same window.
     const auto grande = Ref<GtkWidget>::adoptar(comoG<GtkWidget>(webkit_web_view_new()));
-    registro.aparcar(grande.get(), 2000, 1000);
+    aparcamiento.aparcar(grande.get(), 2000, 1000);
     EXPECT_EQ(gtk_widget_get_parent(grande.get()), fijo);
     EXPECT_EQ(gtk_widget_get_width(grande.get()), 2000);
     EXPECT_EQ(gtk_widget_get_height(grande.get()), 1000);
@@ -43,7 +43,7 @@ TEST(Aparcamiento, LaPaginaSigueViva) {
     EXPECT_EQ(gtk_widget_get_width(web.get()), 900);
 
     // Parking the same page again moves it within the window.
-    registro.aparcar(web.get(), 1200, 700);
+    aparcamiento.aparcar(web.get(), 1200, 700);
     EXPECT_EQ(gtk_widget_get_parent(web.get()), fijo);
     EXPECT_EQ(gtk_widget_get_width(web.get()), 1200);
     EXPECT_EQ(gtk_widget_get_height(web.get()), 700);

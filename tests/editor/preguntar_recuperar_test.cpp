@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "cache_propia.h"
 #include "esperar_bucle.h"
 #include "app/aviso_preferencias.h"
@@ -245,8 +247,7 @@ TEST_F(AlertaTest, ElCanalDePruebasPulsaSusBotones) {
     fs::create_directories(CanalPruebas::carpeta());
     const fs::path peticion = CanalPruebas::carpeta() / "boton.pulsar";
     const fs::path hecho = CanalPruebas::carpeta() / "boton.hecho";
-    auto pendiente =
-        prueba::Pendiente<Recuperacion>(EditorModelo::preguntarRecuperar(fechaLocal(2026, 12, 10, 14, 5), nullptr));
+    auto pendiente = prueba::Pendiente<Recuperacion>(preguntarRecuperar(fechaLocal(2026, 12, 10, 14, 5), nullptr));
     ASSERT_NE(esperarAlerta(), nullptr);
     std::ofstream(peticion) << "Descartar\n";
     CanalPruebas::mirarBoton();
@@ -264,8 +265,7 @@ TEST_F(AlertaTest, ElCanalDePruebasPulsaSusBotones) {
 class PreguntarRecuperarTest : public AlertaTest {};
 
 TEST_F(PreguntarRecuperarTest, TextosExactos) {
-    auto pendiente =
-        prueba::Pendiente<Recuperacion>(EditorModelo::preguntarRecuperar(fechaLocal(2026, 12, 10, 14, 5), nullptr));
+    auto pendiente = prueba::Pendiente<Recuperacion>(preguntarRecuperar(fechaLocal(2026, 12, 10, 14, 5), nullptr));
     GtkWindow* dialogo = esperarAlerta();
     ASSERT_NE(dialogo, nullptr);
     const auto visto = contenido(dialogo);
@@ -281,8 +281,7 @@ TEST_F(PreguntarRecuperarTest, TextosExactos) {
 
 TEST_F(PreguntarRecuperarTest, CadaRespuesta) {
     {
-        auto pendiente = prueba::Pendiente<Recuperacion>(
-            EditorModelo::preguntarRecuperar(std::chrono::system_clock::now(), nullptr));
+        auto pendiente = prueba::Pendiente<Recuperacion>(preguntarRecuperar(std::chrono::system_clock::now(), nullptr));
         GtkWindow* dialogo = esperarAlerta();
         ASSERT_NE(dialogo, nullptr);
         gtk_widget_activate(boton(dialogo, "Descartar"));
@@ -290,8 +289,7 @@ TEST_F(PreguntarRecuperarTest, CadaRespuesta) {
     }
     {
         // Closed any other way is not "Descartar".
-        auto pendiente = prueba::Pendiente<Recuperacion>(
-            EditorModelo::preguntarRecuperar(std::chrono::system_clock::now(), nullptr));
+        auto pendiente = prueba::Pendiente<Recuperacion>(preguntarRecuperar(std::chrono::system_clock::now(), nullptr));
         GtkWindow* dialogo = esperarAlerta();
         ASSERT_NE(dialogo, nullptr);
         g_signal_emit_by_name(dialogo, "close");
@@ -303,8 +301,7 @@ TEST_F(PreguntarRecuperarTest, CadaRespuesta) {
         EXPECT_EQ(pendiente.esperar(), Recuperacion::ninguna);
     }
     {
-        auto pendiente = prueba::Pendiente<Recuperacion>(
-            EditorModelo::preguntarRecuperar(std::chrono::system_clock::now(), nullptr));
+        auto pendiente = prueba::Pendiente<Recuperacion>(preguntarRecuperar(std::chrono::system_clock::now(), nullptr));
         GtkWindow* dialogo = esperarAlerta();
         ASSERT_NE(dialogo, nullptr);
         gtk_dialog_response(comoG<GtkDialog>(dialogo), GTK_RESPONSE_DELETE_EVENT);

@@ -2,11 +2,17 @@
 
 #include <algorithm>
 
-#include "centro/trabajos.h"
 #include "plataforma/objeto_g.h"
 #include "plataforma/gui/soltar_widget.h"
 
 namespace sorvenia {
+
+Aparcamiento& Aparcamiento::compartido() {
+    // Never destroyed, like the registry that keeps the parked editors: their
+    // pages must not be torn down after the toolkit has gone at exit.
+    static Aparcamiento* ventana = new Aparcamiento();
+    return *ventana;
+}
 
 Aparcamiento::Aparcamiento() : fijo_(comoG<GtkFixed>(gtk_fixed_new())) {
     anfitrion_.alojar(comoG<GtkWidget>(fijo_));
@@ -14,6 +20,7 @@ Aparcamiento::Aparcamiento() : fijo_(comoG<GtkFixed>(gtk_fixed_new())) {
 }
 
 void Aparcamiento::aparcar(GtkWidget* web, int ancho, int alto) {
+    if (web == nullptr) return;
     ancho = std::max(ancho, 900);
     alto = std::max(alto, 600);
     // Growing only: pages parked earlier keep their own size.
@@ -25,12 +32,6 @@ void Aparcamiento::aparcar(GtkWidget* web, int ancho, int alto) {
     gtk_widget_set_size_request(web, ancho, alto);
     gtk_fixed_put(fijo_, web, 0, 0);
     anfitrion_.dimensionar(ancho_, alto_);
-}
-
-void Trabajos::aparcar(GtkWidget* web, int ancho, int alto) {
-    if (web == nullptr) return;
-    if (!ventana_) ventana_ = std::make_shared<Aparcamiento>();
-    ventana_->aparcar(web, ancho, alto);
 }
 
 }  // namespace sorvenia

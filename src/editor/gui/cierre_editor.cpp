@@ -3,13 +3,14 @@
 
 #include <gtk/gtk.h>
 
-#include "navegacion/navegacion.h"
 #include "centro/centro.h"
+#include "centro/gui/aparcamiento.h"
 #include "centro/trabajos.h"
 #include "cuenta/cuenta.h"
 #include "editor/gui/editor_abierto.h"
 #include "editor/subidas_finales.h"
 #include "ias/matar.h"
+#include "navegacion/navegacion.h"
 #include "plataforma/gui/web_vista.h"
 
 namespace sorvenia {
@@ -40,7 +41,7 @@ void EditorAbierto::aparcar() {
     auto& centro = Centro::compartido();
     if (centro.editor.lock().get() == this) centro.editor.reset();
     GtkWidget* web = webRetenida_->widget();
-    Trabajos::compartido().aparcar(web, gtk_widget_get_width(web), gtk_widget_get_height(web));
+    Aparcamiento::compartido().aparcar(web, gtk_widget_get_width(web), gtk_widget_get_height(web));
     if (!id_) {
         // A design never uploaded gets its id now, so its job can be opened
         // again from the home screen.

@@ -32,7 +32,7 @@ std::string fechaLargaEspanol(std::chrono::system_clock::time_point fecha) {
 
 }  // namespace detalle
 
-Tarea<Recuperacion> EditorModelo::preguntarRecuperar(std::chrono::system_clock::time_point fecha, GtkWindow* padre) {
+Tarea<Recuperacion> preguntarRecuperar(std::chrono::system_clock::time_point fecha, GtkWindow* padre) {
     const std::optional<std::size_t> boton = co_await alerta(
         padre, "Hay cambios de este ordenador que no se subieron",
         "Son del " + detalle::fechaLargaEspanol(fecha) +

@@ -1,12 +1,14 @@
 #pragma once
-// The recovery question about unsent changes (EditorModelo::preguntarRecuperar,
-// declared in editor_modelo.h, defined in sorvenia_gui), with its fault fix
-// only "Descartar" means the unsent changes may be deleted.
+// The recovery question about unsent changes: whether the copy this computer
+// kept of a design is to be taken back when the design opens. Only the
+// "Descartar" button means the unsent changes may be deleted.
 
 #include <chrono>
 #include <string>
 
-#include "centro/editor_modelo.h"
+#include <gtk/gtk.h>
+
+#include "plataforma/tarea.h"
 
 namespace sorvenia {
 
@@ -16,10 +18,15 @@ enum class Recuperacion {
     ninguna,    // ended otherwise: open the stored version, keep the copy
 };
 
+// Asks whether the unsent changes of this computer, written at `fecha`, are
+// to be taken back, in an alert over `padre` (only the alert's buttons end
+// it; without them the answer is `ninguna`).
+Tarea<Recuperacion> preguntarRecuperar(std::chrono::system_clock::time_point fecha, GtkWindow* padre);
+
 namespace detalle {
-// The date as the Mac's "es_ES" formatter writes it in long date style and
-// short time style, in the local time zone: "10 de diciembre de 2026, 9:05".
-// Spanish whatever the process locale.
+// The date in Spanish, long date style and short time style, in the local
+// time zone: "10 de diciembre de 2026, 9:05". Spanish whatever the process
+// locale.
 std::string fechaLargaEspanol(std::chrono::system_clock::time_point fecha);
 }  // namespace detalle
 
