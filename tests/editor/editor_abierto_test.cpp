@@ -730,5 +730,31 @@ TEST_F(EditorAbiertoTest, UnCambioPendienteSeGuardaAntesDePublicar) {
     EXPECT_EQ(acciones, (std::vector<std::string>{"guardar", "guardar", "previa"}));
 }
 
+TEST_F(EditorAbiertoTest, LaBusquedaDeDominiosDiceCualesEstanLibres) {
+    std::ofstream(servicio.datos() / "dominios-ocupados.json") << R"(["mi-web.com"])";
+    const std::string id = guardarEnLaCuenta("Barbería", prueba::disenoGuardado());
+    abrir(id);
+    ASSERT_TRUE(modelo_->listo());
+
+    enviar({{"tipo", "dominios"}, {"q", "Mi-Web.es"}});
+    ASSERT_TRUE(esperarLlamada("dominios"));
+    const json r = ultimaLlamada("dominios");
+    ASSERT_EQ(r.at("dominios").size(), 5u) << r;
+    EXPECT_EQ(r.at("dominios").at(0), json({{"dominio", "mi-web.es"}, {"tld", "es"}, {"libre", true}}));
+    EXPECT_EQ(r.at("dominios").at(1), json({{"dominio", "mi-web.com"}, {"tld", "com"}, {"libre", false}}));
+    EXPECT_EQ(r.at("pack"), json({{"mes", 5}, {"meses", 12}, {"base", 60}, {"plan", "Hosting Web"}}));
+
+    // No words at all still asks the account, which finds nothing.
+    enviar({{"tipo", "dominios"}});
+    ASSERT_TRUE(esperarHasta([&] { return servicio.registroDe("dominios").size() == 2; }));
+    ASSERT_TRUE(esperarHasta([&] { return ultimaLlamada("dominios").at("dominios").empty(); }));
+    EXPECT_EQ(json::parse(servicio.registroDe("dominios").at(1).at("cuerpo").get<std::string>()), json({{"q", ""}}));
+
+    servicio.interruptores({{"dominios", {{"status", 500}}}});
+    enviar({{"tipo", "dominios"}, {"q", "otra"}});
+    ASSERT_TRUE(esperarHasta([&] { return ultimaLlamada("dominios").contains("error"); }));
+    EXPECT_EQ(ultimaLlamada("dominios"), json({{"error", "Fallo forzado de «dominios»."}}));
+}
+
 }  // namespace
 }  // namespace sorvenia

@@ -10,6 +10,7 @@
 #include "comun/lectura_mensajes.h"
 #include "navegacion/navegacion.h"
 #include "centro/trabajos.h"
+#include "editor/gui/dominios_editor.h"
 #include "editor/gui/editor_abierto.h"
 #include "ias/deteccion.h"
 #include "ias/modelos.h"
@@ -37,7 +38,6 @@ const std::map<std::string, std::string, std::less<>> acciones = {
     {"exportar", "La exportación"},
     {"elegirImagen", "Elegir una imagen del ordenador"},
     {"exportarWeb", "La exportación de la web"},
-    {"dominios", "La búsqueda de dominios"},
     {"comprarPack", "La compra de dominio y hosting"},
     {"publicarVPS", "La publicación en un VPS"},
     {"exportarVideo", "La exportación de vídeo"},
@@ -148,6 +148,11 @@ struct MensajesEditor {
 
     static void publicar(EditorAbierto& e, const Json& m) { lanzar(e.publicacion_.publicar(m)); }
 
+    // The domain search (dominios_editor.cpp); a missing "q" searches "".
+    static void dominios(EditorAbierto& e, const Json& m) {
+        lanzar(buscarDominios(e.shared_from_this(), e.cuenta_, texto(m, "q").value_or("")));
+    }
+
     // One-shot AI designs and the AI tools' sign-in (ia_editor.cpp).
     static void ia(EditorAbierto& e, const Json& m) { e.empezarIA(m); }
     static void iniciarSesionIA(EditorAbierto& e, const Json& m) { e.iniciarSesionIA(m); }
@@ -169,8 +174,6 @@ struct MensajesEditor {
         } else if (tipo == "publicar") {
             e.js(texto(m, "destino") == std::optional<std::string>("hosting") ? "publicadoHosting" : "publicado",
                  {{"error", frase}});
-        } else if (tipo == "dominios") {
-            e.js("dominios", {{"error", frase}});
         } else if (tipo == "comprarPack") {
             e.js("pack", {{"error", frase}});
         } else if (tipo == "publicarVPS") {
@@ -206,6 +209,7 @@ struct MensajesEditor {
             {"agentesVisto", &agentesVisto},
             {"enlace", &enlace},
             {"publicar", &publicar},
+            {"dominios", &dominios},
             {"ia", &ia},
             {"iniciarSesionIA", &iniciarSesionIA},
             {"codigoIA", &codigoIA},
