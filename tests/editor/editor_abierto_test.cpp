@@ -4,6 +4,7 @@
 // and the calls it receives.
 
 #include "editor/gui/editor_abierto.h"
+#include "editor/gui/tienda_editor.h"
 
 #include <gtest/gtest.h>
 
@@ -754,6 +755,50 @@ TEST_F(EditorAbiertoTest, LaBusquedaDeDominiosDiceCualesEstanLibres) {
     enviar({{"tipo", "dominios"}, {"q", "otra"}});
     ASSERT_TRUE(esperarHasta([&] { return ultimaLlamada("dominios").contains("error"); }));
     EXPECT_EQ(ultimaLlamada("dominios"), json({{"error", "Fallo forzado de «dominios»."}}));
+}
+
+TEST_F(EditorAbiertoTest, LaTiendaSeAbreEnSuSeccionYUnaCompraRefrescaLosDestinos) {
+    struct Apertura {
+        std::string seccion;
+        std::optional<std::string> ir;
+        std::function<void()> alComprar;
+    };
+    std::vector<Apertura> aperturas;
+    usarAbridorTienda([&](std::shared_ptr<Cuenta>, std::string seccion, std::optional<std::string> ir,
+                          std::function<void()> alComprar) {
+        aperturas.push_back({std::move(seccion), std::move(ir), std::move(alComprar)});
+    });
+    const std::string id = guardarEnLaCuenta("Barbería", prueba::disenoGuardado());
+    abrir(id);
+    ASSERT_TRUE(modelo_->listo());
+    ASSERT_TRUE(esperarLlamada("destinos"));
+    EXPECT_EQ(ultimaLlamada("destinos").at("hostings").size(), 1u);
+
+    enviar({{"tipo", "tienda"}, {"seccion", "vps"}});
+    enviar({{"tipo", "tienda"}});
+    ASSERT_TRUE(esperarHasta([&] { return aperturas.size() == 2; }));
+    EXPECT_EQ(aperturas[0].seccion, "vps");
+    EXPECT_EQ(aperturas[1].seccion, "mio");
+    EXPECT_FALSE(aperturas[0].ir);
+
+    // The purchase brought a new hosting: the page hears of it after the first wait.
+    const auto archivo = servicio.datos() / "cuentas.json";
+    json cuentas = json::parse(std::ifstream(archivo));
+    cuentas["clientes"][0]["hostings"].push_back(
+        {{"id", 8}, {"dominio", "nueva.example"}, {"plan", "Hosting Web"}, {"wordpress", false}});
+    std::ofstream(archivo) << cuentas;
+    const auto inicio = std::chrono::steady_clock::now();
+    aperturas[0].alComprar();
+    ASSERT_TRUE(esperarHasta([&] { return ultimaLlamada("destinos").at("hostings").size() == 2; },
+                             std::chrono::seconds(10)));
+    EXPECT_GE(std::chrono::steady_clock::now() - inicio, std::chrono::milliseconds(2900));
+    EXPECT_EQ(ultimaLlamada("destinos").at("hostings").at(1).at("dominio"), "nueva.example");
+
+    // Without an opener the page is told the store cannot open.
+    usarAbridorTienda({});
+    enviar({{"tipo", "tienda"}});
+    ASSERT_TRUE(esperarHasta([&] { return !ultimaLlamada("aviso").is_null(); }));
+    EXPECT_EQ(ultimaLlamada("aviso"), json({{"texto", "La tienda no se puede abrir ahora."}}));
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "centro/trabajos.h"
 #include "editor/gui/dominios_editor.h"
 #include "editor/gui/editor_abierto.h"
+#include "editor/gui/tienda_editor.h"
 #include "ias/deteccion.h"
 #include "ias/modelos.h"
 #include "plataforma/navegador.h"
@@ -43,7 +44,6 @@ const std::map<std::string, std::string, std::less<>> acciones = {
     {"exportarVideo", "La exportación de vídeo"},
     {"generarImagen", "La generación de imágenes"},
     {"app", "Las aplicaciones"},
-    {"tienda", "La tienda"},
     {"video", "El estudio de vídeo"},
 };
 
@@ -148,6 +148,21 @@ struct MensajesEditor {
 
     static void publicar(EditorAbierto& e, const Json& m) { lanzar(e.publicacion_.publicar(m)); }
 
+    // The account and store window at the page's section ("mio" when it
+    // names none); a purchase there refreshes the page's destinations.
+    static void tienda(EditorAbierto& e, const Json& m) {
+        const auto cuenta = e.cuenta_.lock();
+        if (!cuenta) return;
+        const std::weak_ptr<EditorAbierto> debil = e.shared_from_this();
+        const std::weak_ptr<Cuenta> cuentaDebil = cuenta;
+        const bool abierta = abrirTienda(cuenta, texto(m, "seccion").value_or("mio"), std::nullopt, [debil, cuentaDebil] {
+            const auto editor = debil.lock();
+            const auto c = cuentaDebil.lock();
+            if (editor && c && editor->id()) lanzar(refrescarDestinos(editor, c, *editor->id()));
+        });
+        if (!abierta) e.js("aviso", {{"texto", "La tienda no se puede abrir ahora."}});
+    }
+
     // The domain search (dominios_editor.cpp); a missing "q" searches "".
     static void dominios(EditorAbierto& e, const Json& m) {
         lanzar(buscarDominios(e.shared_from_this(), e.cuenta_, texto(m, "q").value_or("")));
@@ -210,6 +225,7 @@ struct MensajesEditor {
             {"enlace", &enlace},
             {"publicar", &publicar},
             {"dominios", &dominios},
+            {"tienda", &tienda},
             {"ia", &ia},
             {"iniciarSesionIA", &iniciarSesionIA},
             {"codigoIA", &codigoIA},
