@@ -801,5 +801,54 @@ TEST_F(EditorAbiertoTest, LaTiendaSeAbreEnSuSeccionYUnaCompraRefrescaLosDestinos
     EXPECT_EQ(ultimaLlamada("aviso"), json({{"texto", "La tienda no se puede abrir ahora."}}));
 }
 
+TEST_F(EditorAbiertoTest, ElPackPublicaUnaPreviaAbreElPagoYTrasLaCompraPublicaEnElDominio) {
+    std::vector<std::pair<std::string, std::optional<std::string>>> aperturas;
+    std::function<void()> alComprar;
+    usarAbridorTienda([&](std::shared_ptr<Cuenta>, std::string seccion, std::optional<std::string> ir,
+                          std::function<void()> cb) {
+        aperturas.emplace_back(std::move(seccion), std::move(ir));
+        alComprar = std::move(cb);
+    });
+    const std::string id = guardarEnLaCuenta("Barbería", prueba::disenoGuardado());
+    abrir(id);
+    ASSERT_TRUE(modelo_->listo());
+
+    // Without a domain or pages nothing happens.
+    enviar({{"tipo", "comprarPack"}, {"paginas", paginasWeb}});
+    enviar({{"tipo", "comprarPack"}, {"dominio", "barberia.es"}, {"paginas", json::array()}});
+    enviar({{"tipo", "comprarPack"}, {"dominio", "barberia.es"}, {"paginas", paginasWeb}});
+    ASSERT_TRUE(esperarLlamada("pack"));
+    EXPECT_EQ(ultimaLlamada("pack"), json({{"dominio", "barberia.es"}, {"abierto", true}}));
+    EXPECT_TRUE(ultimaLlamada("publicado").contains("url"));
+    EXPECT_EQ(servicio.registroDe("previa").size(), 1u);
+    ASSERT_EQ(aperturas.size(), 1u);
+    EXPECT_EQ(aperturas[0].first, "hosting");
+    EXPECT_EQ(aperturas[0].second, "/panel/checkout.php?pack=tarvel&pack_dominio=barberia.es&pack_doc=" + id);
+
+    // The purchase: the account lists the domain's hosting a moment later.
+    const auto archivo = servicio.datos() / "cuentas.json";
+    json cuentas = json::parse(std::ifstream(archivo));
+    cuentas["clientes"][0]["hostings"].push_back(
+        {{"id", 9}, {"dominio", "barberia.es"}, {"plan", "Hosting Web"}, {"wordpress", false}});
+    std::ofstream(archivo) << cuentas;
+    alComprar();
+    ASSERT_TRUE(esperarLlamada("publicadoHosting"));
+    const json hosting = ultimaLlamada("publicadoHosting");
+    EXPECT_EQ(hosting.at("dominio"), "barberia.es");
+    EXPECT_EQ(hosting.at("servicio"), 9);
+    EXPECT_EQ(prueba::obtener(hosting.at("url").get<std::string>() + "contacto.html").cuerpo,
+              Renderizador::documento("<p>Escríbenos</p>", "Contacto", true));
+    ASSERT_TRUE(esperarHasta([&] { return ultimaLlamada("destinos").at("hostings").size() == 2; }));
+    EXPECT_EQ(ultimaLlamada("destinos").at("publicada").at("dominio"), "barberia.es");
+
+    // A failed preview opens no store.
+    servicio.interruptores({{"previa", {{"status", 500}}}});
+    enviar({{"tipo", "comprarPack"}, {"dominio", "otra.es"}, {"paginas", paginasWeb}});
+    ASSERT_TRUE(esperarHasta([&] { return ultimaLlamada("pack").contains("error"); }));
+    EXPECT_EQ(ultimaLlamada("pack"), json({{"error", "Fallo forzado de «previa»."}}));
+    EXPECT_EQ(aperturas.size(), 1u);
+    usarAbridorTienda({});
+}
+
 }  // namespace
 }  // namespace sorvenia

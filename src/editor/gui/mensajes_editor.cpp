@@ -39,7 +39,6 @@ const std::map<std::string, std::string, std::less<>> acciones = {
     {"exportar", "La exportación"},
     {"elegirImagen", "Elegir una imagen del ordenador"},
     {"exportarWeb", "La exportación de la web"},
-    {"comprarPack", "La compra de dominio y hosting"},
     {"publicarVPS", "La publicación en un VPS"},
     {"exportarVideo", "La exportación de vídeo"},
     {"generarImagen", "La generación de imágenes"},
@@ -147,6 +146,7 @@ struct MensajesEditor {
     }
 
     static void publicar(EditorAbierto& e, const Json& m) { lanzar(e.publicacion_.publicar(m)); }
+    static void comprarPack(EditorAbierto& e, const Json& m) { lanzar(e.publicacion_.comprarPack(m)); }
 
     // The account and store window at the page's section ("mio" when it
     // names none); a purchase there refreshes the page's destinations.
@@ -189,8 +189,6 @@ struct MensajesEditor {
         } else if (tipo == "publicar") {
             e.js(texto(m, "destino") == std::optional<std::string>("hosting") ? "publicadoHosting" : "publicado",
                  {{"error", frase}});
-        } else if (tipo == "comprarPack") {
-            e.js("pack", {{"error", frase}});
         } else if (tipo == "publicarVPS") {
             e.js("vps", {{"estado", "error"}, {"texto", frase}});
         } else if (tipo == "exportarVideo") {
@@ -226,6 +224,7 @@ struct MensajesEditor {
             {"publicar", &publicar},
             {"dominios", &dominios},
             {"tienda", &tienda},
+            {"comprarPack", &comprarPack},
             {"ia", &ia},
             {"iniciarSesionIA", &iniciarSesionIA},
             {"codigoIA", &codigoIA},
