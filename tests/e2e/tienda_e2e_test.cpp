@@ -14,6 +14,7 @@
 #include <sstream>
 #include <string>
 
+#include "../editor/diseno_prueba.h"
 #include "app_e2e.h"
 
 namespace sorvenia {
@@ -118,6 +119,43 @@ TEST_F(TiendaE2E, DesdeElMenuHastaElPanelYLaCompra) {
     js("location.href = " + json(servidor_ + "/").dump() + "; return 1;");
     ASSERT_TRUE(cumple("window.tienda && document.getElementById('contenido')"));
     EXPECT_TRUE(direccion().starts_with("file://")) << direccion();
+}
+
+// The editor's domain-and-hosting pack: checkout in the store window, signed
+// in; once paid, the design's pages are published on the new domain.
+TEST_F(TiendaE2E, ElPackDelEditorSePagaEnLaTiendaYLaWebSePublicaEnElDominio) {
+    app_.reset();
+    guardarDiseno({{"id", "00112233445566aa"},
+                   {"nombre", "Barbería"},
+                   {"version", 1},
+                   {"creado", "2026-12-01 10:00:00"},
+                   {"modificado", "2026-12-01 10:00:00"},
+                   {"doc", prueba::disenoGuardado()}});
+    arrancarAplicacion({"--abrir", "00112233445566aa"});
+    ASSERT_TRUE(esperarQue([&] { return herramienta("ver_tarvel").find("m1") != std::string::npos; }, 60s));
+    const json mensaje = {
+        {"tipo", "comprarPack"},
+        {"dominio", "barberia.es"},
+        {"paginas", json::array({{{"nombre", "Inicio"}, {"inicio", true}, {"html", "<h1>Barbería</h1>"}}})}};
+    valor("document.dispatchEvent(new CustomEvent('sorvenia-mensaje', {detail: " + json(mensaje.dump()).dump() +
+              "})); return 1;",
+          "editor");
+    ASSERT_TRUE(esperarQue(
+        [&] {
+            return direccion().find("/panel/checkout.php?pack=tarvel&pack_dominio=barberia.es") != std::string::npos;
+        },
+        60s))
+        << direccion();
+    ASSERT_TRUE(cumple("document.querySelector('.sesion')"));
+    EXPECT_EQ(js("return document.querySelector('.sesion').textContent;"), "Has entrado como Cliente de prueba.");
+    js("[...document.querySelectorAll('a')].find(a => a.textContent === 'Pagar').click(); return 1;");
+    ASSERT_TRUE(esperarQue(
+        [&] { return direccion().find("/panel/gracias.php?pack_dominio=barberia.es") != std::string::npos; }));
+
+    // The new hosting is the customer's second: its site gets the page.
+    const fs::path indice = raiz_ / "cuenta-local/sitios/2/index.html";
+    ASSERT_TRUE(esperarQue([&] { return fs::exists(indice); }, 30s));
+    EXPECT_NE(leer(indice).value_or("").find("<h1>Barbería</h1>"), std::string::npos);
 }
 
 }  // namespace

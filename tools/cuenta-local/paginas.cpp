@@ -70,20 +70,44 @@ Respuesta entrarEnPanel(Estado& e, const Peticion& p) {
     return r;
 }
 
-// Who the panel's cookie signed in, as the panel pages show it.
-std::string quienEntro(Estado& e, const Peticion& p) {
+// The customer the panel's cookie signed in.
+std::optional<nlohmann::json> clienteDelPanel(Estado& e, const Peticion& p) {
     std::lock_guard bloqueo(e.datos);
     const auto cookie = p.cookies.find("panel");
     const auto it = cookie == p.cookies.end() ? e.paneles.end() : e.paneles.find(cookie->second);
-    const auto cliente = it == e.paneles.end() ? std::nullopt : e.almacen.cliente(it->second);
+    return it == e.paneles.end() ? std::nullopt : e.almacen.cliente(it->second);
+}
+
+// Who the panel's cookie signed in, as the panel pages show it.
+std::string quienEntro(Estado& e, const Peticion& p) {
+    const auto cliente = clienteDelPanel(e, p);
     if (!cliente) return "<p class=\"sesion\">No has entrado en tu cuenta.</p>";
     return "<p class=\"sesion\">Has entrado como " + escaparHTML(cliente->value("nombre", "")) + ".</p>";
 }
 
 Respuesta panel(Estado& e, const Peticion& p) {
     const std::string sesion = quienEntro(e, p);
-    if (p.ruta == "/panel/gracias.php")
+    const auto consulta = [&](const char* clave) {
+        return p.consulta.count(clave) ? p.consulta.at(clave) : std::string();
+    };
+    if (p.ruta == "/panel/checkout.php") {
+        // The pack: a hosting for the domain, paid on the thank-you page.
+        const std::string dominio = consulta("pack_dominio");
+        return respuestaHTML(documento(
+            "Dominio y hosting",
+            sesion + "<p>Dominio: " + escaparHTML(dominio) +
+                "</p><p><a href=\"/panel/gracias.php?pack_dominio=" + escaparHTML(codificarURL(dominio, true)) +
+                "\">Pagar</a> · " + "<a href=\"/panel/gracias.php?cancelado=1\">Cancelar</a></p>"));
+    }
+    if (p.ruta == "/panel/gracias.php") {
+        // A paid pack adds its hosting to the signed-in customer.
+        if (const auto cliente = clienteDelPanel(e, p);
+            cliente && !consulta("pack_dominio").empty() && consulta("cancelado") != "1") {
+            std::lock_guard bloqueo(e.datos);
+            (void)e.almacen.anadirHosting(cliente->value("id", std::int64_t{0}), consulta("pack_dominio"));
+        }
         return respuestaHTML(documento("Gracias por tu compra", sesion + "<p>Ya puedes volver a Sorvenia Code.</p>"));
+    }
     if (p.ruta == "/panel/comprar.php")
         return respuestaHTML(documento(
             "Comprar",
