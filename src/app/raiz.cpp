@@ -4,6 +4,7 @@
 #include "app/pantalla_pendiente.h"
 #include "cuenta/gui/conectar_web.h"
 #include "editor/gui/editor_vista.h"
+#include "pantallas/gui/agencia_web.h"
 #include "pantallas/gui/inicio_web.h"
 #include "servidores/gui/servidores_web.h"
 
@@ -49,6 +50,7 @@ void Raiz::quitarPantalla() {
     conectar_.reset();
     editor_.reset();
     inicio_.reset();
+    agencia_.reset();
     servidores_.reset();
 }
 
@@ -69,6 +71,9 @@ void Raiz::mostrarPantalla() {
     } else if (p.caso() == Navegacion::Pantalla::Caso::servidores) {
         servidores_ = std::make_unique<ServidoresWeb>(cuenta_, nav_);
         pantalla_ = servidores_->widget();
+    } else if (p.caso() == Navegacion::Pantalla::Caso::agencia) {
+        agencia_ = std::make_unique<AgenciaWeb>(cuenta_, nav_);
+        pantalla_ = agencia_->widget();
     } else {
         pantalla_ = pantallaPendiente(p.caso(), nav_);
     }

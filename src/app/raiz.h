@@ -18,6 +18,7 @@ namespace sorvenia {
 
 class ConectarWeb;
 class EditorVista;
+class AgenciaWeb;
 class InicioWeb;
 class ServidoresWeb;
 
@@ -49,6 +50,7 @@ private:
     std::unique_ptr<ConectarWeb> conectar_;
     std::unique_ptr<EditorVista> editor_;
     std::unique_ptr<InicioWeb> inicio_;
+    std::unique_ptr<AgenciaWeb> agencia_;
     std::unique_ptr<ServidoresWeb> servidores_;
     Cuenta::Suscripcion suscripcion_;
     Navegacion::Suscripcion suscripcionNav_;

@@ -7,7 +7,9 @@
 #include "navegacion/argumentos_lanzamiento.h"
 #include "app/aviso_preferencias.h"
 #include "centro/centro.h"
+#include "editor/gui/tienda_editor.h"
 #include "ias/inicio_sesion.h"
+#include "pantallas/gui/tienda_ventana.h"
 #include "plataforma/argumentos.h"
 #include "plataforma/identidad.h"
 #include "plataforma/preferencias.h"
@@ -85,6 +87,12 @@ void SorveniaTarvelApp::mostrarVentana() {
         // The hub's server starts with the first window, so that outside AI
         // clients find the application as soon as it is on screen.
         Centro::compartido().arrancar(cuenta_, nav_);
+        // The editor reaches the store window, which sits above it, through this.
+        usarAbridorTienda([nav = std::weak_ptr<Navegacion>(nav_)](std::shared_ptr<Cuenta> cuenta, std::string seccion,
+                                                                 std::optional<std::string> ir,
+                                                                 std::function<void()> alComprar) {
+            TiendaVentana::abrir(std::move(cuenta), nav, std::move(seccion), std::move(ir), std::move(alComprar));
+        });
         aplicarArgumentosLanzamiento(Argumentos::todos(), cuenta_->cliente().has_value(), *nav_);
         ventana_->presentar();
         // Settings that could not be read were moved aside while the account

@@ -4,6 +4,7 @@
 // and the calls it receives.
 
 #include "editor/gui/editor_abierto.h"
+#include "editor/gui/tienda_editor.h"
 
 #include <gtest/gtest.h>
 
@@ -728,6 +729,125 @@ TEST_F(EditorAbiertoTest, UnCambioPendienteSeGuardaAntesDePublicar) {
     for (const json& e : servicio.registro()) acciones.push_back(e.value("accion", ""));
     std::erase_if(acciones, [](const std::string& a) { return a != "guardar" && a != "previa"; });
     EXPECT_EQ(acciones, (std::vector<std::string>{"guardar", "guardar", "previa"}));
+}
+
+TEST_F(EditorAbiertoTest, LaBusquedaDeDominiosDiceCualesEstanLibres) {
+    std::ofstream(servicio.datos() / "dominios-ocupados.json") << R"(["mi-web.com"])";
+    const std::string id = guardarEnLaCuenta("Barbería", prueba::disenoGuardado());
+    abrir(id);
+    ASSERT_TRUE(modelo_->listo());
+
+    enviar({{"tipo", "dominios"}, {"q", "Mi-Web.es"}});
+    ASSERT_TRUE(esperarLlamada("dominios"));
+    const json r = ultimaLlamada("dominios");
+    ASSERT_EQ(r.at("dominios").size(), 5u) << r;
+    EXPECT_EQ(r.at("dominios").at(0), json({{"dominio", "mi-web.es"}, {"tld", "es"}, {"libre", true}}));
+    EXPECT_EQ(r.at("dominios").at(1), json({{"dominio", "mi-web.com"}, {"tld", "com"}, {"libre", false}}));
+    EXPECT_EQ(r.at("pack"), json({{"mes", 5}, {"meses", 12}, {"base", 60}, {"plan", "Hosting Web"}}));
+
+    // No words at all still asks the account, which finds nothing.
+    enviar({{"tipo", "dominios"}});
+    ASSERT_TRUE(esperarHasta([&] { return servicio.registroDe("dominios").size() == 2; }));
+    ASSERT_TRUE(esperarHasta([&] { return ultimaLlamada("dominios").at("dominios").empty(); }));
+    EXPECT_EQ(json::parse(servicio.registroDe("dominios").at(1).at("cuerpo").get<std::string>()), json({{"q", ""}}));
+
+    servicio.interruptores({{"dominios", {{"status", 500}}}});
+    enviar({{"tipo", "dominios"}, {"q", "otra"}});
+    ASSERT_TRUE(esperarHasta([&] { return ultimaLlamada("dominios").contains("error"); }));
+    EXPECT_EQ(ultimaLlamada("dominios"), json({{"error", "Fallo forzado de «dominios»."}}));
+}
+
+TEST_F(EditorAbiertoTest, LaTiendaSeAbreEnSuSeccionYUnaCompraRefrescaLosDestinos) {
+    struct Apertura {
+        std::string seccion;
+        std::optional<std::string> ir;
+        std::function<void()> alComprar;
+    };
+    std::vector<Apertura> aperturas;
+    usarAbridorTienda([&](std::shared_ptr<Cuenta>, std::string seccion, std::optional<std::string> ir,
+                          std::function<void()> alComprar) {
+        aperturas.push_back({std::move(seccion), std::move(ir), std::move(alComprar)});
+    });
+    const std::string id = guardarEnLaCuenta("Barbería", prueba::disenoGuardado());
+    abrir(id);
+    ASSERT_TRUE(modelo_->listo());
+    ASSERT_TRUE(esperarLlamada("destinos"));
+    EXPECT_EQ(ultimaLlamada("destinos").at("hostings").size(), 1u);
+
+    enviar({{"tipo", "tienda"}, {"seccion", "vps"}});
+    enviar({{"tipo", "tienda"}});
+    ASSERT_TRUE(esperarHasta([&] { return aperturas.size() == 2; }));
+    EXPECT_EQ(aperturas[0].seccion, "vps");
+    EXPECT_EQ(aperturas[1].seccion, "mio");
+    EXPECT_FALSE(aperturas[0].ir);
+
+    // The purchase brought a new hosting: the page hears of it after the first wait.
+    const auto archivo = servicio.datos() / "cuentas.json";
+    json cuentas = json::parse(std::ifstream(archivo));
+    cuentas["clientes"][0]["hostings"].push_back(
+        {{"id", 8}, {"dominio", "nueva.example"}, {"plan", "Hosting Web"}, {"wordpress", false}});
+    std::ofstream(archivo) << cuentas;
+    const auto inicio = std::chrono::steady_clock::now();
+    aperturas[0].alComprar();
+    ASSERT_TRUE(esperarHasta([&] { return ultimaLlamada("destinos").at("hostings").size() == 2; },
+                             std::chrono::seconds(10)));
+    EXPECT_GE(std::chrono::steady_clock::now() - inicio, std::chrono::milliseconds(2900));
+    EXPECT_EQ(ultimaLlamada("destinos").at("hostings").at(1).at("dominio"), "nueva.example");
+
+    // Without an opener the page is told the store cannot open.
+    usarAbridorTienda({});
+    enviar({{"tipo", "tienda"}});
+    ASSERT_TRUE(esperarHasta([&] { return !ultimaLlamada("aviso").is_null(); }));
+    EXPECT_EQ(ultimaLlamada("aviso"), json({{"texto", "La tienda no se puede abrir ahora."}}));
+}
+
+TEST_F(EditorAbiertoTest, ElPackPublicaUnaPreviaAbreElPagoYTrasLaCompraPublicaEnElDominio) {
+    std::vector<std::pair<std::string, std::optional<std::string>>> aperturas;
+    std::function<void()> alComprar;
+    usarAbridorTienda([&](std::shared_ptr<Cuenta>, std::string seccion, std::optional<std::string> ir,
+                          std::function<void()> cb) {
+        aperturas.emplace_back(std::move(seccion), std::move(ir));
+        alComprar = std::move(cb);
+    });
+    const std::string id = guardarEnLaCuenta("Barbería", prueba::disenoGuardado());
+    abrir(id);
+    ASSERT_TRUE(modelo_->listo());
+
+    // Without a domain or pages nothing happens.
+    enviar({{"tipo", "comprarPack"}, {"paginas", paginasWeb}});
+    enviar({{"tipo", "comprarPack"}, {"dominio", "barberia.es"}, {"paginas", json::array()}});
+    enviar({{"tipo", "comprarPack"}, {"dominio", "barberia.es"}, {"paginas", paginasWeb}});
+    ASSERT_TRUE(esperarLlamada("pack"));
+    EXPECT_EQ(ultimaLlamada("pack"), json({{"dominio", "barberia.es"}, {"abierto", true}}));
+    EXPECT_TRUE(ultimaLlamada("publicado").contains("url"));
+    EXPECT_EQ(servicio.registroDe("previa").size(), 1u);
+    ASSERT_EQ(aperturas.size(), 1u);
+    EXPECT_EQ(aperturas[0].first, "hosting");
+    EXPECT_EQ(aperturas[0].second, "/panel/checkout.php?pack=tarvel&pack_dominio=barberia.es&pack_doc=" + id);
+
+    // The purchase: the account lists the domain's hosting a moment later.
+    const auto archivo = servicio.datos() / "cuentas.json";
+    json cuentas = json::parse(std::ifstream(archivo));
+    cuentas["clientes"][0]["hostings"].push_back(
+        {{"id", 9}, {"dominio", "barberia.es"}, {"plan", "Hosting Web"}, {"wordpress", false}});
+    std::ofstream(archivo) << cuentas;
+    alComprar();
+    ASSERT_TRUE(esperarLlamada("publicadoHosting"));
+    const json hosting = ultimaLlamada("publicadoHosting");
+    EXPECT_EQ(hosting.at("dominio"), "barberia.es");
+    EXPECT_EQ(hosting.at("servicio"), 9);
+    EXPECT_EQ(prueba::obtener(hosting.at("url").get<std::string>() + "contacto.html").cuerpo,
+              Renderizador::documento("<p>Escríbenos</p>", "Contacto", true));
+    ASSERT_TRUE(esperarHasta([&] { return ultimaLlamada("destinos").at("hostings").size() == 2; }));
+    EXPECT_EQ(ultimaLlamada("destinos").at("publicada").at("dominio"), "barberia.es");
+
+    // A failed preview opens no store.
+    servicio.interruptores({{"previa", {{"status", 500}}}});
+    enviar({{"tipo", "comprarPack"}, {"dominio", "otra.es"}, {"paginas", paginasWeb}});
+    ASSERT_TRUE(esperarHasta([&] { return ultimaLlamada("pack").contains("error"); }));
+    EXPECT_EQ(ultimaLlamada("pack"), json({{"error", "Fallo forzado de «previa»."}}));
+    EXPECT_EQ(aperturas.size(), 1u);
+    usarAbridorTienda({});
 }
 
 }  // namespace

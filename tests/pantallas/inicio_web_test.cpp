@@ -21,6 +21,7 @@
 #include "ias/inicio_sesion.h"
 #include "ias/proceso.h"
 #include "pantallas/gui/inicio_modelo.h"
+#include "pantallas/gui/tienda_ventana.h"
 #include "plataforma/identidad.h"
 #include "plataforma/gui/iniciar_gtk.h"
 #include "plataforma/navegador.h"
@@ -488,13 +489,14 @@ TEST_F(InicioWebTest, ElMenuDeLaCuenta) {
         {"agencia", [&] { return nav->pantalla() == Pantalla::agencia(); }},
         {"tutorial", [&] { return nav->pantalla() == Pantalla::editor(bienvenida, Plantilla::bienvenida()); }},
         {"panel", [&] { return abiertos == std::vector<std::string>{servicio.base() + "/panel/"}; }},
-        {"tienda", [&] { return ultimos("aviso") == json({{"texto", "La tienda todavía no está disponible en Sorvenia Code."}}); }},
+        {"tienda", [&] { return TiendaVentana::actual() && TiendaVentana::actual()->seccion() == "mio"; }},
         {"refrescar", [&] { return servicio.registroDe("cuenta").size() == refrescos + 1 && !cuenta->cargando(); }},
     };
     for (const auto& caso : casos) {
         enviar({{"tipo", "menu"}, {"accion", caso.accion}});
         EXPECT_TRUE(esperarHasta(caso.hecho)) << caso.accion;
     }
+    if (const auto tienda = TiendaVentana::actual()) tienda->cerrar();
 
     // Unknown or missing actions do nothing.
     nav->fijarPantalla(Pantalla::inicio());

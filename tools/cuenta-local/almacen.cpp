@@ -83,6 +83,25 @@ json Almacen::cuentas() const {
 
 bool Almacen::guardarCuentas(const json& c) { return escribirFichero(carpeta_ / "cuentas.json", c.dump(2)); }
 
+std::optional<std::int64_t> Almacen::anadirHosting(std::int64_t cliente, const std::string& dominio) {
+    json c = cuentas();
+    std::int64_t siguiente = 1;
+    for (const auto& cl : c["clientes"])
+        for (const auto& h : cl.value("hostings", json::array()))
+            siguiente = std::max(siguiente, h.value("id", std::int64_t{0}) + 1);
+    for (auto& cl : c["clientes"]) {
+        if (cl.value("id", std::int64_t{0}) != cliente) continue;
+        if (!cl.contains("hostings") || !cl["hostings"].is_array()) cl["hostings"] = json::array();
+        for (const auto& h : cl["hostings"])
+            if (h.value("dominio", "") == dominio) return h.value("id", std::int64_t{0});  // bought already
+        cl["hostings"].push_back(
+            {{"id", siguiente}, {"dominio", dominio}, {"plan", "Hosting Web"}, {"wordpress", false}});
+        if (!guardarCuentas(c)) return std::nullopt;
+        return siguiente;
+    }
+    return std::nullopt;
+}
+
 std::vector<json> Almacen::clientes() const {
     std::vector<json> todos;
     const json todas = cuentas();  // kept alive: the loop walks inside it

@@ -49,6 +49,8 @@ public:
     std::vector<std::string> dominiosOcupados() const;
     // "tienda.json" when present, else the built-in catalogue.
     nlohmann::json tienda() const;
+    // A new hosting on `dominio` for the customer (a bought pack); its id.
+    std::optional<std::int64_t> anadirHosting(std::int64_t cliente, const std::string& dominio);
 
 private:
     nlohmann::json cuentas() const;

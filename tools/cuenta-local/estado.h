@@ -37,6 +37,7 @@ struct Estado {
     Registro registro;
     std::map<std::string, CodigoConexion> codigos;
     std::map<std::string, SesionPanel> sesiones;
+    std::map<std::string, std::int64_t> paneles;  // panel cookie → customer, once a link was used
     std::mutex datos;  // held while one action runs
 };
 

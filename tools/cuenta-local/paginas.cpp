@@ -62,19 +62,59 @@ Respuesta entrarEnPanel(Estado& e, const Peticion& p) {
     const auto it = token == p.consulta.end() ? e.sesiones.end() : e.sesiones.find(token->second);
     if (it == e.sesiones.end() || it->second.caduca < ahora()) return redireccion("/login/");
     const std::string ir = it->second.ir;
+    const std::string cookie = azarUrl(24);
+    e.paneles[cookie] = it->second.cliente;
     e.sesiones.erase(it);
-    return redireccion(ir);
+    auto r = redireccion(ir);
+    r.cabeceras.emplace_back("Set-Cookie", "panel=" + cookie + "; Path=/panel/; HttpOnly");
+    return r;
 }
 
-Respuesta panel(const Peticion& p) {
-    if (p.ruta == "/panel/gracias.php")
-        return respuestaHTML(documento("Gracias por tu compra", "<p>Ya puedes volver a Sorvenia Code.</p>"));
+// The customer the panel's cookie signed in.
+std::optional<nlohmann::json> clienteDelPanel(Estado& e, const Peticion& p) {
+    std::lock_guard bloqueo(e.datos);
+    const auto cookie = p.cookies.find("panel");
+    const auto it = cookie == p.cookies.end() ? e.paneles.end() : e.paneles.find(cookie->second);
+    return it == e.paneles.end() ? std::nullopt : e.almacen.cliente(it->second);
+}
+
+// Who the panel's cookie signed in, as the panel pages show it.
+std::string quienEntro(Estado& e, const Peticion& p) {
+    const auto cliente = clienteDelPanel(e, p);
+    if (!cliente) return "<p class=\"sesion\">No has entrado en tu cuenta.</p>";
+    return "<p class=\"sesion\">Has entrado como " + escaparHTML(cliente->value("nombre", "")) + ".</p>";
+}
+
+Respuesta panel(Estado& e, const Peticion& p) {
+    const std::string sesion = quienEntro(e, p);
+    const auto consulta = [&](const char* clave) {
+        return p.consulta.count(clave) ? p.consulta.at(clave) : std::string();
+    };
+    if (p.ruta == "/panel/checkout.php") {
+        // The pack: a hosting for the domain, paid on the thank-you page.
+        const std::string dominio = consulta("pack_dominio");
+        return respuestaHTML(documento(
+            "Dominio y hosting",
+            sesion + "<p>Dominio: " + escaparHTML(dominio) +
+                "</p><p><a href=\"/panel/gracias.php?pack_dominio=" + escaparHTML(codificarURL(dominio, true)) +
+                "\">Pagar</a> · " + "<a href=\"/panel/gracias.php?cancelado=1\">Cancelar</a></p>"));
+    }
+    if (p.ruta == "/panel/gracias.php") {
+        // A paid pack adds its hosting to the signed-in customer.
+        if (const auto cliente = clienteDelPanel(e, p);
+            cliente && !consulta("pack_dominio").empty() && consulta("cancelado") != "1") {
+            std::lock_guard bloqueo(e.datos);
+            (void)e.almacen.anadirHosting(cliente->value("id", std::int64_t{0}), consulta("pack_dominio"));
+        }
+        return respuestaHTML(documento("Gracias por tu compra", sesion + "<p>Ya puedes volver a Sorvenia Code.</p>"));
+    }
     if (p.ruta == "/panel/comprar.php")
-        return respuestaHTML(documento("Comprar",
-                                       "<p>Producto: " + escaparHTML(p.consulta.count("producto") ? p.consulta.at("producto") : "") +
-                                           "</p><p><a href=\"/panel/gracias.php\">Pagar</a> · "
-                                           "<a href=\"/panel/gracias.php?cancelado=1\">Cancelar</a></p>"));
-    return respuestaHTML(documento("Panel de tu cuenta", "<p>" + escaparHTML(p.ruta) + "</p>"));
+        return respuestaHTML(documento(
+            "Comprar",
+            sesion + "<p>Producto: " + escaparHTML(p.consulta.count("producto") ? p.consulta.at("producto") : "") +
+                "</p><p><a href=\"/panel/gracias.php\">Pagar</a> · "
+                "<a href=\"/panel/gracias.php?cancelado=1\">Cancelar</a></p>"));
+    return respuestaHTML(documento("Panel de tu cuenta", sesion + "<p>" + escaparHTML(p.ruta) + "</p>"));
 }
 
 }  // namespace
@@ -85,7 +125,7 @@ Respuesta pagina(Estado& e, const Peticion& p) {
                                        "<p>Servicio de cuenta local para Sorvenia Code. <a href=\"/panel/\">Panel</a></p>"));
     if (p.ruta == "/login/") return respuestaHTML(documento("Inicia sesión", "<p>Entra desde Sorvenia Code.</p>"));
     if (p.ruta == "/panel/entrar.php") return entrarEnPanel(e, p);
-    if (p.ruta.rfind("/panel/", 0) == 0) return panel(p);
+    if (p.ruta.rfind("/panel/", 0) == 0) return panel(e, p);
     if (p.ruta.rfind("/fotos/", 0) == 0) return foto(p);
     if (const auto previa = partir(p.ruta, "/p/")) {
         if (previa->first.empty() || !rutaRelativaSegura(previa->first)) return noEncontrada();

@@ -21,6 +21,7 @@ struct Peticion {
     std::string tipo;                   // Content-Type
     std::optional<std::string> clave;  // the bearer key, when sent
     std::string base;                  // "http://" + Host: where the client reached us
+    std::map<std::string, std::string> cookies;  // from the Cookie header
 };
 
 struct Respuesta {

@@ -59,6 +59,17 @@ Peticion peticionDe(const httplib::Request& req) {
     const std::string autorizacion = req.get_header_value("Authorization");
     if (autorizacion.rfind("Bearer ", 0) == 0) p.clave = autorizacion.substr(7);
     p.base = "http://" + req.get_header_value("Host");
+    // "a=1; b=2"
+    const std::string cookies = req.get_header_value("Cookie");
+    for (std::size_t i = 0; i < cookies.size();) {
+        auto fin = cookies.find(';', i);
+        if (fin == std::string::npos) fin = cookies.size();
+        std::string par = cookies.substr(i, fin - i);
+        while (!par.empty() && par.front() == ' ') par.erase(0, 1);
+        if (const auto igual = par.find('='); igual != std::string::npos)
+            p.cookies[par.substr(0, igual)] = par.substr(igual + 1);
+        i = fin + 1;
+    }
     return p;
 }
 

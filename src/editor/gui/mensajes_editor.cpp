@@ -10,8 +10,10 @@
 #include "comun/lectura_mensajes.h"
 #include "navegacion/navegacion.h"
 #include "centro/trabajos.h"
+#include "editor/gui/dominios_editor.h"
 #include "editor/gui/editor_abierto.h"
 #include "editor/gui/exportar_editor.h"
+#include "editor/gui/tienda_editor.h"
 #include "ias/deteccion.h"
 #include "ias/modelos.h"
 #include "plataforma/navegador.h"
@@ -36,12 +38,9 @@ bool esWeb(const std::string& url) {
 const std::map<std::string, std::string, std::less<>> acciones = {
     {"importarFigma", "La importación de Figma"},
     {"elegirImagen", "Elegir una imagen del ordenador"},
-    {"dominios", "La búsqueda de dominios"},
-    {"comprarPack", "La compra de dominio y hosting"},
     {"publicarVPS", "La publicación en un VPS"},
     {"exportarVideo", "La exportación de vídeo"},
     {"app", "Las aplicaciones"},
-    {"tienda", "La tienda"},
     {"video", "El estudio de vídeo"},
 };
 
@@ -145,6 +144,27 @@ struct MensajesEditor {
     }
 
     static void publicar(EditorAbierto& e, const Json& m) { lanzar(e.publicacion_.publicar(m)); }
+    static void comprarPack(EditorAbierto& e, const Json& m) { lanzar(e.publicacion_.comprarPack(m)); }
+
+    // The account and store window at the page's section ("mio" when it
+    // names none); a purchase there refreshes the page's destinations.
+    static void tienda(EditorAbierto& e, const Json& m) {
+        const auto cuenta = e.cuenta_.lock();
+        if (!cuenta) return;
+        const std::weak_ptr<EditorAbierto> debil = e.shared_from_this();
+        const std::weak_ptr<Cuenta> cuentaDebil = cuenta;
+        const bool abierta = abrirTienda(cuenta, texto(m, "seccion").value_or("mio"), std::nullopt, [debil, cuentaDebil] {
+            const auto editor = debil.lock();
+            const auto c = cuentaDebil.lock();
+            if (editor && c && editor->id()) lanzar(refrescarDestinos(editor, c, *editor->id()));
+        });
+        if (!abierta) e.js("aviso", {{"texto", "La tienda no se puede abrir ahora."}});
+    }
+
+    // The domain search (dominios_editor.cpp); a missing "q" searches "".
+    static void dominios(EditorAbierto& e, const Json& m) {
+        lanzar(buscarDominios(e.shared_from_this(), e.cuenta_, texto(m, "q").value_or("")));
+    }
 
     // Exports of a mesa and of the whole design (exportar_editor.cpp).
     static void exportar(EditorAbierto& e, const Json& m) { lanzar(exportarMesa(e.shared_from_this(), m)); }
@@ -173,10 +193,6 @@ struct MensajesEditor {
         } else if (tipo == "publicar") {
             e.js(texto(m, "destino") == std::optional<std::string>("hosting") ? "publicadoHosting" : "publicado",
                  {{"error", frase}});
-        } else if (tipo == "dominios") {
-            e.js("dominios", {{"error", frase}});
-        } else if (tipo == "comprarPack") {
-            e.js("pack", {{"error", frase}});
         } else if (tipo == "publicarVPS") {
             e.js("vps", {{"estado", "error"}, {"texto", frase}});
         } else if (tipo == "exportarVideo") {
@@ -210,6 +226,9 @@ struct MensajesEditor {
             {"agentesVisto", &agentesVisto},
             {"enlace", &enlace},
             {"publicar", &publicar},
+            {"dominios", &dominios},
+            {"tienda", &tienda},
+            {"comprarPack", &comprarPack},
             {"ia", &ia},
             {"iniciarSesionIA", &iniciarSesionIA},
             {"codigoIA", &codigoIA},

@@ -36,6 +36,10 @@ public:
 
     // The page's "publicar" (publicar_editor.cpp).
     Tarea<void> publicar(nlohmann::json mensaje);
+    // The page's "comprarPack" (pack_editor.cpp): a preview of the pages,
+    // then the store window at the pack's checkout; once bought, the pages
+    // are published on the new hosting of that domain.
+    Tarea<void> comprarPack(nlohmann::json mensaje);
 
     // The design's preview and publishing destinations, as the account gave
     // them when the design opened and as publishing since has changed them.
@@ -54,6 +58,13 @@ private:
         std::vector<std::pair<std::string, std::string>> archivos, std::shared_ptr<Cuenta> cuenta, std::string id);
     Tarea<std::set<std::string>> subirEscenas(std::set<std::string> usadas, std::shared_ptr<Cuenta> cuenta,
                                               std::string id);
+
+    // After a purchase: waits for the domain's hosting to show up on the
+    // account (3 s, then a minute), publishes the pages there and sends
+    // the page its new destinations.
+    static Tarea<void> publicarTrasCompra(std::shared_ptr<EditorAbierto> editor, std::shared_ptr<Cuenta> cuenta,
+                                          std::string id, std::string dominio,
+                                          std::map<std::string, std::string> archivos);
 
     EditorAbierto& editor_;
 };

@@ -18,6 +18,7 @@
 #include "ias/inicio_sesion.h"
 #include "pantallas/datos_inicio.h"
 #include "pantallas/gui/inicio_modelo.h"
+#include "pantallas/gui/tienda_ventana.h"
 #include "plataforma/navegador.h"
 #include "plataforma/preferencias.h"
 
@@ -187,7 +188,7 @@ void InicioModelo::menu(const Json& m, Cuenta& cuenta, Navegacion& nav) {
     else if (accion == "ajustes") nav.fijarAjustes(true);
     else if (accion == "servidores") nav.fijarPantalla(Pantalla::servidores());
     else if (accion == "agencia") nav.fijarPantalla(Pantalla::agencia());
-    else if (accion == "tienda") noDisponible("La tienda");
+    else if (accion == "tienda") TiendaVentana::abrir(cuenta.shared_from_this(), nav_, "mio");
     else if (accion == "tutorial") nav.tutorial(cuenta.disenos());
     else if (accion == "panel") Navegador::abrir(anadirRuta(cuenta.servidor(), "panel/"));
     else if (accion == "desconectar") lanzar(cuenta.desconectar(true));
