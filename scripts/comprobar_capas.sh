@@ -29,10 +29,10 @@ ARRIBA = ["app", "tarvel_mcp"]
 # (image files to pixels and back) needs no display, so the core may use it.
 VENTANAS = re.compile(r"^(gtk|gdk(?!-pixbuf/)|gsk|webkit|webkit2|jsc|graphene|pango|fontconfig)[/.-]")
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
-# GTK's and WebKit's types and functions: a core file that names one (a
+# GTK's and WebKit's types and functions (gdk-pixbuf's excepted, as above): a core file that names one (a
 # forward declaration of GtkWidget, say) ties the core to the window library
 # as surely as an include does.
-VENTANA_NOMBRE = re.compile(r"\b_?(?:(?:Gtk|Gdk|Gsk|WebKit|JSC)[A-Z]\w*|(?:gtk|gdk|gsk|webkit|jsc)_[a-z]\w*)")
+VENTANA_NOMBRE = re.compile(r"\b_?(?:(?:Gtk|Gdk(?!Pixbuf)|Gsk|WebKit|JSC)[A-Z]\w*|(?:gtk|gdk(?!_pixbuf)|gsk|webkit|jsc)_[a-z]\w*)")
 
 def sin_comentarios(texto):
     """The text with comments and string and character literals blanked out, lines kept."""

@@ -58,6 +58,7 @@ caso plataforma_funcion  falla plataforma/tarea.h     'inline void f() { gtk_wid
 caso nucleo_comentario   pasa  centro/centro.h        '/* parks a GtkWidget */ int x; // gtk_window_new'
 caso nucleo_cadena       pasa  ias/proceso.h          'const char* k = "GtkWindow"; const char* r = R"(gdk_x)";'
 caso gui_tipo_gtk        pasa  centro/gui/aparcamiento.h 'void aparcar(GtkWidget* web);'
+caso nucleo_pixbuf       pasa  editor/escenas.h        'GdkPixbuf* decodificar(); inline void f(GdkPixbuf* p) { gdk_pixbuf_get_width(p); }'
 
 # Two folders outside the order may not include each other both ways.
 arbol
