@@ -12,6 +12,7 @@
 #include "editor/gui/renderizador.h"
 #include "editor/gui/web_editor.h"
 #include "plataforma/cripto.h"
+#include "plataforma/gui/llamada_js.h"
 #include "plataforma/gui/web_vista.h"
 
 namespace sorvenia {
@@ -61,14 +62,7 @@ WebVista& EditorAbierto::webEditor() {
 }
 
 std::optional<std::string> EditorAbierto::textoLlamada(const std::string& funcion, const nlohmann::json& argumento) {
-    std::string json;
-    try {
-        // Ill-formed UTF-8 in a text is replaced rather than refused.
-        json = argumento.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-    } catch (const nlohmann::json::exception&) {
-        return std::nullopt;
-    }
-    return "window.tarvel && window.tarvel." + funcion + "(" + json + ")";
+    return llamadaPagina("tarvel", funcion, argumento);
 }
 
 void EditorAbierto::js(std::string funcion, nlohmann::json argumento) {

@@ -4,26 +4,12 @@
 
 #include "centro/trabajos.h"
 #include "cuenta/cuenta.h"
+#include "plataforma/gui/llamada_js.h"
 #include "plataforma/gui/web_vista.h"
 
 namespace sorvenia {
-namespace {
-
-// Compact JSON; ill-formed UTF-8 in a text is replaced rather than refused.
-std::optional<std::string> jsonDe(const nlohmann::json& valor) {
-    try {
-        return valor.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-    } catch (const nlohmann::json::exception&) {
-        return std::nullopt;
-    }
-}
-
-}  // namespace
-
 std::optional<std::string> AgenciaModelo::textoLlamada(const std::string& funcion, const Json& argumento) {
-    const auto json = jsonDe(argumento);
-    if (!json) return std::nullopt;
-    return "window.agencia && window.agencia." + funcion + "(" + *json + ")";
+    return llamadaPagina("agencia", funcion, argumento);
 }
 
 void AgenciaModelo::js(const std::string& nombre, const Json& datos) {

@@ -9,6 +9,7 @@
 #include "integraciones/servicio_clave.h"
 #include "medios/fuentes.h"
 #include "pantallas/gui/textos_ajustes.h"
+#include "plataforma/gui/llamada_js.h"
 #include "plataforma/gui/web_vista.h"
 #include "plataforma/preferencias.h"
 
@@ -70,13 +71,7 @@ Tarea<void> AjustesModelo::enviar() {
 
 void AjustesModelo::js(const std::string& nombre, const Json& datos) {
     if (web_ == nullptr) return;
-    std::string texto;
-    try {
-        texto = datos.dump(-1, ' ', false, Json::error_handler_t::replace);
-    } catch (const Json::exception&) {
-        return;
-    }
-    web_->evaluar("window.ajustes && window.ajustes." + nombre + "(" + texto + ")");
+    if (const auto texto = llamadaPagina("ajustes", nombre, datos)) web_->evaluar(*texto);
 }
 
 void AjustesModelo::fuentesAlEditor() {

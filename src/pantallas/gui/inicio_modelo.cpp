@@ -11,27 +11,13 @@
 #include "cuenta/cuenta.h"
 #include "ias/deteccion.h"
 #include "pantallas/datos_inicio.h"
+#include "plataforma/gui/llamada_js.h"
 #include "plataforma/gui/web_vista.h"
 
 namespace sorvenia {
 
-namespace {
-
-// Compact JSON; ill-formed UTF-8 in a text is replaced rather than refused.
-std::optional<std::string> jsonDe(const nlohmann::json& valor) {
-    try {
-        return valor.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-    } catch (const nlohmann::json::exception&) {
-        return std::nullopt;
-    }
-}
-
-}  // namespace
-
 std::optional<std::string> InicioModelo::textoLlamada(const std::string& funcion, const Json& argumento) {
-    const auto json = jsonDe(argumento);
-    if (!json) return std::nullopt;
-    return "window.inicio && window.inicio." + funcion + "(" + *json + ")";
+    return llamadaPagina("inicio", funcion, argumento);
 }
 
 void InicioModelo::enviar() {
@@ -64,7 +50,7 @@ void InicioModelo::mirarActualizacion() {
 void InicioModelo::enviarTrabajos() {
     if (web_ == nullptr) return;
     // The page may define its object before this function.
-    if (const auto json = jsonDe(Trabajos::compartido().lista()))
+    if (const auto json = jsonParaPagina(Trabajos::compartido().lista()))
         web_->evaluar("window.inicio && window.inicio.trabajos && window.inicio.trabajos(" + *json + ")");
 }
 

@@ -5,6 +5,7 @@
 #include "cuenta/cuenta.h"
 #include "pantallas/politica_tienda.h"
 #include "plataforma/gui/canal_pruebas.h"
+#include "plataforma/gui/llamada_js.h"
 #include "plataforma/gui/origen_permitido.h"
 #include "plataforma/gui/web_vista.h"
 #include "plataforma/navegador.h"
@@ -138,11 +139,7 @@ void TiendaVentana::cargarTienda() {
 }
 
 void TiendaVentana::js(const std::string& funcion, const Json& valor) {
-    try {
-        const std::string json = valor.dump(-1, ' ', false, Json::error_handler_t::replace);
-        vista_->evaluar("window.tienda && window.tienda." + funcion + "(" + json + ")");
-    } catch (const Json::exception&) {
-    }
+    if (const auto texto = llamadaPagina("tienda", funcion, valor)) vista_->evaluar(*texto);
 }
 
 void TiendaVentana::pintarBarra() {

@@ -21,6 +21,22 @@ std::string aTexto(const nlohmann::json& valor) {
 
 }  // namespace
 
+std::optional<std::string> jsonParaPagina(const nlohmann::json& valor) {
+    try {
+        return aTexto(valor);
+    } catch (const nlohmann::json::exception&) {
+        return std::nullopt;
+    }
+}
+
+std::optional<std::string> llamadaPagina(std::string_view objeto, std::string_view funcion,
+                                         const nlohmann::json& argumento) {
+    const auto json = jsonParaPagina(argumento);
+    if (!json) return std::nullopt;
+    const std::string global = "window." + std::string(objeto);
+    return global + " && " + global + "." + std::string(funcion) + "(" + *json + ")";
+}
+
 Resultado<std::string> envolverLlamada(std::string_view cuerpo, const nlohmann::json& argumentos) {
     if (!argumentos.is_null() && !argumentos.is_object())
         return Fallo{"Los argumentos de una llamada a la página deben ser un objeto.", "argumentos"};

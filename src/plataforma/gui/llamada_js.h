@@ -10,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,5 +33,16 @@ std::string textoArgumentos(const nlohmann::json& argumentos);
 // Reads the wrapper's answer: the JSON text it returned, or nothing (a
 // result JSON cannot hold, such as undefined) which reads as null.
 Resultado<nlohmann::json> leerResultadoLlamada(const char* textoJson);
+
+// A value as compact JSON text for a page; untrusted bytes in its texts (file
+// names, an agent's words) are repaired, never refused; nothing when the
+// value cannot be written at all.
+std::optional<std::string> jsonParaPagina(const nlohmann::json& valor);
+
+// The script that calls `window.<objeto>.<funcion>(argumento)` when the page
+// has that object (a page still loading has not), with the argument as JSON
+// text (jsonParaPagina); nothing when the value cannot be written.
+std::optional<std::string> llamadaPagina(std::string_view objeto, std::string_view funcion,
+                                         const nlohmann::json& argumento);
 
 }  // namespace sorvenia

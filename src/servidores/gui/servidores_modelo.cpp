@@ -15,6 +15,7 @@
 #include "navegacion/navegacion.h"
 #include "plataforma/argumentos.h"
 #include "plataforma/cripto.h"
+#include "plataforma/gui/llamada_js.h"
 #include "plataforma/gui/web_vista.h"
 #include "plataforma/navegador.h"
 #include "servidores/acceso_vps.h"
@@ -90,13 +91,7 @@ bool ServidoresModelo::prueba() {
 }
 
 std::optional<std::string> ServidoresModelo::textoLlamada(const std::string& funcion, const Json& argumento) {
-    try {
-        // Untrusted bytes (file names, file text) are repaired, never refused.
-        return "window.servidores && window.servidores." + funcion + "(" +
-               argumento.dump(-1, ' ', false, Json::error_handler_t::replace) + ")";
-    } catch (const Json::exception&) {
-        return std::nullopt;
-    }
+    return llamadaPagina("servidores", funcion, argumento);
 }
 
 void ServidoresModelo::js(const std::string& nombre, const Json& datos) {
