@@ -264,5 +264,37 @@ TEST_F(ExportarE2E, CancelarNoDejaNada) {
     EXPECT_FALSE(fs::exists(casa_ / "Mi web"));
 }
 
+// An image from the computer replaces the selected <img>: the file becomes
+// one of the design's resources; a file that is not a picture is refused
+// with its sentence and the <img> keeps what it had.
+TEST_F(ExportarE2E, UnaImagenDelOrdenadorSustituyeLaDelDiseno) {
+    auto azul = Ref<GdkPixbuf>::adoptar(gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, 4, 4));
+    gdk_pixbuf_fill(azul.get(), 0x0000ffff);
+    ASSERT_TRUE(gdk_pixbuf_save(azul.get(), (casa_ / "Logo azul.png").c_str(), "png", nullptr, nullptr));
+    std::ofstream(casa_ / "notas.png") << "esto no es una imagen";
+    const auto pedir = [&] {
+        const json hecho = valor(
+            "const m = await import(new URL('principal.js', location.href).href);"
+            "m.elegirImagenPara('m1', 'e3'); return true;",
+            "editor");
+        ASSERT_EQ(hecho, true);
+    };
+    const auto fuenteDeLaImagen = [&] {
+        const std::string mesa = herramienta("leer", {{"id", "m1"}});
+        const auto i = mesa.find("data-lid=\"e3\"");
+        return i == std::string::npos ? mesa : mesa.substr(i, 120);
+    };
+
+    pedir();
+    EXPECT_EQ(responderPanel((casa_ / "notas.png").string()), (casa_ / "notas.png").string() + "\n");
+    ASSERT_TRUE(avisoDice("Ese archivo no es una imagen PNG, JPEG, GIF, WebP o SVG."));
+    EXPECT_NE(fuenteDeLaImagen().find("data:image/png"), std::string::npos) << fuenteDeLaImagen();
+
+    pedir();
+    EXPECT_EQ(responderPanel((casa_ / "Logo azul.png").string()), (casa_ / "Logo azul.png").string() + "\n");
+    ASSERT_TRUE(esperarQue([&] { return fuenteDeLaImagen().find("recurso:Logo-azul") != std::string::npos; }))
+        << fuenteDeLaImagen();
+}
+
 }  // namespace
 }  // namespace sorvenia

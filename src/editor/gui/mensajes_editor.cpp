@@ -12,6 +12,7 @@
 #include "centro/trabajos.h"
 #include "editor/gui/dominios_editor.h"
 #include "editor/gui/editor_abierto.h"
+#include "editor/gui/elegir_imagen_editor.h"
 #include "editor/gui/exportar_editor.h"
 #include "editor/gui/tienda_editor.h"
 #include "ias/deteccion.h"
@@ -37,7 +38,6 @@ bool esWeb(const std::string& url) {
 // What the user is told when an action of the page is not built yet.
 const std::map<std::string, std::string, std::less<>> acciones = {
     {"importarFigma", "La importación de Figma"},
-    {"elegirImagen", "Elegir una imagen del ordenador"},
     {"publicarVPS", "La publicación en un VPS"},
     {"exportarVideo", "La exportación de vídeo"},
     {"app", "Las aplicaciones"},
@@ -170,6 +170,11 @@ struct MensajesEditor {
     static void exportar(EditorAbierto& e, const Json& m) { lanzar(exportarMesa(e.shared_from_this(), m)); }
     static void exportarWeb(EditorAbierto& e, const Json& m) { lanzar(sorvenia::exportarWeb(e.shared_from_this(), m)); }
 
+    // An image file from the computer for the selected <img> (elegir_imagen_editor.cpp).
+    static void elegirImagen(EditorAbierto& e, const Json& m) {
+        lanzar(sorvenia::elegirImagen(e.shared_from_this(), m));
+    }
+
     // One-shot AI designs and the AI tools' sign-in (ia_editor.cpp).
     static void ia(EditorAbierto& e, const Json& m) { e.empezarIA(m); }
     static void iniciarSesionIA(EditorAbierto& e, const Json& m) { e.iniciarSesionIA(m); }
@@ -237,6 +242,7 @@ struct MensajesEditor {
             {"fotoMesa", &fotoMesa},
             {"exportar", &exportar},
             {"exportarWeb", &exportarWeb},
+            {"elegirImagen", &elegirImagen},
         };
         return tabla;
     }
