@@ -158,5 +158,43 @@ TEST_F(TiendaE2E, ElPackDelEditorSePagaEnLaTiendaYLaWebSePublicaEnElDominio) {
     EXPECT_NE(leer(indice).value_or("").find("<h1>Barbería</h1>"), std::string::npos);
 }
 
+// The same purchase as a person makes it: the publish menu's domain search
+// lists free and taken domains, and a free one opens the pack's checkout.
+TEST_F(TiendaE2E, LaBusquedaDeDominiosDelEditorListaYLlevaAlPack) {
+    app_.reset();
+    guardarDiseno({{"id", "00112233445566ab"},
+                   {"nombre", "Barbería"},
+                   {"version", 1},
+                   {"creado", "2026-12-01 10:00:00"},
+                   {"modificado", "2026-12-01 10:00:00"},
+                   {"doc", prueba::disenoGuardado()}});
+    std::ofstream(raiz_ / "cuenta-local/dominios-ocupados.json") << R"(["barberia.com"])";
+    arrancarAplicacion({"--abrir", "00112233445566ab"});
+    ASSERT_TRUE(esperarQue([&] { return herramienta("ver_tarvel").find("m1") != std::string::npos; }, 60s));
+    valor("document.getElementById('publicar-boton').click();"
+          "const campo = document.querySelector('.buscar-dominio input');"
+          "campo.value = 'Barberia.es';"
+          "campo.form.requestSubmit(); return 1;",
+          "editor");
+    const auto lista = [&] {
+        return valor("return document.querySelector('.dominios').innerText;", "editor").get<std::string>();
+    };
+    ASSERT_TRUE(esperarQue([&] { return lista().find("barberia.com") != std::string::npos; })) << lista();
+    EXPECT_NE(lista().find("barberia.es · Libre"), std::string::npos) << lista();
+    EXPECT_NE(lista().find("Ocupado"), std::string::npos) << lista();
+    EXPECT_TRUE(capturar("ventana", "e2e-dominios.png", "editor"));
+    const json pulsado = valor(
+        "const b = [...document.querySelectorAll('.dominios .opcion')].find(b => b.textContent.startsWith('barberia.es '));"
+        "if (!b) return false; b.click(); return true;",
+        "editor");
+    ASSERT_EQ(pulsado, true) << lista();
+    ASSERT_TRUE(esperarQue(
+        [&] {
+            return direccion().find("/panel/checkout.php?pack=tarvel&pack_dominio=barberia.es") != std::string::npos;
+        },
+        60s))
+        << direccion();
+}
+
 }  // namespace
 }  // namespace sorvenia

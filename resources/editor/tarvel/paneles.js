@@ -213,6 +213,53 @@ export class Paneles {
     if (this.previa && this.previa.url) {
       caja.append(opcion("Abrir la vista previa", this.previa.url, () => enviar({ tipo: "enlace", url: this.previa.url })));
     }
+    this.llenarDominios(caja, hay);
+  }
+
+  // A domain search inside the publish menu: free domains can be bought
+  // with the hosting pack, which publishes the design there once paid.
+  llenarDominios(caja, hay) {
+    const campo = el("input", { type: "search", placeholder: "Busca un dominio para publicarla", "aria-label": "Buscar un dominio" });
+    this.listaDominios = el("div", { class: "dominios", role: "list" });
+    const buscar = el("form", { class: "buscar-dominio", onsubmit: (e) => {
+      e.preventDefault();
+      const q = campo.value.trim();
+      if (!q) return;
+      vaciar(this.listaDominios).append(el("small", { texto: "Buscando…" }));
+      enviar({ tipo: "dominios", q });
+    } }, campo);
+    this.puedeComprar = hay;
+    caja.append(buscar, this.listaDominios);
+  }
+
+  mostrarDominios(dato) {
+    const lista = this.listaDominios;
+    if (!lista || !lista.isConnected || !dato || typeof dato !== "object") return;
+    vaciar(lista);
+    if (typeof dato.error === "string") {
+      lista.append(el("small", { texto: dato.error }));
+      return;
+    }
+    const dominios = Array.isArray(dato.dominios) ? dato.dominios.filter((d) => d && typeof d.dominio === "string") : [];
+    if (!dominios.length) {
+      lista.append(el("small", { texto: "No hay dominios para esa búsqueda." }));
+      return;
+    }
+    const pack = dato.pack && typeof dato.pack === "object" ? dato.pack : null;
+    const precio = pack && typeof pack.mes === "number" ? `${pack.plan || "Hosting"} · ${pack.mes} €/mes` : "Con hosting";
+    for (const d of dominios) {
+      const estado = d.libre === true ? "Libre" : d.libre === false ? "Ocupado" : "";
+      if (d.libre === true && pack) {
+        lista.append(opcion(`${d.dominio} · ${estado}`, `Contratar: ${precio}`, () => this.comprarPack(d.dominio), !this.puedeComprar));
+      } else {
+        lista.append(el("div", { class: "dominio", role: "listitem" }, el("span", { texto: d.dominio }), el("small", { texto: estado })));
+      }
+    }
+  }
+
+  comprarPack(dominio) {
+    this.editor.vaciarCambio();
+    enviar({ tipo: "comprarPack", paginas: this.editor.paginasWeb(), dominio });
   }
 
   publicar(destino, servicio) {

@@ -182,6 +182,7 @@ window.tarvel = {
   dominios(dato) {
     if (esObjeto(dato) && typeof dato.error === "string") avisar(dato.error, true);
     editor.dominios = dato;
+    paneles.mostrarDominios(dato);
   },
   pack(dato) {
     if (!esObjeto(dato)) return;
