@@ -70,7 +70,7 @@ TEST_F(TiendaE2E, DesdeElMenuHastaElPanelYLaCompra) {
         cumple("window.tienda && document.getElementById('contenido').dataset.seccion === 'mio' && "
                "document.querySelector('[data-seccion=hosting]')"));
     EXPECT_EQ(js("return document.getElementById('cliente').textContent;"), "Cliente de prueba");
-    EXPECT_TRUE(capturar("tienda", "e2e-tienda.png", web));
+    EXPECT_TRUE(capturar("ventana:tienda", "e2e-tienda.png", web));
 
     // The store page's own messages: a domain opens in the browser.
     js("document.dispatchEvent(new CustomEvent('sorvenia-mensaje', {detail: JSON.stringify("

@@ -39,8 +39,15 @@ GtkWindow* ventanaPrincipal() {
     return nullptr;
 }
 
-void capturarVentana() {
-    GtkWindow* ventana = ventanaPrincipal();
+// The window holding a registered web view, with its native bars too.
+GtkWindow* ventanaDeWeb(const std::string& nombre) {
+    const auto web = webRegistrada(nombre);
+    if (!web) return nullptr;
+    GtkRoot* raiz = gtk_widget_get_root(comoG<GtkWidget>(web.get()));
+    return raiz != nullptr && GTK_IS_WINDOW(raiz) ? comoG<GtkWindow>(raiz) : nullptr;
+}
+
+void capturarVentana(GtkWindow* ventana) {
     if (ventana == nullptr) return;
     GtkWidget* contenido = gtk_window_get_child(ventana);
     const int ancho = gtk_widget_get_width(contenido);
@@ -73,8 +80,11 @@ Captura mirarCaptura() {
     if (!peticion) return Captura::ninguna;
     borrar(archivo);
     borrar(enCarpeta("captura.png"));
-    if (recortarPeticion(*peticion) == "ventana") {
-        capturarVentana();
+    // "ventana": the main window; "ventana:<web>": the window that holds
+    // that web view (the store window, say).
+    const std::string_view pedida = recortarPeticion(*peticion);
+    if (pedida == "ventana" || pedida.starts_with("ventana:")) {
+        capturarVentana(pedida == "ventana" ? ventanaPrincipal() : ventanaDeWeb(std::string(pedida.substr(8))));
         return Captura::ventana;
     }
     if (const auto web = webRegistrada(destinoCaptura(*peticion)))
