@@ -7,6 +7,7 @@
 #include "plataforma/gui/canal_pruebas.h"
 #include "plataforma/gui/llamada_js.h"
 #include "plataforma/gui/origen_permitido.h"
+#include "plataforma/gui/tema.h"
 #include "plataforma/gui/web_vista.h"
 #include "plataforma/navegador.h"
 #include "plataforma/recursos.h"
@@ -17,6 +18,14 @@ namespace {
 std::shared_ptr<TiendaVentana>& unica() {
     static std::shared_ptr<TiendaVentana> ventana;
     return ventana;
+}
+
+// The window's looks: a near-black content (3 % white) under the store
+// page, and the address in a small, dimmed type. Installed once.
+void instalarEstilo() {
+    Tema::instalarHoja("tienda",
+                       ".tienda-contenido { background-color: rgb(8, 8, 8); }\n"
+                       ".tienda-direccion { color: alpha(" + Tema::css(Tema::tinta()) + ", 0.6); font-size: 12pt; }\n");
 }
 
 GtkWidget* botonBarra(const char* texto) {
@@ -101,6 +110,9 @@ void TiendaVentana::construir() {
     gtk_widget_set_size_request(barra, -1, 34);
     for (GtkWidget* w : {volver_, candado_, barra_, navegador_}) gtk_box_append(comoG<GtkBox>(barra), w);
     GtkWidget* caja = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+    instalarEstilo();
+    gtk_widget_add_css_class(caja, "tienda-contenido");
+    gtk_widget_add_css_class(barra_, "tienda-direccion");
     gtk_box_append(comoG<GtkBox>(caja), barra);
     gtk_box_append(comoG<GtkBox>(caja), vista_->widget());
 
