@@ -8,6 +8,7 @@
 // shell process. Screenshots land in build/capturas/.
 
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -142,7 +143,12 @@ TEST_F(ServidoresE2E, ListaAccesoEstadoTerminalArchivosYSalida) {
 
     // Live status of this very machine: the second sample brings CPU use.
     ASSERT_TRUE(cumple("document.body.dataset.estadoListo === 'completo'", 90s));
-    const auto nucleos = std::to_string(::sysconf(_SC_NPROCESSORS_ONLN));
+    // The server counts with `nproc`: the processors this process may run on,
+    // which a CPU affinity (taskset, a container) makes fewer than those online.
+    cpu_set_t permitidos;
+    CPU_ZERO(&permitidos);
+    ASSERT_EQ(::sched_getaffinity(0, sizeof permitidos, &permitidos), 0);
+    const auto nucleos = std::to_string(CPU_COUNT(&permitidos));
     EXPECT_NE(js("return document.querySelector('[data-clave=carga]').textContent;")
                   .get<std::string>()
                   .find(nucleos + " núcleos"),
