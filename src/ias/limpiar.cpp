@@ -69,9 +69,14 @@ std::size_t copiarEtiqueta(std::string_view t, std::size_t desde, std::string& s
             i = fin;
         }
         const bool manejador = nombre.size() > 2 && minuscula(nombre[0]) == 'o' && minuscula(nombre[1]) == 'n';
-        if (!manejador) salida.append(t.substr(inicio, i - inicio));
-        else
-            while (!salida.empty() && esBlanco(salida.back())) salida.pop_back();  // with the blank before it
+        if (!manejador) {
+            salida.append(t.substr(inicio, i - inicio));
+            continue;
+        }
+        while (!salida.empty() && esBlanco(salida.back())) salida.pop_back();  // with the blank before it
+        // A quoted value may be followed by the next attribute with no blank
+        // between them: keep one, or that attribute would join the tag's name.
+        if (i < t.size() && !esBlanco(t[i]) && t[i] != '>' && t[i] != '/') salida += ' ';
     }
     return t.size();
 }

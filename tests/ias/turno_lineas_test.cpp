@@ -51,6 +51,9 @@ TEST(Limpiar, QuitaGuionesYManejadores) {
         {R"h(<button ONCLICK='x()' class="b">B</button>)h", R"h(<button class="b">B</button>)h"},
         // A ">" inside a quoted value does not end the tag early.
         {R"h(<img title=">" onerror="x()">)h", R"h(<img title=">">)h"},
+        // A handler right after the tag's name, glued to the next attribute:
+        // that attribute must not join the name.
+        {R"h(<a onclick="x()"href="b.html">B</a>)h", R"h(<a href="b.html">B</a>)h"},
         {"<p>uno < dos y <scripted> no es un guion</p>", "<p>uno &lt; dos y <scripted> no es un guion</p>"},
         // What is left around a removed script never joins into a new one.
         {"<div><<script></script>script>robar()</div>", "<div>&lt;script>robar()</div>"},
