@@ -21,7 +21,7 @@ exec python3 - "$raiz" <<'PY'
 import os, re, sys
 
 # The core subsystems, lowest first: each may include the ones before it.
-ORDEN_NUCLEO = ["actualizacion", "ias", "cuenta", "medios", "integraciones", "centro", "editor", "navegacion",
+ORDEN_NUCLEO = ["actualizacion", "ias", "cuenta", "medios", "integraciones", "aplicaciones", "centro", "editor", "navegacion",
                 "servidores", "pantallas"]
 PLATAFORMA = ["comun", "plataforma"]
 ARRIBA = ["app", "tarvel_mcp"]
