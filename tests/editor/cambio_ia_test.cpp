@@ -232,5 +232,37 @@ TEST_F(CambioIATest, ElParcialEsSoloUnaVistaPreviaYUnFalloDejaLaMesaComoEstaba) 
         << avisos();
 }
 
+// An agent's edit of the same mesa while the preview shows lands on the
+// design, and the design never takes in the unfinished answer.
+TEST_F(CambioIATest, UnaEdicionDuranteLaVistaPreviaVaAlDisenoSinLaVistaPrevia) {
+    clicEn("titulo");
+    const json pedido = pedir("Otro titular");
+    ASSERT_TRUE(pedido.is_object());
+    const int req = pedido.value("req", -1);
+    llamar("window.tarvel.iaParcial({req, html: '<cambio lid=\"titulo\"><h1 data-lid=\"titulo\">Barber'}); return 1;",
+           {{"req", req}});
+    ASSERT_EQ(textoEnLaMesa("titulo"), "Barber");
+
+    const json r = llamar("return await window.tarvel.herramienta('texto', {id: 'entradilla', texto: 'Abierto los "
+                          "sábados'});");
+    ASSERT_TRUE(r.is_object()) << r;
+    EXPECT_FALSE(r.value("error", false)) << r;
+    std::string esperado = original_;
+    const auto desde = esperado.find("<p data-lid=\"entradilla\">");
+    ASSERT_NE(desde, std::string::npos) << esperado;
+    const auto hasta = esperado.find("</p>", desde);
+    esperado.replace(desde, hasta - desde, "<p data-lid=\"entradilla\">Abierto los sábados");
+    EXPECT_EQ(html("m1"), esperado);
+    // The preview shows again, over the edited design.
+    EXPECT_EQ(textoEnLaMesa("titulo"), "Barber");
+    EXPECT_EQ(textoEnLaMesa("entradilla"), "Abierto los sábados");
+
+    // The finished answer keeps the agent's edit.
+    responder(pedido, {{"html", "<cambio lid=\"titulo\"><h1 data-lid=\"titulo\">Barbería Ercilla</h1></cambio>"}});
+    const std::string despues = html("m1");
+    EXPECT_NE(despues.find("<h1 data-lid=\"titulo\">Barbería Ercilla</h1>"), std::string::npos) << despues;
+    EXPECT_NE(despues.find("Abierto los sábados"), std::string::npos) << despues;
+}
+
 }  // namespace
 }  // namespace sorvenia

@@ -94,11 +94,36 @@ export class DisenoIA {
   // not part of the design until the answer comes.
   parcial(dato) {
     if (!this.propio(dato) || typeof dato.html !== "string") return;
+    this.turno.parcial = dato.html;
+    this.mostrarParcial();
+  }
+
+  mostrarParcial() {
     const vista = this.editor.vista(this.turno.mesa);
     if (!vista) return;
-    if (this.turno.cambio) this.previsualizarCambio(vista, dato.html);
-    else vista.escribirHtml(dato.html);
+    if (this.turno.cambio) this.previsualizarCambio(vista, this.turno.parcial);
+    else vista.escribirHtml(this.turno.parcial);
     vista.raiz.classList.add("escribiendo-ia");
+  }
+
+  // Every edit of the design first puts the previewed mesa back to what is
+  // stored: an edit made while the preview shows (the user's, an agent's)
+  // must land on the design, and the mesa's document must never be saved
+  // with the tool's unfinished answer in it.
+  quitarVistaPrevia() {
+    const turno = this.turno;
+    const vista = turno && turno.parcial !== undefined ? this.editor.vista(turno.mesa) : null;
+    const mesa = turno ? this.editor.mesa(turno.mesa) : null;
+    if (!vista || !mesa || !vista.raiz.classList.contains("escribiendo-ia")) return;
+    vista.raiz.classList.remove("escribiendo-ia");
+    this.restaurar(vista, mesa);
+  }
+
+  // After that edit, the preview again, over the design as it now is.
+  reponerVistaPrevia() {
+    const turno = this.turno;
+    const vista = turno && turno.parcial !== undefined ? this.editor.vista(turno.mesa) : null;
+    if (vista && this.editor.mesa(turno.mesa) && !vista.raiz.classList.contains("escribiendo-ia")) this.mostrarParcial();
   }
 
   // The mesa as it would be with the blocks written so far (the last one

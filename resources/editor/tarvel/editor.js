@@ -173,6 +173,7 @@ export class Editor {
   // with tocar), then stores what changed, enters one undo step and
   // schedules "cambio". `antes` is the state before the change.
   cambiarDesde(antes, fn) {
+    if (this.profundidad === 0 && this.ganchos && this.ganchos.antesDeCambiar) this.ganchos.antesDeCambiar();
     this.profundidad++;
     let resultado;
     try {
@@ -188,6 +189,7 @@ export class Editor {
         this.programarCambio();
       }
       this.avisar();
+      if (this.profundidad === 0 && this.ganchos && this.ganchos.despuesDeCambiar) this.ganchos.despuesDeCambiar();
     }
     return resultado;
   }

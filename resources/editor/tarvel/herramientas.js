@@ -884,10 +884,16 @@ export async function ejecutar(editor, nombre, args) {
   if (!herramienta) return mal(`Herramienta desconocida: ${nombre}`);
   if (!editor.doc) return mal("El diseño aún se está abriendo: vuelve a llamar en un momento.");
   const argumentos = esObjeto(args) ? args : {};
+  // A tool finds its elements before it changes them: the design's own
+  // document must be in place by then, not a preview of an AI answer.
+  const ganchos = editor.ganchos || {};
+  if (ganchos.antesDeCambiar) ganchos.antesDeCambiar();
   try {
     return herramienta(editor, argumentos);
   } catch (e) {
     if (e instanceof ErrorHerramienta) return mal(e.message);
     throw e;
+  } finally {
+    if (ganchos.despuesDeCambiar) ganchos.despuesDeCambiar();
   }
 }

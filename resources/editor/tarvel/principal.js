@@ -56,6 +56,8 @@ editor.ganchos = {
   },
   mesaVisible: () => lienzo.mesaVisible(),
   alMostrarMesa: (mesa) => lienzo.mostrar({ x: mesa.x, y: mesa.y, w: mesa.ancho, h: editor.altoDe(mesa) }),
+  antesDeCambiar: () => disenoIA.quitarVistaPrevia(),
+  despuesDeCambiar: () => disenoIA.reponerVistaPrevia(),
 };
 editor.alCambiar(() => lienzo.programarRevelado());
 editor.alCambiar(() => {
