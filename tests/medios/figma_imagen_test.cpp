@@ -108,7 +108,7 @@ TEST(FigmaReducir, LoQueNoEsUnaImagenNoDaNada) {
     } casos[] = {
         {"vacío", ""},
         {"texto", "<svg xmlns=\"http://www.w3.org/2000/svg\"/>"},
-        {"png cortado", png.substr(0, png.size() / 2)},
+        {"png cortado tras la cabecera", png.substr(0, 41)},
         {"solo la firma", png.substr(0, 8)},
         {"cabecera de 50000 × 50000", cabeceraPng(50000, 50000)},
         {"cabecera de anchura cero", cabeceraPng(0, 10)},
