@@ -35,7 +35,9 @@ struct Conversion {
     Mapa svgs;
     Mapa imagenes;
     std::set<std::string> fuentes;
-    std::string operator()(const json& n, Figma::R padre = {}) { return Figma::html(n, padre, svgs, imagenes, fuentes); }
+    std::string operator()(const json& n, Figma::R padre = {}) {
+        return Figma::html(n, padre, svgs, imagenes, fuentes);
+    }
 };
 
 TEST(FigmaFmt, TablaDeNumeros) {
@@ -119,7 +121,8 @@ TEST(FigmaEsVector, TablaDeTipos) {
         {"elipse sin rellenos", {{"type", "ELLIPSE"}}, false},
         {"elipse con degradado", {{"type", "ELLIPSE"}, {"fills", {degradado}}}, true},
         {"elipse con relleno sin tipo", {{"type", "ELLIPSE"}, {"fills", {json::object()}}}, true},
-        {"elipse sólida con arco parcial", {{"type", "ELLIPSE"}, {"fills", {solido(1, 0, 0)}}, {"arcData", arcoParcial}},
+        {"elipse sólida con arco parcial",
+         {{"type", "ELLIPSE"}, {"fills", {solido(1, 0, 0)}}, {"arcData", arcoParcial}},
          true},
         {"elipse sólida con arco completo",
          {{"type", "ELLIPSE"}, {"fills", {solido(1, 0, 0)}}, {"arcData", arcoCompleto}},
@@ -151,11 +154,16 @@ TEST(FigmaHtml, TextoConTodosSusEstilos) {
     Conversion convertir;
     json t = nodo("TEXT", "Título \"<uno>\"", caja(15, 30, 100, 20));
     t["characters"] = "<b>Hola</b> & adiós\n";
-    t["style"] = {{"fontFamily", "Inter"},       {"fontSize", 16},
-                  {"fontWeight", 700},           {"lineHeightPx", 19.36},
-                  {"letterSpacing", 0.5},        {"italic", true},
-                  {"textAlignHorizontal", "CENTER"}, {"textCase", "UPPER"},
-                  {"textDecoration", "UNDERLINE"},   {"textAutoResize", "WIDTH_AND_HEIGHT"}};
+    t["style"] = {{"fontFamily", "Inter"},
+                  {"fontSize", 16},
+                  {"fontWeight", 700},
+                  {"lineHeightPx", 19.36},
+                  {"letterSpacing", 0.5},
+                  {"italic", true},
+                  {"textAlignHorizontal", "CENTER"},
+                  {"textCase", "UPPER"},
+                  {"textDecoration", "UNDERLINE"},
+                  {"textAutoResize", "WIDTH_AND_HEIGHT"}};
     t["fills"] = json::array({solido(1, 0, 0)});
     EXPECT_EQ(convertir(t, {10, 20, 500, 500}),
               "<p data-nombre=\"Título &quot;&lt;uno&gt;&quot;\" style=\"position:absolute;left:5px;top:10px;"
@@ -256,14 +264,18 @@ TEST(FigmaHtml, TablaDeCajas) {
     json sombraOculta = sombra;
     sombraOculta["visible"] = false;
     const CasoCaja casos[] = {
-        {"trazo interior", {{"strokes", {azul}}, {"strokeWeight", 2}}, {"box-shadow:inset 0 0 0 2px #0000ff"},
+        {"trazo interior",
+         {{"strokes", {azul}}, {"strokeWeight", 2}},
+         {"box-shadow:inset 0 0 0 2px #0000ff"},
          {"outline"}},
         {"trazo centrado también es interior",
          {{"strokes", {azul}}, {"strokeWeight", 1.5}, {"strokeAlign", "CENTER"}},
          {"box-shadow:inset 0 0 0 1.5px #0000ff"},
          {}},
-        {"trazo exterior", {{"strokes", {azul}}, {"strokeWeight", 2}, {"strokeAlign", "OUTSIDE"}},
-         {"outline:2px solid #0000ff"}, {"box-shadow"}},
+        {"trazo exterior",
+         {{"strokes", {azul}}, {"strokeWeight", 2}, {"strokeAlign", "OUTSIDE"}},
+         {"outline:2px solid #0000ff"},
+         {"box-shadow"}},
         {"trazo oculto", {{"strokes", {azulOculto}}, {"strokeWeight", 2}}, {}, {"box-shadow", "outline"}},
         {"trazo sin grosor", {{"strokes", {azul}}}, {}, {"box-shadow", "outline"}},
         {"trazo y sombras en una declaración",
@@ -276,16 +288,24 @@ TEST(FigmaHtml, TablaDeCajas) {
          {"box-shadow"}},
         {"opacidad", {{"opacity", 0.5}}, {"opacity:0.5"}, {}},
         {"opacidad plena no se escribe", {{"opacity", 1}}, {}, {"opacity"}},
-        {"radios de cada esquina", {{"cornerRadius", 3}, {"rectangleCornerRadii", {1, 2, 3.5, 4}}},
-         {"border-radius:1px 2px 3.5px 4px"}, {"border-radius:3px"}},
-        {"radios incompletos usan el radio", {{"cornerRadius", 3}, {"rectangleCornerRadii", {1, 2}}},
-         {"border-radius:3px"}, {}},
+        {"radios de cada esquina",
+         {{"cornerRadius", 3}, {"rectangleCornerRadii", {1, 2, 3.5, 4}}},
+         {"border-radius:1px 2px 3.5px 4px"},
+         {"border-radius:3px"}},
+        {"radios incompletos usan el radio",
+         {{"cornerRadius", 3}, {"rectangleCornerRadii", {1, 2}}},
+         {"border-radius:3px"},
+         {}},
         {"recorta su contenido", {{"clipsContent", true}}, {"overflow:hidden"}, {}},
         {"no recorta", {{"clipsContent", false}}, {}, {"overflow"}},
-        {"girado se coloca por su caja", {{"rotation", 0.785398}, {"absoluteBoundingBox", caja(-20.5, 10, 141.4, 141.4)}},
-         {"left:-20.5px;top:10px;width:141.4px;height:141.4px"}, {"rotate", "transform"}},
-        {"imagen que cubre", {{"fills", {{{"type", "IMAGE"}, {"imageRef", "foto"}}}}},
-         {"background:url(data:image/png;base64,iVBOR) center/cover no-repeat"}, {}},
+        {"girado se coloca por su caja",
+         {{"rotation", 0.785398}, {"absoluteBoundingBox", caja(-20.5, 10, 141.4, 141.4)}},
+         {"left:-20.5px;top:10px;width:141.4px;height:141.4px"},
+         {"rotate", "transform"}},
+        {"imagen que cubre",
+         {{"fills", {{{"type", "IMAGE"}, {"imageRef", "foto"}}}}},
+         {"background:url(data:image/png;base64,iVBOR) center/cover no-repeat"},
+         {}},
         {"imagen ajustada sobre color",
          {{"fills", {azul, {{"type", "IMAGE"}, {"imageRef", "foto"}, {"scaleMode", "FIT"}}}}},
          {"background:url(data:image/png;base64,iVBOR) center/contain no-repeat,linear-gradient(#0000ff,#0000ff)"},
@@ -320,8 +340,9 @@ TEST(FigmaHtml, ElipsesYVectores) {
     flecha["id"] = "1:2";
     flecha["children"] = json::array({nodo("RECTANGLE", "dentro")});
     const std::string img = convertir(flecha);
-    EXPECT_TRUE(img.starts_with("<img data-nombre=\"flecha\" style=\"position:absolute;left:5px;top:6px;width:7px;"
-                                "height:8px\" alt=\"\" src=\"data:image/svg+xml;base64,"))
+    EXPECT_TRUE(
+        img.starts_with("<img data-nombre=\"flecha\" style=\"position:absolute;left:5px;top:6px;width:7px;"
+                        "height:8px\" alt=\"\" src=\"data:image/svg+xml;base64,"))
         << img;
     EXPECT_TRUE(img.ends_with("\">")) << img;
     EXPECT_NE(img.find("PD94bWwgdmVyc2lvbj0iMS4wIj8+PHN2ZyB4bWxucz0iaHR0cDovL3d3dy53My5vcmcvMjAwMC9zdmciPjxzY3JpcHQ+"

@@ -7,9 +7,9 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "editor/gui/renderizador.h"
 #include "esperar_bucle.h"
 #include "foto_prueba.h"
-#include "editor/gui/renderizador.h"
 #include "medios/figma_html.h"
 #include "medios/figma_imagen.h"
 #include "medios/figma_pinturas.h"
@@ -41,8 +41,8 @@ json marcoDePrueba() {
     json borde = nodo("RECTANGLE", "borde", caja(1160, 620, 100, 60), json::array({solido(1, 1, 1)}));
     borde["strokes"] = json::array({solido(0, 0, 1)});
     borde["strokeWeight"] = 6;
-    json foto = nodo("RECTANGLE", "foto", caja(1280, 620, 100, 60),
-                     json::array({{{"type", "IMAGE"}, {"imageRef", "foto"}}}));
+    json foto =
+        nodo("RECTANGLE", "foto", caja(1280, 620, 100, 60), json::array({{{"type", "IMAGE"}, {"imageRef", "foto"}}}));
     json icono = nodo("VECTOR", "icono", caja(1020, 720, 60, 60));
     icono["id"] = "1:1";
     json oculto = nodo("RECTANGLE", "oculto", caja(1000, 500, 400, 300), json::array({solido(1, 0, 1)}));
@@ -50,10 +50,10 @@ json marcoDePrueba() {
     json texto = nodo("TEXT", "texto", caja(1120, 730, 200, 30), json::array({solido(0, 0, 0)}));
     texto["characters"] = "Hola <Figma>";
     texto["style"] = {{"fontFamily", "DejaVu Sans"}, {"fontSize", 24}, {"fontWeight", 700}};
-    m["children"] = json::array({nodo("RECTANGLE", "rojo", caja(1020, 520, 100, 60), json::array({solido(1, 0, 0)})),
-                                 degradado, nodo("ELLIPSE", "verde", caja(1020, 620, 80, 80),
-                                                 json::array({solido(0, 1, 0)})),
-                                 borde, foto, icono, oculto, texto});
+    m["children"] =
+        json::array({nodo("RECTANGLE", "rojo", caja(1020, 520, 100, 60), json::array({solido(1, 0, 0)})), degradado,
+                     nodo("ELLIPSE", "verde", caja(1020, 620, 80, 80), json::array({solido(0, 1, 0)})), borde, foto,
+                     icono, oculto, texto});
     return m;
 }
 
@@ -81,8 +81,9 @@ TEST(FigmaEnUnRender, CadaNodoSePintaDondeLoPoneElMarco) {
     const auto foto = Figma::reducir(imagenAmarilla(3000, 1800));
     ASSERT_TRUE(foto);
     const std::map<std::string, std::string> svgs = {
-        {"1:1", "<?xml version=\"1.0\"?><svg xmlns=\"http://www.w3.org/2000/svg\" width=\"60\" height=\"60\" "
-                "viewBox=\"0 0 60 60\"><rect width=\"60\" height=\"60\" fill=\"#800080\"/></svg>"}};
+        {"1:1",
+         "<?xml version=\"1.0\"?><svg xmlns=\"http://www.w3.org/2000/svg\" width=\"60\" height=\"60\" "
+         "viewBox=\"0 0 60 60\"><rect width=\"60\" height=\"60\" fill=\"#800080\"/></svg>"}};
     const std::map<std::string, std::string> imagenes = {{"foto", *foto}};
     std::set<std::string> fuentes;
     const Figma::R r = Figma::rect(marco);
@@ -107,16 +108,11 @@ TEST(FigmaEnUnRender, CadaNodoSePintaDondeLoPoneElMarco) {
     const int canales = gdk_pixbuf_get_n_channels(p);
 
     const Muestra muestras[] = {
-        {"fondo del marco", 390, 10, 230, 230, 230},
-        {"rectángulo rojo", 70, 50, 255, 0, 0},
-        {"degradado a la izquierda", 163, 50, 250, 0, 5},
-        {"degradado a la derecha", 357, 50, 5, 0, 250},
-        {"centro de la elipse", 60, 160, 0, 255, 0},
-        {"esquina de la caja de la elipse", 22, 122, 230, 230, 230},
-        {"trazo interior", 162, 150, 0, 0, 255},
-        {"dentro del trazo", 210, 150, 255, 255, 255},
-        {"imagen reducida", 330, 150, 255, 215, 0},
-        {"vector desde su SVG", 50, 250, 128, 0, 128},
+        {"fondo del marco", 390, 10, 230, 230, 230},      {"rectángulo rojo", 70, 50, 255, 0, 0},
+        {"degradado a la izquierda", 163, 50, 250, 0, 5}, {"degradado a la derecha", 357, 50, 5, 0, 250},
+        {"centro de la elipse", 60, 160, 0, 255, 0},      {"esquina de la caja de la elipse", 22, 122, 230, 230, 230},
+        {"trazo interior", 162, 150, 0, 0, 255},          {"dentro del trazo", 210, 150, 255, 255, 255},
+        {"imagen reducida", 330, 150, 255, 215, 0},       {"vector desde su SVG", 50, 250, 128, 0, 128},
     };
     for (const auto& m : muestras) {
         const guint8* c = px + m.y * paso + m.x * canales;
