@@ -6,12 +6,15 @@
 // A chat message makes claude run `uptime` on the server through the
 // server's launcher; the page shows the step and the answer. The next
 // message resumes the same conversation and asks for another host: claude
-// refuses the plain ssh the model tries, since only the launcher is allowed.
+// refuses the plain ssh the model tries, and a second command chained after
+// the launcher, since only the launcher is allowed.
 // A third message keeps claude waiting; its command line holds only the
-// launcher; "Parar" ends it and no agent process is left. A screenshot of
-// the chat stays in build/capturas/.
+// launcher; "Parar" ends it and no agent process is left. Quitting the
+// application in the middle of a fourth run leaves none either. A
+// screenshot of the chat stays in build/capturas/.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <nlohmann/json.hpp>
 
@@ -53,8 +56,14 @@ json guion(const fs::path& lanzador) {
               {{"texto", "Lo intento."},
                {"herramienta", "Bash"},
                {"argumentos", {{"command", std::string("ssh ") + otroHost + " df -h"}, {"description", "Disco"}}}},
+              // Riding on the launcher's permission with a second command.
+              {{"herramienta", "Bash"},
+               {"argumentos",
+                {{"command", lanzador.string() + " 'uptime' && ssh " + otroHost + " df -h"},
+                 {"description", "Disco"}}}},
               {{"texto", respuestaOtro}},
-              {{"texto", "Un momento, lo miro con calma."}, {"esperaMs", 120000}}}}};
+              {{"texto", "Un momento, lo miro con calma."}, {"esperaMs", 120000}},
+              {{"texto", "Ahora miro el disco."}, {"esperaMs", 120000}}}}};
 }
 
 class AdministradorE2E : public prueba::AppE2E {
@@ -212,9 +221,13 @@ TEST_F(AdministradorE2E, ChatConElServidorReanudaYSePara) {
     ASSERT_TRUE(esperarQue([&] { return cuantos("termina") + cuantos("error") >= 2; }, 180s)) << json(chat()).dump();
     c = chat();
     EXPECT_EQ(c.back(), (json{{"tipo", "termina"}, {"codigo", 0}})) << json(c).dump();
+    // Both refused by claude's permissions, before anything ran.
     resultados = modelo_->resultados();
-    ASSERT_EQ(resultados.size(), 2u);
-    EXPECT_TRUE(resultados[1].error) << "claude ran the plain ssh: " << resultados[1].texto;
+    ASSERT_EQ(resultados.size(), 3u);
+    for (const std::size_t i : {1u, 2u}) {
+        EXPECT_TRUE(resultados[i].error) << i << ": " << resultados[i].texto;
+        EXPECT_NE(resultados[i].texto.find("requires approval"), std::string::npos) << i << ": " << resultados[i].texto;
+    }
     const auto peticiones = modelo_->peticiones();
     ASSERT_GT(peticiones.size(), antes);
     EXPECT_NE(peticiones.back().cuerpo.find("¿Cómo está mi servidor?"), std::string::npos) << "not resumed";
@@ -229,7 +242,7 @@ TEST_F(AdministradorE2E, ChatConElServidorReanudaYSePara) {
     ASSERT_TRUE(esperarQue(
         [&] {
             const auto a = agentes();
-            if (a.size() != 1 || modelo_->pasosDados() < 5) return false;
+            if (a.size() != 1 || modelo_->pasosDados() < 6) return false;
             args = a[0].second;
             return true;
         },
@@ -247,6 +260,14 @@ TEST_F(AdministradorE2E, ChatConElServidorReanudaYSePara) {
     EXPECT_TRUE(esperarQue([&] { return agentes().empty(); }, 20s)) << agentes().size();
     ASSERT_TRUE(cumple("document.body.dataset.chat === 'quieto'"));
     EXPECT_EQ(pantalla().back(), "mensaje aviso Has parado al asistente.");
+
+    // Quitting the application while the administrator works leaves no agent.
+    escribir("¿Y el disco?");
+    ASSERT_TRUE(esperarQue([&] { return agentes().size() == 1 && modelo_->pasosDados() >= 7; }, 120s))
+        << modelo_->pasosDados();
+    app_->senal(SIGTERM);
+    EXPECT_TRUE(app_->esperar(30s));
+    EXPECT_TRUE(esperarQue([&] { return agentes().empty(); }, 20s)) << agentes().size();
 }
 
 }  // namespace
