@@ -74,16 +74,12 @@ std::optional<json> mensaje(const EventoAgente& evento) {
     return std::visit(
         [](const auto& e) -> std::optional<json> {
             using T = std::decay_t<decltype(e)>;
-            if constexpr (std::is_same_v<T, EventoAgente::Texto>)
-                return json{{"tipo", "texto"}, {"texto", e.texto}};
-            else if constexpr (std::is_same_v<T, EventoAgente::Paso>)
-                return paso(e);
+            if constexpr (std::is_same_v<T, EventoAgente::Texto>) return json{{"tipo", "texto"}, {"texto", e.texto}};
+            else if constexpr (std::is_same_v<T, EventoAgente::Paso>) return paso(e);
             else if constexpr (std::is_same_v<T, EventoAgente::PasoHecho>)
                 return json{{"tipo", "pasoHecho"}, {"id", e.id}, {"error", e.error}};
-            else if constexpr (std::is_same_v<T, EventoAgente::Fin>)
-                return json{{"tipo", "fin"}, {"texto", e.texto}};
-            else
-                return std::nullopt;
+            else if constexpr (std::is_same_v<T, EventoAgente::Fin>) return json{{"tipo", "fin"}, {"texto", e.texto}};
+            else return std::nullopt;
         },
         evento.valor);
 }
@@ -195,10 +191,8 @@ Tarea<void> ChatAdministrador::chat(std::vector<IA> ias, std::int64_t servidor, 
     const auto c = yo.lock();
     if (!c) co_return;
     c->corridas_.erase(corrida);
-    if (fin)
-        c->enviar_({{"tipo", "termina"}, {"codigo", *fin}});
-    else
-        c->enviar_({{"tipo", "error"}, {"texto", fin.fallo().mensaje}});
+    if (fin) c->enviar_({{"tipo", "termina"}, {"codigo", *fin}});
+    else c->enviar_({{"tipo", "error"}, {"texto", fin.fallo().mensaje}});
 }
 
 }  // namespace sorvenia

@@ -47,23 +47,22 @@ constexpr const char* respuestaOtro = "Desde aquí sólo puedo trabajar en este 
 fs::path lanzadorDe(const fs::path& raiz) { return raiz / "home/.sorvenia-tarvel/ssh/bin/tarvel-vps-7"; }
 
 json guion(const fs::path& lanzador) {
-    return {{"pasos",
-             {{{"texto", "Miro cuánto lleva encendido tu servidor."},
-               {"herramienta", "Bash"},
-               {"argumentos",
-                {{"command", lanzador.string() + " 'uptime'"}, {"description", "Tiempo encendido y carga"}}}},
-              {{"texto", respuestaUptime}},
-              {{"texto", "Lo intento."},
-               {"herramienta", "Bash"},
-               {"argumentos", {{"command", std::string("ssh ") + otroHost + " df -h"}, {"description", "Disco"}}}},
-              // Riding on the launcher's permission with a second command.
-              {{"herramienta", "Bash"},
-               {"argumentos",
-                {{"command", lanzador.string() + " 'uptime' && ssh " + otroHost + " df -h"},
-                 {"description", "Disco"}}}},
-              {{"texto", respuestaOtro}},
-              {{"texto", "Un momento, lo miro con calma."}, {"esperaMs", 120000}},
-              {{"texto", "Ahora miro el disco."}, {"esperaMs", 120000}}}}};
+    return {
+        {"pasos",
+         {{{"texto", "Miro cuánto lleva encendido tu servidor."},
+           {"herramienta", "Bash"},
+           {"argumentos", {{"command", lanzador.string() + " 'uptime'"}, {"description", "Tiempo encendido y carga"}}}},
+          {{"texto", respuestaUptime}},
+          {{"texto", "Lo intento."},
+           {"herramienta", "Bash"},
+           {"argumentos", {{"command", std::string("ssh ") + otroHost + " df -h"}, {"description", "Disco"}}}},
+          // Riding on the launcher's permission with a second command.
+          {{"herramienta", "Bash"},
+           {"argumentos",
+            {{"command", lanzador.string() + " 'uptime' && ssh " + otroHost + " df -h"}, {"description", "Disco"}}}},
+          {{"texto", respuestaOtro}},
+          {{"texto", "Un momento, lo miro con calma."}, {"esperaMs", 120000}},
+          {{"texto", "Ahora miro el disco."}, {"esperaMs", 120000}}}}};
 }
 
 class AdministradorE2E : public prueba::AppE2E {
@@ -105,9 +104,9 @@ protected:
             {"DISABLE_AUTOUPDATER", "1"},
             {"DISABLE_TELEMETRY", "1"},
             {"DISABLE_ERROR_REPORTING", "1"}};
-        const std::set<std::string> fuera = {"CLAUDECODE",  "CLAUDE_CONFIG_DIR", "http_proxy", "https_proxy",
-                                             "HTTP_PROXY",  "HTTPS_PROXY",       "all_proxy",  "ALL_PROXY",
-                                             "ANTHROPIC_AUTH_TOKEN"};
+        const std::set<std::string> fuera = {"CLAUDECODE",  "CLAUDE_CONFIG_DIR", "http_proxy",
+                                             "https_proxy", "HTTP_PROXY",        "HTTPS_PROXY",
+                                             "all_proxy",   "ALL_PROXY",         "ANTHROPIC_AUTH_TOKEN"};
         std::erase_if(entorno_, [&](const std::string& e) {
             const std::string nombre = e.substr(0, e.find('='));
             return cambios.contains(nombre) || fuera.contains(nombre);
@@ -134,7 +133,8 @@ protected:
     }
     std::size_t cuantos(const std::string& tipo) {
         const auto c = chat();
-        return static_cast<std::size_t>(std::ranges::count_if(c, [&](const json& m) { return m.value("tipo", "") == tipo; }));
+        return static_cast<std::size_t>(
+            std::ranges::count_if(c, [&](const json& m) { return m.value("tipo", "") == tipo; }));
     }
     void escribir(const std::string& texto) {
         js("document.getElementById('chat-texto').value = " + json(texto).dump() +
@@ -142,8 +142,9 @@ protected:
     }
     // The chat's messages as the page shows them: "<class> <text>".
     std::vector<std::string> pantalla() {
-        const json l = js("return [...document.querySelectorAll('#chat-mensajes li')].map(li => li.className + ' ' + "
-                          "(li.querySelector('code') ? li.querySelector('code').textContent : li.textContent));");
+        const json l =
+            js("return [...document.querySelectorAll('#chat-mensajes li')].map(li => li.className + ' ' + "
+               "(li.querySelector('code') ? li.querySelector('code').textContent : li.textContent));");
         return l.is_array() ? l.get<std::vector<std::string>>() : std::vector<std::string>{};
     }
 

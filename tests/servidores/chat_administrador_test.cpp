@@ -163,18 +163,13 @@ TEST_F(ChatAdministradorTest, ClaudeSoloTieneElLanzadorDeSuServidor) {
 TEST_F(ChatAdministradorTest, UnaConversacionPorServidor) {
     struct Paso {
         std::int64_t servidor;
-        std::string sesionNueva;                // what the agent reports
-        std::optional<std::string> reanudada;   // "--resume" expected
+        std::string sesionNueva;               // what the agent reports
+        std::optional<std::string> reanudada;  // "--resume" expected
         bool olvidarAntes = false;
     };
     const std::vector<Paso> pasos = {
-        {7, "s7-a", std::nullopt},
-        {7, "s7-a", "s7-a"},
-        {9, "s9-a", std::nullopt},
-        {7, "s7-a", "s7-a"},
-        {7, "s7-b", std::nullopt, true},
-        {9, "s9-a", "s9-a"},
-        {7, "s7-b", "s7-b"},
+        {7, "s7-a", std::nullopt},       {7, "s7-a", "s7-a"}, {9, "s9-a", std::nullopt}, {7, "s7-a", "s7-a"},
+        {7, "s7-b", std::nullopt, true}, {9, "s9-a", "s9-a"}, {7, "s7-b", "s7-b"},
     };
     for (std::size_t i = 0; i < pasos.size(); ++i) {
         const auto& p = pasos[i];
@@ -189,8 +184,7 @@ TEST_F(ChatAdministradorTest, UnaConversacionPorServidor) {
 // What the page reads of one run: its events in order, no session id, and
 // how it ended.
 TEST_F(ChatAdministradorTest, MensajesDeLaPagina) {
-    guion({lineaSesion("s1"),
-           Json::parse(R"({"type":"stream_event","event":{"type":"content_block_delta",
+    guion({lineaSesion("s1"), Json::parse(R"({"type":"stream_event","event":{"type":"content_block_delta",
                             "delta":{"type":"text_delta","text":"Miro. "}}})"),
            Json::parse(R"({"type":"assistant","message":{"content":[{"type":"tool_use","id":"t1","name":"Bash",
                             "input":{"command":"/l 'uptime'","description":"Tiempo encendido"}}]}})"),
@@ -278,8 +272,7 @@ TEST_F(ChatAdministradorTest, FallosAntesYDuranteLaCorrida) {
             EXPECT_EQ((*mensajes_)[i]["tipo"], c.esperados[i]["tipo"]);
             if (c.esperados[i]["texto"] != "__cualquiera__")
                 EXPECT_EQ((*mensajes_)[i].value("texto", ""), c.esperados[i].value("texto", ""));
-            else
-                EXPECT_FALSE((*mensajes_)[i].value("texto", "").empty());
+            else EXPECT_FALSE((*mensajes_)[i].value("texto", "").empty());
         }
         EXPECT_FALSE(fs::exists(grabacion())) << "nothing ran";
         EXPECT_EQ(chat_->enMarcha(), 0u);

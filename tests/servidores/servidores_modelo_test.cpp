@@ -92,8 +92,9 @@ TEST_F(ServidoresModeloTest, ChatSinClaudeConectado) {
     modelo_->recibir({{"tipo", "chat"}, {"servidor", 7}, {"ip", "203.0.113.7"}, {"texto", "hola"}});
     ASSERT_TRUE(esperarHasta([&] { return !de("chat").empty(); }));
     EXPECT_EQ(de("chat"), json::array({{{"tipo", "error"},
-                                        {"texto", "Para hablar con tu servidor hace falta Claude conectado (la app "
-                                                  "de Claude)."}}}));
+                                        {"texto",
+                                         "Para hablar con tu servidor hace falta Claude conectado (la app "
+                                         "de Claude)."}}}));
     EXPECT_EQ(modelo_->chat().enMarcha(), 0U);
 }
 

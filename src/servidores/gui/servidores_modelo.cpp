@@ -11,6 +11,7 @@
 #include <span>
 #include <utility>
 
+#include "comun/lectura_mensajes.h"
 #include "cuenta/cuenta.h"
 #include "ias/deteccion.h"
 #include "ias/modelos.h"
@@ -22,7 +23,6 @@
 #include "plataforma/gui/web_vista.h"
 #include "plataforma/navegador.h"
 #include "servidores/acceso_vps.h"
-#include "comun/lectura_mensajes.h"
 #include "servidores/identidad_ssh.h"
 #include "servidores/terminal_pty.h"
 #include "servidores/vps_propios.h"
@@ -285,10 +285,8 @@ Tarea<void> ServidoresModelo::enviarLista() {
     const std::weak_ptr<ServidoresModelo> yo = weak_from_this();
     if (cuenta_.expired()) co_return;
     auto ias = co_await IAsLocales::detectar();
-    if (const auto m = yo.lock())
-        m->ias_ = ias;
-    else
-        co_return;
+    if (const auto m = yo.lock()) m->ias_ = ias;
+    else co_return;
     auto cuenta = cuenta_.lock();
     if (!cuenta) co_return;
     Json vps = Json::array();
@@ -316,7 +314,9 @@ Tarea<void> ServidoresModelo::enviarLista() {
     Json ia = nullptr;
     if (const auto administrador = AdministradorVPS::herramienta(ias)) {
         const Json pagina = IAsLocales::json({*administrador})[0];
-        ia = {{"id", pagina["id"]}, {"nombre", pagina["nombre"]}, {"modelo", pagina["modelo"]},
+        ia = {{"id", pagina["id"]},
+              {"nombre", pagina["nombre"]},
+              {"modelo", pagina["modelo"]},
               {"modelos", pagina["modelos"]}};
     }
     m->js("lista", {{"vps", vps}, {"ia", ia}, {"cliente", cliente ? cliente->email : ""}, {"error", error}});
