@@ -95,6 +95,7 @@ window.servidores = {
     if (typeof datos.chat === "string") {
       asistente.proponer(datos.chat);
       pagina.vista = "asistente";
+      if (pagina.elegido && pagina.accesos[pagina.elegido.id]) mostrarVista("asistente");
     }
     if (datos.vista && pagina.servidores.length) {
       pagina.vista = datos.vista;
