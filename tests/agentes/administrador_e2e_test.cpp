@@ -11,7 +11,8 @@
 // A third message keeps claude waiting; its command line holds only the
 // launcher; "Parar" ends it and no agent process is left. Quitting the
 // application in the middle of a fourth run leaves none either. A
-// screenshot of the chat stays in build/capturas/.
+// screenshot of the chat after the first answer and one after the stop stay
+// in build/capturas/.
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -260,7 +261,8 @@ TEST_F(AdministradorE2E, ChatConElServidorReanudaYSePara) {
     EXPECT_EQ(chat().back()["tipo"], "termina");
     EXPECT_TRUE(esperarQue([&] { return agentes().empty(); }, 20s)) << agentes().size();
     ASSERT_TRUE(cumple("document.body.dataset.chat === 'quieto'"));
-    EXPECT_EQ(pantalla().back(), "mensaje aviso Has parado al asistente.");
+    EXPECT_EQ(pantalla().back(), "mensaje nota Has parado al asistente.");
+    EXPECT_TRUE(capturar("servidores", "administrador-parado.png", web));
 
     // Quitting the application while the administrator works leaves no agent.
     escribir("¿Y el disco?");

@@ -23,7 +23,9 @@ function entrada(e) {
       el("span", { class: "desc", texto: e.desc || "Orden en el servidor" }),
       e.orden ? el("code", { texto: e.orden }) : null);
   }
-  return el("li", { class: `mensaje ${e.rol}`, texto: e.texto });
+  // "aviso" is the page's own floating notice: the chat's notes get another class.
+  const clase = e.rol === "aviso" ? "nota" : e.rol;
+  return el("li", { class: `mensaje ${clase}`, texto: e.texto });
 }
 
 function pintar() {
