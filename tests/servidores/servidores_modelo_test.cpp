@@ -10,6 +10,7 @@
 #include <regex>
 
 #include "esperar_bucle.h"
+#include "ias/modelos.h"
 #include "plataforma/argumentos.h"
 #include "plataforma/cripto.h"
 #include "plataforma/gui/iniciar_gtk.h"
@@ -75,10 +76,26 @@ TEST_F(ServidoresModeloTest, MensajesMalFormadosNoHacenNada) {
                           json({{"tipo", "borrar"}, {"servidor", 1}, {"ruta", "etc"}}),
                           json({{"tipo", "borrar"}, {"servidor", 1}, {"ruta", "//"}}),
                           json({{"tipo", "borrar"}, {"servidor", 1}, {"ruta", "/.."}}),
-                          json({{"tipo", "enlace"}, {"url", "file:///etc/passwd"}})})
+                          json({{"tipo", "enlace"}, {"url", "file:///etc/passwd"}}),
+                          // Nothing to stop or forget; no AI tool known before the list.
+                          json({{"tipo", "parar"}}), json({{"tipo", "olvidar"}, {"servidor", 7}}),
+                          json({{"tipo", "modelo"}, {"modelo", "claude-haiku-5-5"}})})
         modelo_->recibir(m);
     esperarHasta([] { return false; }, 300ms);
     EXPECT_EQ(llamadas(), json::array());
+    EXPECT_EQ(IAsLocales::modelo("claude"), "");
+}
+
+// Before the list has found a signed-in claude, the administrator's chat
+// starts nothing and says why.
+TEST_F(ServidoresModeloTest, ChatSinClaudeConectado) {
+    modelo_->recibir({{"tipo", "chat"}, {"servidor", 7}, {"ip", "203.0.113.7"}, {"texto", "hola"}});
+    ASSERT_TRUE(esperarHasta([&] { return !de("chat").empty(); }));
+    EXPECT_EQ(de("chat"), json::array({{{"tipo", "error"},
+                                        {"texto",
+                                         "Para hablar con tu servidor hace falta Claude conectado (la app "
+                                         "de Claude)."}}}));
+    EXPECT_EQ(modelo_->chat().enMarcha(), 0U);
 }
 
 TEST_F(ServidoresModeloTest, CarpetasDelSistemaNoSeBorranSeEscribanComoSeEscriban) {

@@ -6,7 +6,9 @@ import { enviar, el, $, vaciar } from "../comun/dom.js";
 import * as estado from "./estado.js";
 import * as terminal from "./terminal.js";
 import * as archivos from "./archivos.js";
+import * as asistente from "./asistente.js";
 
+const vistas = ["estado", "terminal", "archivos", "asistente"];
 const pagina = {
   servidores: [],
   elegido: null,   // the chosen server object
@@ -62,19 +64,20 @@ function mostrarAcceso(como, error) {
   $("error-acceso").textContent = error || "";
   $("entrar").disabled = false;
   document.body.dataset.acceso = como;
-  if (como !== "ok") for (const v of ["estado", "terminal", "archivos"]) $(`vista-${v}`).hidden = true;
+  if (como !== "ok") for (const v of vistas) $(`vista-${v}`).hidden = true;
 }
 
 function mostrarVista(vista) {
   pagina.vista = vista;
   document.body.dataset.vista = vista;
   for (const b of $("pestanas").querySelectorAll("button")) b.classList.toggle("activa", b.dataset.vista === vista);
-  for (const v of ["estado", "terminal", "archivos"]) $(`vista-${v}`).hidden = v !== vista;
+  for (const v of vistas) $(`vista-${v}`).hidden = v !== vista;
   const s = pagina.elegido;
   if (!s) return;
   estado.activar(vista === "estado" ? s.id : null);
   if (vista === "terminal") terminal.mostrar(s.id);
   if (vista === "archivos") archivos.abrir(s.id);
+  if (vista === "asistente") asistente.mostrar(s);
 }
 
 window.servidores = {
@@ -83,11 +86,17 @@ window.servidores = {
     $("cliente").textContent = datos.cliente || "";
     $("error-lista").hidden = !datos.error;
     $("error-lista").textContent = datos.error || "";
+    asistente.fijarIA(datos.ia);
     document.body.dataset.estado = "listo";
     if (pagina.elegido) pagina.elegido = pagina.servidores.find((s) => s.id === pagina.elegido.id) || pagina.elegido;
     pintarLista();
   },
   prueba(datos) {
+    if (typeof datos.chat === "string") {
+      asistente.proponer(datos.chat);
+      pagina.vista = "asistente";
+      if (pagina.elegido && pagina.accesos[pagina.elegido.id]) mostrarVista("asistente");
+    }
     if (datos.vista && pagina.servidores.length) {
       pagina.vista = datos.vista;
       elegir(pagina.servidores[0]);
@@ -109,6 +118,7 @@ window.servidores = {
   archivos: (d) => archivos.pintar(d),
   verArchivo: (d) => archivos.verArchivo(d),
   aviso: (d) => aviso(String(d.texto || "")),
+  chat: (d) => asistente.mensaje(d),
 };
 
 $("volver").addEventListener("click", () => enviar({ tipo: "volver" }));
@@ -131,4 +141,5 @@ for (const b of $("pestanas").querySelectorAll("button")) b.addEventListener("cl
 
 terminal.preparar();
 archivos.preparar();
+asistente.preparar();
 enviar({ tipo: "listo" });

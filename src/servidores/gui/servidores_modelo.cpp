@@ -6,11 +6,15 @@
 
 #include <glib.h>
 
+#include <algorithm>
 #include <functional>
 #include <span>
 #include <utility>
 
+#include "comun/lectura_mensajes.h"
 #include "cuenta/cuenta.h"
+#include "ias/deteccion.h"
+#include "ias/modelos.h"
 #include "ias/path_terminal.h"
 #include "navegacion/navegacion.h"
 #include "plataforma/argumentos.h"
@@ -19,7 +23,6 @@
 #include "plataforma/gui/web_vista.h"
 #include "plataforma/navegador.h"
 #include "servidores/acceso_vps.h"
-#include "comun/lectura_mensajes.h"
 #include "servidores/identidad_ssh.h"
 #include "servidores/terminal_pty.h"
 #include "servidores/vps_propios.h"
@@ -117,6 +120,10 @@ void ServidoresModelo::recibir(const Json& mensaje) {
         {"renombrar", &ServidoresModelo::operacion},
         {"borrar", &ServidoresModelo::operacion},
         {"anadirVPS", &ServidoresModelo::anadirVPS},
+        {"modelo", &ServidoresModelo::elegirModelo},
+        {"chat", &ServidoresModelo::pedirChat},
+        {"parar", &ServidoresModelo::parar},
+        {"olvidar", &ServidoresModelo::olvidar},
         {"enlace", &ServidoresModelo::enlace},
     };
     if (!mensaje.is_object()) return;
@@ -128,6 +135,7 @@ void ServidoresModelo::recibir(const Json& mensaje) {
 void ServidoresModelo::cerrarTodo() {
     for (auto& [tid, terminal] : terminales_) terminal->cerrar();
     terminales_.clear();
+    if (chat_) chat_->parar();
     std::vector<std::int64_t> servidores;
     for (const auto s : usados_)
         if (!(prueba() && s == 0)) servidores.push_back(s);
@@ -243,8 +251,42 @@ void ServidoresModelo::enlace(const Json& m) {
     Navegador::abrir(*url);
 }
 
+ChatAdministrador& ServidoresModelo::chat() {
+    if (!chat_) {
+        const std::weak_ptr<ServidoresModelo> yo = weak_from_this();
+        auto enviar = [yo](Json m) {
+            if (const auto s = yo.lock()) s->js("chat", m);
+        };
+        chat_ = std::make_shared<ChatAdministrador>(std::move(enviar),
+                                                    piezasChat_ ? *piezasChat_ : ChatAdministrador::piezasReales());
+    }
+    return *chat_;
+}
+
+void ServidoresModelo::elegirModelo(const Json& m) {
+    const bool hayClaude =
+        std::any_of(ias_.begin(), ias_.end(), [](const IA& ia) { return ia.tipo == IA::Tipo::claude; });
+    if (!hayClaude) return;  // the page has no list yet
+    IAsLocales::fijarModelo("claude", Mensaje::texto(m, "modelo").value_or(""));
+}
+
+void ServidoresModelo::pedirChat(const Json& m) {
+    lanzar(chat().chat(ias_, Mensaje::entero(m, "servidor"), Mensaje::texto(m, "ip").value_or(""),
+                       Mensaje::texto(m, "texto").value_or("")));
+}
+
+void ServidoresModelo::parar(const Json&) {
+    if (chat_) chat_->parar();
+}
+
+void ServidoresModelo::olvidar(const Json& m) { chat().olvidar(Mensaje::entero(m, "servidor")); }
+
 Tarea<void> ServidoresModelo::enviarLista() {
     const std::weak_ptr<ServidoresModelo> yo = weak_from_this();
+    if (cuenta_.expired()) co_return;
+    auto ias = co_await IAsLocales::detectar();
+    if (const auto m = yo.lock()) m->ias_ = ias;
+    else co_return;
     auto cuenta = cuenta_.lock();
     if (!cuenta) co_return;
     Json vps = Json::array();
@@ -269,7 +311,15 @@ Tarea<void> ServidoresModelo::enviarLista() {
                                      {"pais", ""}});
     for (const auto& e : PropiosVPS::vpsPropios()) vps.push_back(servidorPropio(e));
     const auto& cliente = cuenta->cliente();
-    m->js("lista", {{"vps", vps}, {"ia", nullptr}, {"cliente", cliente ? cliente->email : ""}, {"error", error}});
+    Json ia = nullptr;
+    if (const auto administrador = AdministradorVPS::herramienta(ias)) {
+        const Json pagina = IAsLocales::json({*administrador})[0];
+        ia = {{"id", pagina["id"]},
+              {"nombre", pagina["nombre"]},
+              {"modelo", pagina["modelo"]},
+              {"modelos", pagina["modelos"]}};
+    }
+    m->js("lista", {{"vps", vps}, {"ia", ia}, {"cliente", cliente ? cliente->email : ""}, {"error", error}});
     const auto& argumentos = Argumentos::todos();
     if (const auto vista = Argumentos::valorTras(argumentos, "--vista")) m->js("prueba", {{"vista", *vista}});
     if (const auto chat = Argumentos::valorTras(argumentos, "--chat")) m->js("prueba", {{"chat", *chat}});

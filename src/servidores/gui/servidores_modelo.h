@@ -5,7 +5,7 @@
 //
 //   native → page: window.servidores.<función>(<JSON>), guarded by
 //                  `window.servidores &&`: lista, prueba, acceso, datos,
-//                  terminalFin, estado, archivos, verArchivo, aviso
+//                  terminalFin, estado, archivos, verArchivo, aviso, chat
 //   page → native: {"tipo": ...} objects, one short handler per "tipo"
 //
 // Main thread only. Held by shared_ptr: the screen owns it, and the tasks a
@@ -19,10 +19,13 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "ias/ia.h"
 #include "plataforma/tarea.h"
+#include "servidores/chat_administrador.h"
 #include "servidores/estado_servidor.h"
 
 namespace sorvenia {
@@ -53,8 +56,9 @@ public:
     // window.servidores.<nombre>(datos), fire and forget; nothing without a view.
     void js(const std::string& nombre, const Json& datos);
 
-    // Ends every terminal's process group and the shared ssh connections
-    // this screen used. On "volver", when the screen goes, and at quitting.
+    // Ends every terminal's process group, every AI administrator run still
+    // alive and the shared ssh connections this screen used. On "volver",
+    // when the screen goes, and at quitting.
     void cerrarTodo();
 
     // The launch argument "--servidores-prueba": server 0 is this computer.
@@ -62,6 +66,12 @@ public:
 
     // The open terminals' ids (tests).
     std::size_t terminalesAbiertas() const { return terminales_.size(); }
+
+    // The AI administrator's chat; made on first use.
+    ChatAdministrador& chat();
+    // What the administrator's runs use (tests give their own); before the
+    // first "chat" message.
+    void fijarPiezasChat(ChatAdministrador::Piezas piezas) { piezasChat_ = std::move(piezas); }
 
     // The script of one page call; nothing when the value cannot be JSON.
     static std::optional<std::string> textoLlamada(const std::string& funcion, const Json& argumento);
@@ -84,6 +94,10 @@ private:
     void operacion(const Json& m);
     void anadirVPS(const Json& m);
     void enlace(const Json& m);
+    void elegirModelo(const Json& m);
+    void pedirChat(const Json& m);
+    void parar(const Json& m);
+    void olvidar(const Json& m);
 
     Tarea<void> enviarLista();
     Tarea<void> comprobarAcceso(std::int64_t servidor, std::string ip, std::optional<std::string> password);
@@ -106,6 +120,9 @@ private:
     bool vaciando_ = false;
     std::map<std::int64_t, EstadoServidor::Muestra> anterior_;
     std::set<std::int64_t> usados_;  // servers this screen reached over ssh
+    std::vector<IA> ias_;            // the local AI tools found by the last list
+    std::shared_ptr<ChatAdministrador> chat_;
+    std::optional<ChatAdministrador::Piezas> piezasChat_;
 };
 
 }  // namespace sorvenia
