@@ -30,13 +30,28 @@ std::optional<VideoLeido> leerVideo(const std::filesystem::path& archivo) {
     return v;
 }
 
+namespace {
+
+std::string decimal(double v) {
+    std::array<char, 32> texto{};
+    const auto fin = std::to_chars(texto.data(), texto.data() + texto.size(), v).ptr;
+    return std::string(texto.data(), fin);
+}
+
+}  // namespace
+
+bool guardarFotogramaVideo(const std::filesystem::path& archivo, double segundos, const std::filesystem::path& png) {
+    return ejecutarPrograma("/usr/bin/ffmpeg", {"-v", "error", "-y", "-ss", decimal(segundos), "-i", archivo.string(),
+                                                "-frames:v", "1", png.string()},
+                            "")
+               .estado == 0;
+}
+
 std::optional<std::array<int, 3>> colorEnVideo(const std::filesystem::path& archivo, double segundos, int x, int y) {
-    std::array<char, 32> tiempo{};
-    const auto fin = std::to_chars(tiempo.data(), tiempo.data() + tiempo.size(), segundos).ptr;
     // The frame as raw RGB on standard output, cropped to the one pixel.
     const auto salida = ejecutarPrograma(
         "/usr/bin/ffmpeg",
-        {"-v", "error", "-ss", std::string(tiempo.data(), fin), "-i", archivo.string(), "-frames:v", "1", "-vf",
+        {"-v", "error", "-ss", decimal(segundos), "-i", archivo.string(), "-frames:v", "1", "-vf",
          "format=rgb24,crop=1:1:" + std::to_string(x) + ":" + std::to_string(y), "-f", "rawvideo", "-pix_fmt", "rgb24", "-"},
         "");
     if (salida.estado != 0 || salida.salida.size() != 3) return std::nullopt;

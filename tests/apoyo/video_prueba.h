@@ -25,4 +25,8 @@ std::optional<VideoLeido> leerVideo(const std::filesystem::path& archivo);
 // Red, green and blue of pixel (x, y) of the frame shown at `segundos`.
 std::optional<std::array<int, 3>> colorEnVideo(const std::filesystem::path& archivo, double segundos, int x, int y);
 
+// The frame shown at `segundos` written as a PNG file (for a person to
+// look at).
+bool guardarFotogramaVideo(const std::filesystem::path& archivo, double segundos, const std::filesystem::path& png);
+
 }  // namespace sorvenia::prueba

@@ -374,7 +374,7 @@ TEST_F(ExportarVideoE2E, LaMesaAnimadaSeGrabaEnMp4) {
     EXPECT_EQ(video->fotogramas, 90);
     EXPECT_NEAR(video->duracion, 3.0, 0.05);
 
-    // The band at (200, 100) of the design, the box's centre at (1000, 200),
+    // The band at (200, 100) of the design, the box's centre at (1000, 700),
     // both scaled by 0.96.
     const auto en = [&](double segundos, int x, int y) {
         const auto c = prueba::colorEnVideo(archivo, segundos, static_cast<int>(x * 0.96), static_cast<int>(y * 0.96));
@@ -391,15 +391,16 @@ TEST_F(ExportarVideoE2E, LaMesaAnimadaSeGrabaEnMp4) {
     // First frame: red band, no box yet (white). Last frame: nearly blue,
     // the box black.
     EXPECT_TRUE(cerca(en(0, 200, 100), {255, 0, 0}, 24)) << texto(en(0, 200, 100));
-    EXPECT_TRUE(cerca(en(0, 1000, 200), {255, 255, 255}, 16)) << texto(en(0, 1000, 200));
+    EXPECT_TRUE(cerca(en(0, 1000, 700), {255, 255, 255}, 16)) << texto(en(0, 1000, 700));
     EXPECT_TRUE(cerca(en(2.9, 200, 100), {8, 0, 247}, 24)) << texto(en(2.9, 200, 100));
-    EXPECT_TRUE(cerca(en(2.9, 1000, 200), {0, 0, 0}, 16)) << texto(en(2.9, 1000, 200));
+    EXPECT_TRUE(cerca(en(2.9, 1000, 700), {0, 0, 0}, 16)) << texto(en(2.9, 1000, 700));
     // The middle frame (1.5 s): the band half-way between red and blue, the
     // box half faded in (grey: its easing runs ahead of linear time, so
     // darker than mid-grey, but not yet black).
+    ASSERT_TRUE(prueba::guardarFotogramaVideo(archivo, 1.5, prueba::rutaCaptura("video-mitad.png")));
     const auto banda = en(1.5, 200, 100);
     EXPECT_TRUE(cerca(banda, {128, 0, 127}, 24)) << texto(banda);
-    const auto caja = en(1.5, 1000, 200);
+    const auto caja = en(1.5, 1000, 700);
     EXPECT_TRUE(caja[0] > 16 && caja[0] < 200 && std::abs(caja[0] - caja[1]) < 12 && std::abs(caja[0] - caja[2]) < 12)
         << texto(caja);
 }
