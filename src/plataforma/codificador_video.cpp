@@ -14,10 +14,12 @@ extern "C" {
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace sorvenia {
 namespace {
@@ -56,35 +58,44 @@ struct LiberarEscalador {
 
 }  // namespace
 
-// The FFmpeg objects (touched only by the worker once it runs) and the
-// queue between the caller and the worker.
+// The FFmpeg objects and the three stages: the caller queues pictures,
+// two converters copy and scale them into the video's pixel format (the
+// copy out of the picture is the slow part, so two run side by side), and
+// the encoder takes the converted frames back in order.
 struct CodificadorVideo::Estado {
+    static constexpr int convertidores = 2;
+
     AjustesVideo ajustes;
     fs::path temporal;
     std::unique_ptr<AVFormatContext, LiberarFormato> formato;
     std::unique_ptr<AVCodecContext, LiberarCodec> codec;
-    std::unique_ptr<AVFrame, LiberarCuadro> cuadro;
     std::unique_ptr<AVPacket, LiberarPaquete> paquete;
-    std::unique_ptr<SwsContext, LiberarEscalador> escalador;
     AVStream* flujo = nullptr;  // owned by `formato`
-    std::int64_t siguiente = 0;
     bool renombrado = false;
 
+    using Cuadro = std::unique_ptr<AVFrame, LiberarCuadro>;
     std::mutex cerrojo;
-    std::condition_variable hayTrabajo;
-    std::deque<Fotograma> cola;
+    std::condition_variable hayTrabajo;  // converters and encoder wait here
+    std::deque<std::pair<std::int64_t, Fotograma>> cola;
+    std::map<std::int64_t, Cuadro> convertidos;
+    std::int64_t recibidos = 0;   // pictures queued so far
+    std::int64_t codificados = 0; // frames handed to the encoder (or dropped after a failure)
     bool fin = false;
     bool parar = false;
     std::optional<Fallo> error;
-    std::function<void(bool)> hueco;          // a caller waiting for room
+    std::function<void(bool)> hueco;        // a caller waiting for room
     std::function<void(Hecho)> alTerminar;  // the caller of terminar()
-    std::thread hilo;
+    std::vector<std::thread> hilos;
 
     Hecho preparar();
-    Hecho codificar(const Fotograma& f);
+    Resultado<Cuadro> convertir(Fotograma& f, std::unique_ptr<SwsContext, LiberarEscalador>& escalador) const;
     Hecho vaciarCodec(AVFrame* cuadro);
     Hecho cerrar();
-    void trabajar();
+    void convertirSiempre();
+    void codificarSiempre();
+    void fallar(Fallo f) {
+        if (!error) error = std::move(f);
+    }
 };
 
 Hecho CodificadorVideo::Estado::preparar() {
@@ -97,9 +108,8 @@ Hecho CodificadorVideo::Estado::preparar() {
     if (h264 == nullptr) return falloApertura();
     flujo = avformat_new_stream(formato.get(), nullptr);
     codec.reset(avcodec_alloc_context3(h264));
-    cuadro.reset(av_frame_alloc());
     paquete.reset(av_packet_alloc());
-    if (flujo == nullptr || !codec || !cuadro || !paquete) return falloApertura();
+    if (flujo == nullptr || !codec || !paquete) return falloApertura();
     AVCodecContext* c = codec.get();
     c->width = ajustes.ancho;
     c->height = ajustes.alto;
@@ -115,10 +125,6 @@ Hecho CodificadorVideo::Estado::preparar() {
     if (avcodec_parameters_from_context(flujo->codecpar, c) < 0) return falloApertura();
     flujo->time_base = c->time_base;
     flujo->avg_frame_rate = c->framerate;
-    cuadro->format = c->pix_fmt;
-    cuadro->width = c->width;
-    cuadro->height = c->height;
-    if (av_frame_get_buffer(cuadro.get(), 0) < 0) return falloApertura();
     if (avio_open(&formato->pb, temporal.c_str(), AVIO_FLAG_WRITE) < 0) return falloApertura();
     // The index goes first, so a browser plays the file before it has it all.
     AVDictionary* opciones = nullptr;
@@ -142,23 +148,32 @@ Hecho CodificadorVideo::Estado::vaciarCodec(AVFrame* entrada) {
     }
 }
 
-Hecho CodificadorVideo::Estado::codificar(const Fotograma& f) {
+Resultado<CodificadorVideo::Estado::Cuadro> CodificadorVideo::Estado::convertir(
+    Fotograma& f, std::unique_ptr<SwsContext, LiberarEscalador>& escalador) const {
+    if (f.rellenar && f.ancho > 0 && f.alto > 0 && f.paso >= static_cast<std::size_t>(f.ancho) * 4) {
+        f.bytes.resize(f.paso * static_cast<std::size_t>(f.alto));
+        f.rellenar(f.bytes.data(), f.paso);
+        f.rellenar = nullptr;  // what it holds goes now, not with the queue
+    }
     if (f.ancho < 1 || f.alto < 1 || f.paso < static_cast<std::size_t>(f.ancho) * 4 ||
         f.bytes.size() < f.paso * static_cast<std::size_t>(f.alto))
         return falloCierre();
     escalador.reset(sws_getCachedContext(escalador.release(), f.ancho, f.alto, AV_PIX_FMT_BGRA, ajustes.ancho,
                                          ajustes.alto, AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr,
                                          nullptr));
-    if (!escalador || av_frame_make_writable(cuadro.get()) < 0) return falloCierre();
+    Cuadro cuadro(av_frame_alloc());
+    if (!escalador || !cuadro) return falloCierre();
+    cuadro->format = AV_PIX_FMT_YUV420P;
+    cuadro->width = ajustes.ancho;
+    cuadro->height = ajustes.alto;
+    if (av_frame_get_buffer(cuadro.get(), 0) < 0) return falloCierre();
     const std::uint8_t* origen[1] = {f.bytes.data()};
     const int pasos[1] = {static_cast<int>(f.paso)};
     sws_scale(escalador.get(), origen, pasos, 0, f.alto, cuadro->data, cuadro->linesize);
-    cuadro->pts = siguiente++;
-    return vaciarCodec(cuadro.get());
+    return cuadro;
 }
 
 Hecho CodificadorVideo::Estado::cerrar() {
-    if (error) return *error;
     if (const Hecho vaciado = vaciarCodec(nullptr); !vaciado) return vaciado;
     if (av_write_trailer(formato.get()) < 0) return falloCierre();
     if (avio_closep(&formato->pb) < 0) return falloCierre();
@@ -171,31 +186,55 @@ Hecho CodificadorVideo::Estado::cerrar() {
     return hecho();
 }
 
-void CodificadorVideo::Estado::trabajar() {
+void CodificadorVideo::Estado::convertirSiempre() {
+    std::unique_ptr<SwsContext, LiberarEscalador> escalador;
     for (;;) {
         std::unique_lock bloqueo(cerrojo);
-        hayTrabajo.wait(bloqueo, [&] { return parar || fin || !cola.empty(); });
+        // Converted frames wait for the encoder at most `capacidad` deep.
+        hayTrabajo.wait(bloqueo, [&] { return parar || fin || (!cola.empty() && convertidos.size() < capacidad); });
+        if (parar || cola.empty()) return;
+        auto [orden, f] = std::move(cola.front());
+        cola.pop_front();
+        auto esperando = std::exchange(hueco, {});
+        bloqueo.unlock();
+        if (esperando) esperando(true);
+        auto cuadro = convertir(f, escalador);
+        bloqueo.lock();
+        if (!cuadro) fallar(cuadro.fallo());
+        convertidos.emplace(orden, cuadro ? std::move(*cuadro) : nullptr);
+        hayTrabajo.notify_all();
+    }
+}
+
+void CodificadorVideo::Estado::codificarSiempre() {
+    for (;;) {
+        std::unique_lock bloqueo(cerrojo);
+        hayTrabajo.wait(bloqueo, [&] {
+            return parar || convertidos.contains(codificados) || (fin && codificados == recibidos);
+        });
         if (parar) return;
-        if (cola.empty()) {  // fin: everything queued has been encoded
+        if (codificados == recibidos) {  // fin: everything queued has been encoded
+            const std::optional<Fallo> previo = error;
             bloqueo.unlock();
-            Hecho cerrado = cerrar();
+            Hecho cerrado = previo ? Hecho(*previo) : cerrar();
             bloqueo.lock();
             auto listo = std::exchange(alTerminar, {});
             bloqueo.unlock();
             if (listo) listo(std::move(cerrado));
             return;
         }
-        Fotograma f = std::move(cola.front());
-        cola.pop_front();
-        auto esperando = std::exchange(hueco, {});
+        auto nodo = convertidos.extract(codificados);
         const bool fallado = error.has_value();
+        hayTrabajo.notify_all();  // a converter may be waiting for room
         bloqueo.unlock();
-        if (esperando) esperando(true);
-        if (fallado) continue;  // the caller hears of it at its next picture
-        if (Hecho h = codificar(f); !h) {
-            std::lock_guard otra(cerrojo);
-            error = h.fallo();
+        Hecho h = hecho();
+        if (!fallado && nodo.mapped()) {
+            nodo.mapped()->pts = codificados;
+            h = vaciarCodec(nodo.mapped().get());
         }
+        bloqueo.lock();
+        ++codificados;
+        if (!h) fallar(h.fallo());
     }
 }
 
@@ -215,7 +254,9 @@ Resultado<std::unique_ptr<CodificadorVideo>> CodificadorVideo::abrir(AjustesVide
         ::unlink(estado->temporal.c_str());
         return listo.fallo();
     }
-    estado->hilo = std::thread([e = estado.get()] { e->trabajar(); });
+    for (int i = 0; i < Estado::convertidores; ++i)
+        estado->hilos.emplace_back([e = estado.get()] { e->convertirSiempre(); });
+    estado->hilos.emplace_back([e = estado.get()] { e->codificarSiempre(); });
     return std::unique_ptr<CodificadorVideo>(new CodificadorVideo(std::move(estado)));
 }
 
@@ -225,7 +266,7 @@ CodificadorVideo::~CodificadorVideo() {
         estado_->parar = true;
     }
     estado_->hayTrabajo.notify_all();
-    if (estado_->hilo.joinable()) estado_->hilo.join();
+    for (std::thread& h : estado_->hilos) h.join();
     estado_->formato.reset();
     if (!estado_->renombrado) ::unlink(estado_->temporal.c_str());
 }
@@ -237,8 +278,8 @@ Tarea<Hecho> CodificadorVideo::anadir(Fotograma fotograma) {
             std::lock_guard bloqueo(estado->cerrojo);
             if (estado->error) co_return *estado->error;
             if (estado->cola.size() < capacidad) {
-                estado->cola.push_back(std::move(fotograma));
-                estado->hayTrabajo.notify_one();
+                estado->cola.emplace_back(estado->recibidos++, std::move(fotograma));
+                estado->hayTrabajo.notify_all();
                 co_return hecho();
             }
         }
@@ -262,7 +303,7 @@ Tarea<Hecho> CodificadorVideo::terminar() {
             estado->alTerminar = std::move(listo);
             estado->fin = true;
         }
-        estado->hayTrabajo.notify_one();
+        estado->hayTrabajo.notify_all();
     });
 }
 

@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -32,11 +33,15 @@ struct AjustesVideo {
 
 // One picture: rows of 8-bit blue, green, red, alpha (premultiplied), the
 // layout GDK downloads textures in. Any size: it is scaled to the video's.
+// The pixels are either in `bytes` or written by `rellenar` into `bytes`
+// (sized `paso` x `alto`) on the encoder's thread, which takes a copy of
+// the picture off the caller's thread.
 struct Fotograma {
     std::vector<std::uint8_t> bytes;
     int ancho = 0;
     int alto = 0;
     std::size_t paso = 0;  // bytes per row
+    std::function<void(std::uint8_t* destino, std::size_t paso)> rellenar;
 };
 
 class CodificadorVideo {
