@@ -130,7 +130,8 @@ Tarea<Hecho> Renderizador::video(std::string html, std::int64_t ancho, std::int6
         for (int i = primero; i < ultimo; ++i) {
             fotos.push_back(std::make_shared<Pendiente>());
             const double ms = 1000.0 * i / static_cast<double>(fps);
-            enCurso.tareas.push_back(lanzar(tomar(fotoEn(paginas[static_cast<std::size_t>(i - primero)], ms, limites_), fotos.back())));
+            auto& pagina = paginas[static_cast<std::size_t>(i - primero)];
+            enCurso.tareas.push_back(lanzar(tomar(fotoEn(pagina, ms, limites_), fotos.back())));
         }
         for (int i = primero; i < ultimo; ++i) {
             auto foto = co_await recoger(fotos[static_cast<std::size_t>(i - primero)]);
