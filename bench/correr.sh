@@ -29,3 +29,6 @@ build/bench/banco_terminal
 # The photo search's contact sheet, 12 and 30 photos, against montage.
 cmake --build build --target banco_hoja
 build/bench/banco_hoja
+# MP4 export of a 10 s 1080p animation, against ffmpeg encoding its frames from PNG files.
+cmake --build build --target banco_video
+scripts/entorno-pruebas.sh build/bench/banco_video

@@ -23,6 +23,9 @@ paquetes=(
   # The contact sheet: gdk-pixbuf decodes and encodes, cairo draws; the
   # benchmark compares the sheet with ImageMagick's montage.
   libgdk-pixbuf-2.0-dev libcairo2-dev imagemagick
+  # Video export encodes through FFmpeg's libraries; its tests and benchmark
+  # read the result with the ffmpeg and ffprobe programs.
+  libavcodec-dev libavformat-dev libswscale-dev libavutil-dev ffmpeg
 )
 # npm fetches the front-end files the resources ship (the fonts); any
 # Node.js that brings npm will do, else Debian's.

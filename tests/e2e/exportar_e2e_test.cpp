@@ -13,9 +13,11 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "esperar_bucle.h"
 #include "foto_prueba.h"
+#include "video_prueba.h"
 #include "app_e2e.h"
 #include "plataforma/gui/iniciar_gtk.h"
 #include "plataforma/gui/web_vista.h"
@@ -108,12 +110,16 @@ protected:
                        {"version", 1},
                        {"creado", "2026-12-01 10:00:00"},
                        {"modificado", "2026-12-01 10:00:00"},
-                       {"doc", disenoConEscena()}});
+                       {"doc", documento()}});
         arrancarCuentaLocal();
         arrancarAplicacion({"--abrir", idDiseno});
-        ASSERT_TRUE(esperarQue([&] { return herramienta("ver_tarvel").find("«Servicios»") != std::string::npos; }, 40s))
+        ASSERT_TRUE(esperarQue([&] { return herramienta("ver_tarvel").find(mesaEsperada()) != std::string::npos; }, 40s))
             << herramienta("ver_tarvel");
     }
+
+    // The design the editor opens, and a mesa name that shows it is open.
+    virtual json documento() const { return disenoConEscena(); }
+    virtual std::string mesaEsperada() const { return "«Servicios»"; }
 
     // Picks an entry of the editor's export menu.
     void exportarCon(const std::string& opcion) {
@@ -257,11 +263,23 @@ TEST_F(ExportarE2E, UnaMesaComoImagenYComoPagina) {
     EXPECT_EQ(html.find("fuente://"), std::string::npos);
 }
 
+// A dismissed chooser writes nothing, and the page hears of it: its export
+// button is free again at once (not after the minute it waits for an answer
+// that never comes).
 TEST_F(ExportarE2E, CancelarNoDejaNada) {
-    exportarCon("Web entera");
-    EXPECT_EQ(responderPanel("cancelar"), "cancelado\n");
-    std::this_thread::sleep_for(1s);
+    const auto botonLibre = [&] {
+        return esperarQue(
+            [&] { return valor("return document.getElementById('exportar-boton').disabled;", "editor") == false; },
+            5s);
+    };
+    for (const char* opcion : {"Web entera", "Imagen PNG de la mesa"}) {
+        exportarCon(opcion);
+        EXPECT_EQ(valor("return document.getElementById('exportar-boton').disabled;", "editor"), true) << opcion;
+        EXPECT_EQ(responderPanel("cancelar"), "cancelado\n");
+        EXPECT_TRUE(botonLibre()) << opcion;
+    }
     EXPECT_FALSE(fs::exists(casa_ / "Mi web"));
+    EXPECT_FALSE(fs::exists(casa_ / "Inicio.png"));
 }
 
 // An image from the computer replaces the selected <img>: the file becomes
@@ -294,6 +312,133 @@ TEST_F(ExportarE2E, UnaImagenDelOrdenadorSustituyeLaDelDiseno) {
     EXPECT_EQ(responderPanel((casa_ / "Logo azul.png").string()), (casa_ / "Logo azul.png").string() + "\n");
     ASSERT_TRUE(esperarQue([&] { return fuenteDeLaImagen().find("recurso:Logo-azul") != std::string::npos; }))
         << fuenteDeLaImagen();
+}
+
+// A mesa wider than a video may be (2000 x 1001: recorded at 1920 x 960)
+// with two animations: its own CSS turning a band from red to blue over the
+// whole three seconds, linearly, and the editor's fade-in of a black box
+// from 1 s to 2 s. No effect ends after 2 s, so the page asks for 3 s.
+json disenoAnimado(const std::vector<json>& animaciones) {
+    json m = mesa("m1", "Animada", 0, 2000, 1001,
+                  "<div data-lid=\"e1\" class=\"banda\"></div><div data-lid=\"e2\" class=\"caja\"></div>",
+                  "body{background:#fff}.banda{height:500px;background:#f00;animation:color 3s linear both}"
+                  "@keyframes color{from{background:#ff0000}to{background:#0000ff}}"
+                  ".caja{margin:100px 0 0 900px;width:200px;height:200px;background:#000}");
+    m["animaciones"] = animaciones;
+    return {{"formato", 1},
+            {"paginas", json::array({{{"id", "p1"},
+                                      {"nombre", "Página 1"},
+                                      {"portada", "m1"},
+                                      {"mesas", json::array({m})},
+                                      {"rotulos", json::array()}}})},
+            {"pagina", 0},
+            {"variables", json::array()},
+            {"recursos", json::array()},
+            {"siguiente", 10}};
+}
+
+const json aparecer = {{"lid", "e2"}, {"tipo", "aparecer"}, {"retraso", 1000}, {"duracion", 1000}};
+
+class ExportarVideoE2E : public ExportarE2E {
+protected:
+    json documento() const override { return disenoAnimado({aparecer}); }
+    std::string mesaEsperada() const override { return "«Animada»"; }
+
+    std::string boton() { return valor("return document.getElementById('exportar-boton').textContent;", "editor"); }
+
+    // Nothing in the home folder but what was there and what is named.
+    std::vector<std::string> parciales() {
+        std::vector<std::string> r;
+        for (const auto& e : fs::directory_iterator(casa_))
+            if (e.path().filename().string().find(".parcial-") != std::string::npos) r.push_back(e.path());
+        return r;
+    }
+};
+
+TEST_F(ExportarVideoE2E, LaMesaAnimadaSeGrabaEnMp4) {
+    exportarCon("Vídeo MP4 de la mesa");
+    EXPECT_EQ(responderPanel("elegir"), (casa_ / "Animada.mp4").string() + "\n");
+    // The page shows how far the recording is.
+    ASSERT_TRUE(esperarQue([&] { return boton().starts_with("Vídeo "); }, 30s)) << boton();
+    ASSERT_TRUE(avisoDice("Vídeo guardado en " + (casa_ / "Animada.mp4").string() + "."));
+    EXPECT_EQ(boton(), "Exportar");
+    EXPECT_TRUE(parciales().empty());
+
+    const fs::path archivo = casa_ / "Animada.mp4";
+    const auto video = prueba::leerVideo(archivo);
+    ASSERT_TRUE(video);
+    EXPECT_EQ(video->codec, "h264");
+    EXPECT_EQ(video->ancho, 1920);
+    EXPECT_EQ(video->alto, 960);
+    EXPECT_EQ(video->fps, "30/1");
+    EXPECT_EQ(video->fotogramas, 90);
+    EXPECT_NEAR(video->duracion, 3.0, 0.05);
+
+    // The band at (200, 100) of the design, the box's centre at (1000, 700),
+    // both scaled by 0.96.
+    const auto en = [&](double segundos, int x, int y) {
+        const auto c = prueba::colorEnVideo(archivo, segundos, static_cast<int>(x * 0.96), static_cast<int>(y * 0.96));
+        return c.value_or(std::array<int, 3>{-1, -1, -1});
+    };
+    const auto texto = [](const std::array<int, 3>& c) {
+        return std::to_string(c[0]) + "," + std::to_string(c[1]) + "," + std::to_string(c[2]);
+    };
+    const auto cerca = [](const std::array<int, 3>& c, const std::array<int, 3>& e, int margen) {
+        for (std::size_t i = 0; i < 3; ++i)
+            if (std::abs(c[i] - e[i]) > margen) return false;
+        return true;
+    };
+    // First frame: red band, no box yet (white). Last frame: nearly blue,
+    // the box black.
+    EXPECT_TRUE(cerca(en(0, 200, 100), {255, 0, 0}, 24)) << texto(en(0, 200, 100));
+    EXPECT_TRUE(cerca(en(0, 1000, 700), {255, 255, 255}, 16)) << texto(en(0, 1000, 700));
+    EXPECT_TRUE(cerca(en(2.9, 200, 100), {8, 0, 247}, 24)) << texto(en(2.9, 200, 100));
+    EXPECT_TRUE(cerca(en(2.9, 1000, 700), {0, 0, 0}, 16)) << texto(en(2.9, 1000, 700));
+    // The middle frame (1.5 s): the band half-way between red and blue, the
+    // box half faded in (grey: its easing runs ahead of linear time, so
+    // darker than mid-grey, but not yet black).
+    ASSERT_TRUE(prueba::guardarFotogramaVideo(archivo, 1.5, prueba::rutaCaptura("video-mitad.png")));
+    const auto banda = en(1.5, 200, 100);
+    EXPECT_TRUE(cerca(banda, {128, 0, 127}, 24)) << texto(banda);
+    const auto caja = en(1.5, 1000, 700);
+    EXPECT_TRUE(caja[0] > 16 && caja[0] < 200 && std::abs(caja[0] - caja[1]) < 12 && std::abs(caja[0] - caja[2]) < 12)
+        << texto(caja);
+}
+
+// A long recording (the fade-in starts at 19 s: 20 s of video) cancelled
+// from the export menu leaves no file, neither under its name nor under a
+// temporary one, and frees the page's button.
+class CancelarVideoE2E : public ExportarVideoE2E {
+protected:
+    json documento() const override {
+        json tarde = aparecer;
+        tarde["retraso"] = 19000;
+        return disenoAnimado({tarde});
+    }
+};
+
+TEST_F(CancelarVideoE2E, CancelarLaGrabacionNoDejaArchivo) {
+    // Dismissing the chooser records nothing and frees the button.
+    exportarCon("Vídeo MP4 de la mesa");
+    EXPECT_EQ(responderPanel("cancelar"), "cancelado\n");
+    ASSERT_TRUE(esperarQue([&] {
+        return valor("document.getElementById('exportar-boton').click();"
+                     "await new Promise(r => setTimeout(r, 100));"
+                     "const hay = [...document.querySelectorAll('#exportar-menu .opcion')]"
+                     "  .some(b => b.textContent.startsWith('Vídeo MP4 de la mesa'));"
+                     "document.getElementById('exportar-boton').click(); return hay;",
+                     "editor") == true;
+    }, 5s));
+
+    exportarCon("Vídeo MP4 de la mesa");
+    EXPECT_EQ(responderPanel("elegir"), (casa_ / "Animada.mp4").string() + "\n");
+    ASSERT_TRUE(esperarQue([&] { return boton().starts_with("Vídeo ") && boton() != "Vídeo 0 %"; }, 60s)) << boton();
+    EXPECT_FALSE(parciales().empty());  // the recording is being written beside
+    exportarCon("Cancelar el vídeo");
+    ASSERT_TRUE(esperarQue([&] { return boton() == "Exportar"; }, 15s)) << boton();
+    EXPECT_TRUE(esperarQue([&] { return parciales().empty(); }, 5s));
+    EXPECT_FALSE(fs::exists(casa_ / "Animada.mp4"));
+    EXPECT_EQ(valor("return document.body.innerText.includes('Vídeo guardado');", "editor"), false);
 }
 
 }  // namespace

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
+#include <unistd.h>
+
 #include <chrono>
+#include <filesystem>
 #include <vector>
 
 #include "esperar_bucle.h"
@@ -103,6 +106,43 @@ TEST_F(RenderizadorTest, EnOrdenYSinQuedarseColgado) {
     EXPECT_TRUE(c->has_value());
     EXPECT_EQ(orden, (std::vector<int>{1, 2, 3}));
     EXPECT_LT(std::chrono::steady_clock::now() - inicio, 25s);
+}
+
+// A recording refuses sizes it cannot make, and gives up on a page that
+// never lets go within the limits; either way nothing is written where the
+// video was to go, and a picture asked for meanwhile is not held up.
+TEST_F(RenderizadorTest, VideoImposibleOColgadoNoDejaArchivo) {
+    const std::filesystem::path carpeta =
+        std::filesystem::temp_directory_path() / ("renderizador-video-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(carpeta);
+    std::filesystem::create_directories(carpeta);
+    Renderizador r(LimitesRender{2, 1, 4});
+    const struct {
+        std::int64_t ancho, alto, duracionMs, fps;
+    } imposibles[] = {{1, 300, 1000, 30}, {400, 300, 1000, 0}, {400, 300, 0, 30}, {100000, 300, 1000, 30}};
+    for (const auto& c : imposibles) {
+        const auto hecho = prueba::esperarTarea(
+            r.video(bandas, c.ancho, c.alto, c.duracionMs, c.fps, carpeta / "v.mp4", nullptr), 5s);
+        ASSERT_TRUE(hecho.has_value());
+        ASSERT_FALSE(*hecho) << c.ancho << "x" << c.alto << " " << c.duracionMs << " ms " << c.fps << " fps";
+        EXPECT_EQ(hecho->fallo().mensaje, "No se puede escribir el vídeo.");
+        EXPECT_EQ(hecho->fallo().codigo, "video");
+    }
+
+    const auto inicio = std::chrono::steady_clock::now();
+    prueba::Pendiente<Hecho> colgado(
+        r.video("<script>for(;;){}</script>", 300, 200, 1000, 30, carpeta / "v.mp4", nullptr));
+    prueba::Pendiente<Imagen> foto(r.png(bandas, 300, 200, 100, false));
+    const auto f = foto.esperar(40s);
+    ASSERT_TRUE(f);
+    EXPECT_TRUE(f->has_value());
+    const auto v = colgado.esperar(40s);
+    ASSERT_TRUE(v);
+    ASSERT_FALSE(*v);
+    EXPECT_EQ(v->fallo().codigo, "video");
+    EXPECT_LT(std::chrono::steady_clock::now() - inicio, 25s);
+    EXPECT_TRUE(std::filesystem::is_empty(carpeta));
+    std::filesystem::remove_all(carpeta);
 }
 
 TEST(Documento, EnvolturaDelHtml) {

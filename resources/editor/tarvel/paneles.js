@@ -188,7 +188,9 @@ export class Paneles {
       opcion("Imagen PNG de la mesa", nombre, () => this.exportar("png"), !mesa),
       opcion("HTML de la mesa", nombre, () => this.exportar("html"), !mesa),
       opcion("Web entera", "Una carpeta con una página por mesa", () => this.exportarWeb(), !this.editor.pagina().mesas.length),
-      opcion("Vídeo MP4 de la mesa", "Con sus animaciones", () => this.exportarVideo && this.reservar("video") && this.exportarVideo(mesa), !mesa));
+      this.ocupado.video
+        ? opcion("Cancelar el vídeo", "Se está grabando", () => enviar({ tipo: "cancelarVideo" }))
+        : opcion("Vídeo MP4 de la mesa", "Con sus animaciones", () => this.exportarVideo && this.reservar("video") && this.exportarVideo(mesa), !mesa));
   }
 
   exportar(formato) {

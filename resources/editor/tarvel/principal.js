@@ -162,6 +162,9 @@ window.tarvel = {
   },
   trabajos: (lista) => paneles.ponerTrabajos(lista),
   estado: (dato) => paneles.estado(dato),
+  exportarCancelado() {
+    paneles.soltar("exportar");
+  },
   aviso(dato) {
     if (!esObjeto(dato) || typeof dato.texto !== "string") return;
     paneles.soltar("exportar");
@@ -257,11 +260,14 @@ window.tarvel = {
   progresoVideo(dato) {
     if (!esObjeto(dato)) return;
     if (typeof dato.fraccion === "number") {
+      // A long recording keeps its reservation while it reports progress.
+      if (paneles.ocupado.video) paneles.ocupado.video = Date.now();
       $("exportar-boton").textContent = `Vídeo ${Math.round(Math.min(1, Math.max(0, dato.fraccion)) * 100)} %`;
       return;
     }
     $("exportar-boton").textContent = "Exportar";
     paneles.soltar("video");
+    if (dato.cancelado === true) return;
     if (typeof dato.error === "string") avisar(dato.error, true);
     else if (dato.hecho) avisar(`Vídeo guardado${typeof dato.ruta === "string" ? " en " + dato.ruta : ""}.`);
   },

@@ -252,6 +252,8 @@ private:
     // The AI design turns under way, and the sign-in of an AI tool.
     std::vector<TareaLanzada> turnosIA_;
     std::shared_ptr<IAsLocales::Inicio> inicioSesion_;
+    // The video export under way, which the page may cancel.
+    TareaLanzada exportacionVideo_;
     std::string clave_;
     Agente::Lanzador lanzador_;
     // The running agent's process, to stop it; held until the run ends.

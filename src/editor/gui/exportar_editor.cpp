@@ -23,6 +23,10 @@ GtkWindow* ventana(const EditorAbierto& e) { return e.web() != nullptr ? ventana
 
 void avisar(EditorAbierto& e, const std::string& texto) { e.js("aviso", {{"texto", texto}}); }
 
+// The user dismissed a chooser or a question: the page frees its export
+// button, with nothing to tell.
+void cancelado(EditorAbierto& e) { e.js("exportarCancelado", Json::object()); }
+
 // A side of the mesa as the page sends it; the page's default when absent.
 int lado(const Json& m, const char* clave, int porDefecto) {
     const auto v = Mensaje::entero(m, clave);
@@ -55,7 +59,10 @@ Tarea<void> exportarMesa(std::shared_ptr<EditorAbierto> e, Json m) {
     peticion.carpetaInicial = Exportacion::carpetaInicial();
     peticion.nombreSugerido = EditorModelo::nombreSeguro(texto(m, "nombre"), "diseño") + "." + *formato;
     const auto rutas = co_await elegirRutas(ventana(*e), std::move(peticion));
-    if (!rutas) co_return;
+    if (!rutas) {
+        cancelado(*e);
+        co_return;
+    }
     const fs::path destino = rutas->front();
     const auto contenido = co_await contenidoMesa(*e, *formato, m, *html);
     if (!contenido) {
@@ -74,7 +81,10 @@ Tarea<void> exportarWeb(std::shared_ptr<EditorAbierto> e, Json m) {
         .modo = ModoEleccion::carpeta, .titulo = "Elige la carpeta donde guardar la web", .boton = "Exportar aquí"};
     peticion.carpetaInicial = Exportacion::carpetaInicial();
     const auto rutas = co_await elegirRutas(ventana(*e), std::move(peticion));
-    if (!rutas) co_return;
+    if (!rutas) {
+        cancelado(*e);
+        co_return;
+    }
     const std::string nombre = EditorModelo::nombreSeguro(texto(m, "nombre"), "web");
     const fs::path carpeta = rutas->front() / nombre;
     std::error_code ec;
@@ -84,7 +94,10 @@ Tarea<void> exportarWeb(std::shared_ptr<EditorAbierto> e, Json m) {
         const auto respuesta = co_await alerta(ventana(*e), "Ya hay una carpeta «" + nombre + "» ahí.",
                                                "Las páginas con el mismo nombre se reemplazarán; lo demás se queda.",
                                                {"Reemplazar", "Cancelar"});
-        if (respuesta != std::optional<std::size_t>(0)) co_return;
+        if (respuesta != std::optional<std::size_t>(0)) {
+            cancelado(*e);
+            co_return;
+        }
     }
     auto archivos = EditorModelo::archivosWeb(*paginas, nombre);
     const auto web = co_await enSegundoPlano([carpeta, archivos = std::move(archivos), doc = e->id()] {

@@ -2,7 +2,8 @@
 // The editor page's exports: one mesa as a PNG picture or an HTML page
 // ("exportar"), and the whole design as a website folder ("exportarWeb").
 // The user places each through the platform's file chooser; the page is
-// told the outcome with "aviso". A cancelled chooser says nothing.
+// told the outcome with "aviso"; a dismissed chooser or question with
+// "exportarCancelado", so that the page frees its export button.
 
 #include <memory>
 

@@ -14,6 +14,7 @@
 #include "editor/gui/editor_abierto.h"
 #include "editor/gui/elegir_imagen_editor.h"
 #include "editor/gui/exportar_editor.h"
+#include "editor/gui/exportar_video.h"
 #include "editor/gui/tienda_editor.h"
 #include "ias/deteccion.h"
 #include "ias/modelos.h"
@@ -39,7 +40,6 @@ bool esWeb(const std::string& url) {
 const std::map<std::string, std::string, std::less<>> acciones = {
     {"importarFigma", "La importación de Figma"},
     {"publicarVPS", "La publicación en un VPS"},
-    {"exportarVideo", "La exportación de vídeo"},
     {"app", "Las aplicaciones"},
     {"video", "El estudio de vídeo"},
 };
@@ -170,6 +170,19 @@ struct MensajesEditor {
     static void exportar(EditorAbierto& e, const Json& m) { lanzar(exportarMesa(e.shared_from_this(), m)); }
     static void exportarWeb(EditorAbierto& e, const Json& m) { lanzar(sorvenia::exportarWeb(e.shared_from_this(), m)); }
 
+    // A mesa recorded as a video (exportar_video.cpp); one at a time per
+    // editor, and the page may cancel it.
+    static void exportarVideo(EditorAbierto& e, const Json& m) {
+        if (e.exportacionVideo_.valida() && !e.exportacionVideo_.terminada()) {
+            e.js("aviso", {{"texto", "Ya estoy grabando un vídeo: espera a que termine o cancélalo."}});
+            return;
+        }
+        e.exportacionVideo_ = lanzar(sorvenia::exportarVideo(e.shared_from_this(), m));
+    }
+    static void cancelarVideo(EditorAbierto& e, const Json&) {
+        if (e.exportacionVideo_.valida() && !e.exportacionVideo_.terminada()) e.exportacionVideo_.cancelar();
+    }
+
     // An image file from the computer for the selected <img> (elegir_imagen_editor.cpp).
     static void elegirImagen(EditorAbierto& e, const Json& m) {
         lanzar(sorvenia::elegirImagen(e.shared_from_this(), m));
@@ -200,8 +213,6 @@ struct MensajesEditor {
                  {{"error", frase}});
         } else if (tipo == "publicarVPS") {
             e.js("vps", {{"estado", "error"}, {"texto", frase}});
-        } else if (tipo == "exportarVideo") {
-            e.js("progresoVideo", {{"error", frase}});
         } else if (tipo == "app") {
             e.js("app", {{"error", frase}});
         } else {
@@ -242,6 +253,8 @@ struct MensajesEditor {
             {"fotoMesa", &fotoMesa},
             {"exportar", &exportar},
             {"exportarWeb", &exportarWeb},
+            {"exportarVideo", &exportarVideo},
+            {"cancelarVideo", &cancelarVideo},
             {"elegirImagen", &elegirImagen},
         };
         return tabla;

@@ -7,12 +7,15 @@
 
 #include <cstdint>
 #include <deque>
+#include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "editor/documento_web.h"
+#include "plataforma/resultado.h"
 #include "plataforma/tarea.h"
 
 namespace sorvenia {
@@ -42,6 +45,18 @@ public:
     // quoted attribute); without one, the design open in the window.
     Tarea<Imagen> png(std::string html, double ancho, double alto, int anchoSalida, bool jpeg,
                       std::optional<std::string> doc = std::nullopt);
+
+    // `html` with its CSS animations recorded as an H.264 MP4 file at
+    // `destino`: every animation of the page is paused at each frame's time
+    // and the page photographed. The size follows medidasVideo() (never
+    // wider than 1920 pixels). `progreso` hears the fraction done after each
+    // frame. The file appears under its name only when it is whole; a
+    // failure, or a cancellation of the task, leaves whatever was there.
+    // A recording has a page of its own and does not wait for the picture
+    // renders, nor they for it. Failures carry the code "video".
+    Tarea<Hecho> video(std::string html, std::int64_t ancho, std::int64_t alto, std::int64_t duracionMs,
+                       std::int64_t fps, std::filesystem::path destino, std::function<void(double)> progreso,
+                       std::optional<std::string> doc = std::nullopt);
 
     // The design whose scene folder the render under way may read.
     const std::optional<std::string>& docCaptura() const { return docCaptura_; }
