@@ -59,6 +59,14 @@ protected:
             if (m.is_object() && m.contains("proyecto")) return m["proyecto"];
         return nullptr;
     }
+    // Opens the app panel and presses the option whose text holds `texto`.
+    bool pulsarOpcionApp(const std::string& texto) {
+        return valor("document.getElementById('app-boton').click();"
+                     " const b = [...document.querySelectorAll('#app-menu .opcion')].find(o => o.textContent.includes(" +
+                         json(texto).dump() + "));"
+                     " if (!b) return false; b.click(); return true;",
+                     "editor") == true;
+    }
     fs::path sitios() const { return raiz_ / "home/Sites/Sorvenia Code"; }
 };
 
@@ -69,7 +77,9 @@ TEST_F(ProyectoE2E, CrearHaceElProyectoConSuPrimerCommitYSeEncuentraAlVolver) {
     escucharApp();
     enviarApp({{"accion", "estado"}});
     enviarApp({{"accion", "crear"}, {"movil", "no"}});  // malformed: ignored
-    enviarApp({{"accion", "crear"}});
+    // The panel offers to turn the design into an app; choosing the web app
+    // sends "crear".
+    EXPECT_TRUE(pulsarOpcionApp("Convertir en app web"));
     ASSERT_TRUE(esperarQue([&] { return !resumen().is_null(); }, 30s)) << recibidos().dump();
 
     const fs::path carpeta = sitios() / "barberia-ercilla";
@@ -105,6 +115,10 @@ TEST_F(ProyectoE2E, CrearHaceElProyectoConSuPrimerCommitYSeEncuentraAlVolver) {
     ASSERT_TRUE(esperarQue([&] { return recibidos().size() >= 3; }, 10s)) << recibidos().dump();
     EXPECT_EQ(recibidos()[2]["proyecto"]["hechas"], 1);
     EXPECT_EQ(recibidos()[2]["proyecto"]["total"], 2);
+    EXPECT_EQ(valor("return document.getElementById('app-boton').textContent;", "editor"), "App · 1/2");
+    valor("document.getElementById('app-boton').click(); return 1;", "editor");
+    EXPECT_NE(valor("return document.getElementById('app-menu').innerText;", "editor").dump().find("1 de 2 tareas hechas"),
+              std::string::npos);
     EXPECT_TRUE(capturar("ventana", "app-proyecto-creado.png", "editor"));
 
     // Opened again, the design finds its project ("estado" answers only
