@@ -852,3 +852,52 @@ TEST_F(EditorAbiertoTest, ElPackPublicaUnaPreviaAbreElPagoYTrasLaCompraPublicaEn
 
 }  // namespace
 }  // namespace sorvenia
+
+namespace sorvenia {
+namespace {
+
+// The design's app project from the page's "app" panel: a design without an
+// id is saved first (and, when it cannot be, the page is told why), the
+// "appmovil" template makes a mobile project, and a design with a project
+// gets it back at once, even with a change pending.
+TEST_F(EditorAbiertoTest, ElPanelDeAppCreaElProyectoDelDisenoGuardado) {
+    abrir(std::nullopt, Plantilla::conId("appmovil"));
+    ASSERT_TRUE(esperarLlamada("app"));
+    EXPECT_EQ(ultimaLlamada("app"), json({{"nuevo", true}, {"movil", true}}));
+
+    // Nothing to upload and no id: no project.
+    enviar({{"tipo", "app"}, {"accion", "crear"}, {"movil", false}});
+    ASSERT_TRUE(esperarHasta([&] { return ultimaLlamada("app").contains("error"); }));
+    EXPECT_EQ(ultimaLlamada("app"), json({{"error", "Guarda el diseño antes de crear la aplicación (¿hay conexión?)."}}));
+    EXPECT_FALSE(modelo_->proyecto());
+
+    // With a change the design is uploaded first, then the project made.
+    enviar({{"tipo", "cambio"}, {"doc", {{"nuevo", true}}}, {"nombre", "Mi app de citas"}});
+    enviar({{"tipo", "app"}, {"accion", "crear"}, {"movil", false}});
+    ASSERT_TRUE(esperarHasta([&] { return ultimaLlamada("app").contains("proyecto"); }, std::chrono::seconds(30)));
+    ASSERT_TRUE(modelo_->id());
+    ASSERT_TRUE(modelo_->proyecto());
+    const json resumen = ultimaLlamada("app").at("proyecto");
+    const auto carpeta = ProyectoAplicacion::raiz() / "mi-app-de-citas";
+    EXPECT_EQ(resumen.at("carpeta"), carpeta.string());
+    EXPECT_EQ(resumen.at("movil"), true);
+    EXPECT_TRUE(std::filesystem::is_directory(carpeta / "ios"));
+    EXPECT_EQ(Preferencias::estandar().mapaTextos("appDeDiseno").at(*modelo_->id()), "mi-app-de-citas");
+
+    // Asked again with a change pending: the same project, and no answer.
+    const auto llamadasApp = std::ranges::count(llamadas(), std::string("app"));
+    enviar({{"tipo", "cambio"}, {"doc", {{"nuevo", false}}}, {"nombre", "Mi app de citas"}});
+    enviar({{"tipo", "app"}, {"accion", "crear"}, {"movil", true}});
+    enviar({{"tipo", "app"}, {"accion", "estado"}});
+    ASSERT_TRUE(esperarHasta([&] { return std::ranges::count(llamadas(), std::string("app")) == llamadasApp + 1; }));
+    EXPECT_EQ(ultimaLlamada("app").at("proyecto").at("carpeta"), carpeta.string());
+    EXPECT_FALSE(std::filesystem::exists(ProyectoAplicacion::raiz() / "mi-app-de-citas-2"));
+
+    // An action still to come is answered as such.
+    enviar({{"tipo", "app"}, {"accion", "xcode"}});
+    ASSERT_TRUE(esperarHasta([&] { return ultimaLlamada("app").contains("error"); }));
+    EXPECT_EQ(ultimaLlamada("app"), json({{"error", "Las aplicaciones todavía no está disponible en Sorvenia Code."}}));
+}
+
+}  // namespace
+}  // namespace sorvenia
