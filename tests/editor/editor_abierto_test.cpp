@@ -899,5 +899,23 @@ TEST_F(EditorAbiertoTest, ElPanelDeAppCreaElProyectoDelDisenoGuardado) {
     EXPECT_EQ(ultimaLlamada("app"), json({{"error", "Las aplicaciones todavía no está disponible en Sorvenia Code."}}));
 }
 
+// The first upload of a new design is still running when the user asks for
+// the app: its id is on the way, so the project waits for it instead of
+// asking the user to save.
+TEST_F(EditorAbiertoTest, ElPanelDeAppEsperaALaPrimeraSubida) {
+    servicio.interruptores({{"guardar", {{"colgar", 2}}}});
+    abrir(std::nullopt, Plantilla::conId("aplicacion"));
+    enviar({{"tipo", "cambio"}, {"doc", {{"nuevo", true}}}, {"nombre", "Reservas"}});
+    ASSERT_TRUE(esperarHasta([&] { return modelo_->guardando(); }));
+    enviar({{"tipo", "app"}, {"accion", "crear"}});
+    ASSERT_TRUE(esperarHasta([&] { return ultimaLlamada("app").contains("proyecto"); }, std::chrono::seconds(30)))
+        << ultimaLlamada("app");
+    ASSERT_TRUE(modelo_->id());
+    EXPECT_EQ(Preferencias::estandar().mapaTextos("appDeDiseno").at(*modelo_->id()),
+              ultimaLlamada("app").at("proyecto").at("nombre"));
+    EXPECT_FALSE(ultimaLlamada("app").at("proyecto").contains("movil"));
+    EXPECT_EQ(servicio.registroDe("guardar").size(), 1u) << "one upload only";
+}
+
 }  // namespace
 }  // namespace sorvenia
