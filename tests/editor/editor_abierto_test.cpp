@@ -917,5 +917,45 @@ TEST_F(EditorAbiertoTest, ElPanelDeAppEsperaALaPrimeraSubida) {
     EXPECT_EQ(servicio.registroDe("guardar").size(), 1u) << "one upload only";
 }
 
+// The mobile part of an agent's brief, for what the computer has: each
+// toolchain's sentence picked by what is known, and the fixed ends.
+TEST(EditorAbiertoEstado, ElEncargoDeUnaAppMovil) {
+    const std::string inicio =
+        "La app nativa va en ios/ (SwiftUI, skill app-ios) y android/ (Kotlin + Compose, skill app-android): LEE la "
+        "skill antes de empezar.";
+    const std::string sinXcode =
+        " En este ordenador NO hay Xcode (o no tiene simulador de iPhone): escribe el código igual y dile al cliente "
+        "que instale Xcode desde la App Store para verla.";
+    const std::string conXcode =
+        " iPhone: Xcode 16.2; compila e instala en el simulador «iPhone 16» (id A1-B2) con las órdenes de la skill "
+        "app-ios (-derivedDataPath ios/build; NO desactives la firma: rompe el Llavero) y lánzala con xcrun simctl: el "
+        "cliente ve esa pantalla EN DIRECTO al lado del chat, así que instálala y relánzala cada vez que acabes una "
+        "parte.";
+    const std::string sinAndroid =
+        " Android: este ordenador no tiene Android Studio; haz primero el iPhone y la versión Android cuando el "
+        "cliente la pida (y dile que instale Android Studio para verla).";
+    const std::string fin =
+        " Primero el iPhone; Android con las mismas pantallas y el mismo diseño. Si la app necesita datos compartidos, "
+        "cuentas o pagos, usa las conexiones del cliente (Supabase, Stripe) o una API en su VPS.";
+    const EntornoMovil::Simulador iphone{"A1-B2", "iPhone 16"};
+    const struct {
+        EntornoMovil entorno;
+        std::string medio;
+    } casos[] = {
+        {{}, sinXcode + sinAndroid},
+        {{"16.2", iphone, std::nullopt, std::nullopt, {}}, conXcode + sinAndroid},
+        // A simulator without Xcode, or Xcode without a simulator: no Xcode.
+        {{std::nullopt, iphone, std::nullopt, std::nullopt, {}}, sinXcode + sinAndroid},
+        {{"16.2", std::nullopt, std::nullopt, std::nullopt, {}}, sinXcode + sinAndroid},
+        // A Java home alone builds nothing.
+        {{std::nullopt, std::nullopt, std::nullopt, "/usr/lib/jvm/java-17", {"Pixel"}}, sinXcode + sinAndroid},
+        {{std::nullopt, std::nullopt, "/home/a/Android/Sdk", std::nullopt, {}},
+         sinXcode + " Android: SDK en /home/a/Android/Sdk (sin emuladores creados)"},
+        {{"16.2", iphone, "/home/a/Android/Sdk", "/usr/lib/jvm/java-17", {"Pixel_8", "Tablet"}},
+         conXcode + " Android: SDK en /home/a/Android/Sdk, JDK en /usr/lib/jvm/java-17, emuladores: Pixel_8, Tablet"},
+    };
+    for (const auto& caso : casos) EXPECT_EQ(EditorAbierto::encargoMovil(caso.entorno), inicio + caso.medio + fin);
+}
+
 }  // namespace
 }  // namespace sorvenia

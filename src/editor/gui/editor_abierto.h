@@ -23,6 +23,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "aplicaciones/entorno_movil.h"
 #include "aplicaciones/proyecto_aplicacion.h"
 #include "centro/agente.h"
 #include "centro/editor_modelo.h"
@@ -171,6 +172,10 @@ public:
     // agent run on the app): the design is saved first so it has an id; the
     // page hears of the new project's summary, or why there is none.
     Tarea<std::shared_ptr<ProyectoAplicacion>> asegurarProyecto(bool movil);
+    // The part of an agent's brief about a native mobile app: where each app
+    // goes, how to build and show it with what this computer has, and the
+    // order of work. One paragraph of Spanish sentences.
+    static std::string encargoMovil(const EntornoMovil& entorno);
     // The design's app project: found when the design loads, or made by
     // asegurarProyecto.
     const std::shared_ptr<ProyectoAplicacion>& proyecto() const { return proyecto_; }

@@ -37,4 +37,38 @@ Tarea<std::shared_ptr<ProyectoAplicacion>> EditorAbierto::asegurarProyecto(bool 
     co_return proyecto_;
 }
 
+std::string EditorAbierto::encargoMovil(const EntornoMovil& entorno) {
+    std::string texto =
+        "La app nativa va en ios/ (SwiftUI, skill app-ios) y android/ (Kotlin + Compose, skill app-android): LEE la "
+        "skill antes de empezar.";
+    if (entorno.xcode && entorno.iphone) {
+        texto += " iPhone: Xcode " + *entorno.xcode + "; compila e instala en el simulador «" + entorno.iphone->nombre +
+                 "» (id " + entorno.iphone->udid +
+                 ") con las órdenes de la skill app-ios (-derivedDataPath ios/build; NO desactives la firma: rompe el "
+                 "Llavero) y lánzala con xcrun simctl: el cliente ve esa pantalla EN DIRECTO al lado del chat, así que "
+                 "instálala y relánzala cada vez que acabes una parte.";
+    } else {
+        texto += " En este ordenador NO hay Xcode (o no tiene simulador de iPhone): escribe el código igual y dile al "
+                 "cliente que instale Xcode desde la App Store para verla.";
+    }
+    // Without the SDK there is nothing to build Android with, whatever Java
+    // home is known.
+    if (entorno.sdk) {
+        texto += " Android: SDK en " + entorno.sdk->string();
+        if (entorno.jdk) texto += ", JDK en " + entorno.jdk->string();
+        if (entorno.avds.empty()) {
+            texto += " (sin emuladores creados)";
+        } else {
+            texto += ", emuladores: ";
+            for (std::size_t i = 0; i < entorno.avds.size(); ++i) texto += (i ? ", " : "") + entorno.avds[i];
+        }
+    } else {
+        texto += " Android: este ordenador no tiene Android Studio; haz primero el iPhone y la versión Android cuando "
+                 "el cliente la pida (y dile que instale Android Studio para verla).";
+    }
+    texto += " Primero el iPhone; Android con las mismas pantallas y el mismo diseño. Si la app necesita datos "
+             "compartidos, cuentas o pagos, usa las conexiones del cliente (Supabase, Stripe) o una API en su VPS.";
+    return texto;
+}
+
 }  // namespace sorvenia
