@@ -36,14 +36,15 @@ protected:
                        {"modificado", "2026-12-01 10:00:00"},
                        {"doc", prueba::disenoGuardado()}});
         arrancarAplicacion({"--abrir", idDiseno});
-        ASSERT_TRUE(esperarQue([&] { return herramienta("ver_tarvel").find("m2 «Contacto»") != std::string::npos; },
-                               40s));
+        ASSERT_TRUE(
+            esperarQue([&] { return herramienta("ver_tarvel").find("m2 «Contacto»") != std::string::npos; }, 40s));
     }
     // Keeps every message the page's app panel receives from now on.
     void escucharApp() {
-        valor("if (!window.__app) { const o = window.tarvel.app; window.__app = [];"
-              " window.tarvel.app = (d) => { window.__app.push(d); return o(d); }; } return 1;",
-              "editor");
+        valor(
+            "if (!window.__app) { const o = window.tarvel.app; window.__app = [];"
+            " window.tarvel.app = (d) => { window.__app.push(d); return o(d); }; } return 1;",
+            "editor");
     }
     json recibidos() { return valor("return window.__app || [];", "editor"); }
     void enviarApp(const json& mensaje) {
@@ -61,11 +62,13 @@ protected:
     }
     // Opens the app panel and presses the option whose text holds `texto`.
     bool pulsarOpcionApp(const std::string& texto) {
-        return valor("document.getElementById('app-boton').click();"
-                     " const b = [...document.querySelectorAll('#app-menu .opcion')].find(o => o.textContent.includes(" +
-                         json(texto).dump() + "));"
-                     " if (!b) return false; b.click(); return true;",
-                     "editor") == true;
+        return valor(
+                   "document.getElementById('app-boton').click();"
+                   " const b = [...document.querySelectorAll('#app-menu .opcion')].find(o => o.textContent.includes(" +
+                       json(texto).dump() +
+                       "));"
+                       " if (!b) return false; b.click(); return true;",
+                   "editor") == true;
     }
     fs::path sitios() const { return raiz_ / "home/Sites/Sorvenia Code"; }
 };
@@ -97,7 +100,8 @@ TEST_F(ProyectoE2E, CrearHaceElProyectoConSuPrimerCommitYSeEncuentraAlVolver) {
     // the malformed request got no answer.
     EXPECT_EQ(recibidos().size(), 1u) << recibidos().dump();
 
-    const auto log = PublicarVPS::correr("/usr/bin/git", {"-C", carpeta.string(), "log", "--format=%s"}, {}, std::nullopt);
+    const auto log =
+        PublicarVPS::correr("/usr/bin/git", {"-C", carpeta.string(), "log", "--format=%s"}, {}, std::nullopt);
     EXPECT_TRUE(log.first) << log.second;
     EXPECT_EQ(log.second, "Proyecto nuevo de Sorvenia Code\n");
     EXPECT_TRUE(fs::exists(carpeta / "CLAUDE.md"));
@@ -118,7 +122,10 @@ TEST_F(ProyectoE2E, CrearHaceElProyectoConSuPrimerCommitYSeEncuentraAlVolver) {
     std::ofstream(carpeta / "docs/superpowers/specs/barberia.md") << "# Reservas de la barbería\n";
     std::ofstream(carpeta / "docs/superpowers/plans/plan.md") << "- [x] Portada\n- [ ] Reservas\n";
     // (The two files may arrive in one tick or in two.)
-    const auto ultimo = [&] { const json r = recibidos(); return r.empty() ? json() : r.back(); };
+    const auto ultimo = [&] {
+        const json r = recibidos();
+        return r.empty() ? json() : r.back();
+    };
     ASSERT_TRUE(esperarQue([&] { return recibidos().size() >= 3 && ultimo()["proyecto"]["total"] == 2; }, 10s))
         << recibidos().dump();
     EXPECT_LE(recibidos().size(), 4u);
@@ -126,8 +133,9 @@ TEST_F(ProyectoE2E, CrearHaceElProyectoConSuPrimerCommitYSeEncuentraAlVolver) {
     EXPECT_EQ(ultimo()["proyecto"]["fase"], "construccion");
     EXPECT_EQ(valor("return document.getElementById('app-boton').textContent;", "editor"), "App · 1/2");
     valor("document.getElementById('app-boton').click(); return 1;", "editor");
-    EXPECT_NE(valor("return document.getElementById('app-menu').innerText;", "editor").dump().find("1 de 2 tareas hechas"),
-              std::string::npos);
+    EXPECT_NE(
+        valor("return document.getElementById('app-menu').innerText;", "editor").dump().find("1 de 2 tareas hechas"),
+        std::string::npos);
     EXPECT_TRUE(capturar("ventana", "app-proyecto-creado.png", "editor"));
 
     // Opened again, the design finds its project ("estado" answers only

@@ -868,7 +868,8 @@ TEST_F(EditorAbiertoTest, ElPanelDeAppCreaElProyectoDelDisenoGuardado) {
     // Nothing to upload and no id: no project.
     enviar({{"tipo", "app"}, {"accion", "crear"}, {"movil", false}});
     ASSERT_TRUE(esperarHasta([&] { return ultimaLlamada("app").contains("error"); }));
-    EXPECT_EQ(ultimaLlamada("app"), json({{"error", "Guarda el diseño antes de crear la aplicación (¿hay conexión?)."}}));
+    EXPECT_EQ(ultimaLlamada("app"),
+              json({{"error", "Guarda el diseño antes de crear la aplicación (¿hay conexión?)."}}));
     EXPECT_FALSE(modelo_->proyecto());
 
     // With a change the design is uploaded first, then the project made.

@@ -48,8 +48,9 @@ std::string EditorAbierto::encargoMovil(const EntornoMovil& entorno) {
                  "Llavero) y lánzala con xcrun simctl: el cliente ve esa pantalla EN DIRECTO al lado del chat, así que "
                  "instálala y relánzala cada vez que acabes una parte.";
     } else {
-        texto += " En este ordenador NO hay Xcode (o no tiene simulador de iPhone): escribe el código igual y dile al "
-                 "cliente que instale Xcode desde la App Store para verla.";
+        texto +=
+            " En este ordenador NO hay Xcode (o no tiene simulador de iPhone): escribe el código igual y dile al "
+            "cliente que instale Xcode desde la App Store para verla.";
     }
     // Without the SDK there is nothing to build Android with, whatever Java
     // home is known.
@@ -63,11 +64,13 @@ std::string EditorAbierto::encargoMovil(const EntornoMovil& entorno) {
             for (std::size_t i = 0; i < entorno.avds.size(); ++i) texto += (i ? ", " : "") + entorno.avds[i];
         }
     } else {
-        texto += " Android: este ordenador no tiene Android Studio; haz primero el iPhone y la versión Android cuando "
-                 "el cliente la pida (y dile que instale Android Studio para verla).";
+        texto +=
+            " Android: este ordenador no tiene Android Studio; haz primero el iPhone y la versión Android cuando "
+            "el cliente la pida (y dile que instale Android Studio para verla).";
     }
-    texto += " Primero el iPhone; Android con las mismas pantallas y el mismo diseño. Si la app necesita datos "
-             "compartidos, cuentas o pagos, usa las conexiones del cliente (Supabase, Stripe) o una API en su VPS.";
+    texto +=
+        " Primero el iPhone; Android con las mismas pantallas y el mismo diseño. Si la app necesita datos "
+        "compartidos, cuentas o pagos, usa las conexiones del cliente (Supabase, Stripe) o una API en su VPS.";
     return texto;
 }
 
