@@ -141,7 +141,7 @@ nlohmann::json ProyectoAplicacion::resumen() const {
     r["hechas"] = p.hechas;
     r["total"] = p.total;
     r["vista"] =
-        enMarcha() ? nlohmann::json("http://127.0.0.1:" + std::to_string(puerto_) + "/") : nlohmann::json(nullptr);
+        enMarcha() ? nlohmann::json("http://127.0.0.1:" + std::to_string(puerto()) + "/") : nlohmann::json(nullptr);
     r["diseno"] = texto(diseno);
     r["plan"] = texto(plan);
     const auto desplegadas = Preferencias::estandar().valor("appDesplegada");
