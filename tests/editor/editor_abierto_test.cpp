@@ -872,8 +872,10 @@ TEST_F(EditorAbiertoTest, ElPanelDeAppCreaElProyectoDelDisenoGuardado) {
               json({{"error", "Guarda el diseño antes de crear la aplicación (¿hay conexión?)."}}));
     EXPECT_FALSE(modelo_->proyecto());
 
-    // With a change the design is uploaded first, then the project made.
+    // With a change the design is uploaded first, then the project made;
+    // a second request meanwhile (a double click) gets the same project.
     enviar({{"tipo", "cambio"}, {"doc", {{"nuevo", true}}}, {"nombre", "Mi app de citas"}});
+    enviar({{"tipo", "app"}, {"accion", "crear"}, {"movil", false}});
     enviar({{"tipo", "app"}, {"accion", "crear"}, {"movil", false}});
     ASSERT_TRUE(esperarHasta([&] { return ultimaLlamada("app").contains("proyecto"); }, std::chrono::seconds(30)));
     ASSERT_TRUE(modelo_->id());
@@ -884,6 +886,9 @@ TEST_F(EditorAbiertoTest, ElPanelDeAppCreaElProyectoDelDisenoGuardado) {
     EXPECT_EQ(resumen.at("movil"), true);
     EXPECT_TRUE(std::filesystem::is_directory(carpeta / "ios"));
     EXPECT_EQ(Preferencias::estandar().mapaTextos("appDeDiseno").at(*modelo_->id()), "mi-app-de-citas");
+    esperarHasta([] { return false; }, std::chrono::milliseconds(500));
+    EXPECT_FALSE(std::filesystem::exists(ProyectoAplicacion::raiz() / "mi-app-de-citas-2"));
+    EXPECT_EQ(std::ranges::count(llamadas(), std::string("app")), 3) << "nuevo, the error, one summary";
 
     // Asked again with a change pending: the same project, and no answer.
     const auto llamadasApp = std::ranges::count(llamadas(), std::string("app"));

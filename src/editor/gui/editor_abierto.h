@@ -251,6 +251,8 @@ private:
     // Takes `proyecto` as the design's project: its messages go to the
     // page's "app", and the page gets its first summary.
     void usarProyecto(std::shared_ptr<ProyectoAplicacion> proyecto);
+    // asegurarProyecto's work once no other request is making the project.
+    Tarea<std::shared_ptr<ProyectoAplicacion>> crearProyecto(bool movil);
     void pedidoPendiente();
 
     std::optional<std::string> errorCarga_;
@@ -283,6 +285,7 @@ private:
     std::map<std::string, std::string> sesiones_;
     std::vector<nlohmann::json> chats_;
     std::shared_ptr<ProyectoAplicacion> proyecto_;
+    bool creandoProyecto_ = false;  // one creation at a time: a second request waits for it
     AutoguardadoEditor autoguardado_{*this};
     PublicacionEditor publicacion_{*this};
     Observadores<> cambios_;

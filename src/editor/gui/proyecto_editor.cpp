@@ -16,7 +16,22 @@ void EditorAbierto::usarProyecto(std::shared_ptr<ProyectoAplicacion> proyecto) {
 
 Tarea<std::shared_ptr<ProyectoAplicacion>> EditorAbierto::asegurarProyecto(bool movil) {
     const auto yo = shared_from_this();
+    // A request while another is making the project (a double click, an
+    // agent run starting meanwhile) gets that project: never a second folder.
+    while (creandoProyecto_) co_await dormir(0.1);
     if (proyecto_) co_return proyecto_;
+    // Cleared however the creation ends, a cancellation included.
+    struct Reserva {
+        bool& creando;
+        explicit Reserva(bool& b) : creando(b) { creando = true; }
+        Reserva(const Reserva&) = delete;
+        Reserva& operator=(const Reserva&) = delete;
+        ~Reserva() { creando = false; }
+    } reserva(creandoProyecto_);
+    co_return co_await crearProyecto(movil);
+}
+
+Tarea<std::shared_ptr<ProyectoAplicacion>> EditorAbierto::crearProyecto(bool movil) {
     // The project is remembered under the design's id: a design never
     // uploaded, or with changes not yet uploaded, is saved first (an upload
     // under way is waited for, as it brings the id).
@@ -25,14 +40,12 @@ Tarea<std::shared_ptr<ProyectoAplicacion>> EditorAbierto::asegurarProyecto(bool 
         js("app", {{"error", "Guarda el diseño antes de crear la aplicación (¿hay conexión?)."}});
         co_return nullptr;
     }
-    if (proyecto_) co_return proyecto_;  // made by another request meanwhile
     const bool esMovil = movil || (plantilla_ && plantilla_->id == "appmovil");
     auto creado = co_await ProyectoAplicacion::crear(*id_, nombre_, esMovil);
     if (!creado) {
         js("app", {{"error", creado.fallo().mensaje}});
         co_return nullptr;
     }
-    if (proyecto_) co_return proyecto_;
     usarProyecto(std::move(*creado));
     co_return proyecto_;
 }
