@@ -179,8 +179,16 @@ void EditorAbierto::despuesDeCargar() {
         js("estado", {{"guardado", "cambios recuperados: guardando…"}});
         lanzar(guardar(false));
     }
-    if (plantilla_ && plantilla_->id == "aplicacion") js("app", {{"nuevo", true}});
-    if (plantilla_ && plantilla_->id == "appmovil") js("app", {{"nuevo", true}, {"movil", true}});
+    if (!proyecto_) {
+        if (auto proyecto = ProyectoAplicacion::de(id_)) proyecto_ = std::move(proyecto);
+    }
+    if (proyecto_) {
+        usarProyecto(proyecto_);
+    } else if (plantilla_ && plantilla_->id == "aplicacion") {
+        js("app", {{"nuevo", true}});
+    } else if (plantilla_ && plantilla_->id == "appmovil") {
+        js("app", {{"nuevo", true}, {"movil", true}});
+    }
     if (const auto& previa = publicacion_.previa)
         js("publicado", {{"url", previa->url}, {"caduca", previa->caduca}, {"paginas", previa->paginas}});
     if (publicacion_.destinos) js("destinos", destinosJS(*publicacion_.destinos));

@@ -23,6 +23,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "aplicaciones/proyecto_aplicacion.h"
 #include "centro/agente.h"
 #include "centro/editor_modelo.h"
 #include "centro/evento_agente.h"
@@ -166,6 +167,14 @@ public:
     // Fills a newly ready page with its design. Runs once per "listo".
     Tarea<void> cargar();
 
+    // The design's app project, made on first use (the page's "crear", an
+    // agent run on the app): the design is saved first so it has an id; the
+    // page hears of the new project's summary, or why there is none.
+    Tarea<std::shared_ptr<ProyectoAplicacion>> asegurarProyecto(bool movil);
+    // The design's app project: found when the design loads, or made by
+    // asegurarProyecto.
+    const std::shared_ptr<ProyectoAplicacion>& proyecto() const { return proyecto_; }
+
     // The document last posted by the page and not yet saved.
     const std::optional<JSONValor>& docPendiente() const { return autoguardado_.docPendiente(); }
     const std::vector<nlohmann::json>& chats() const { return chats_; }
@@ -234,6 +243,9 @@ private:
                                                          std::optional<Cuenta::CopiaLocal> elegida);
     static bool copiaUtilizable(const Cuenta& cuenta, const Cuenta::CopiaLocal& copia);
     void despuesDeCargar();
+    // Takes `proyecto` as the design's project: its messages go to the
+    // page's "app", and the page gets its first summary.
+    void usarProyecto(std::shared_ptr<ProyectoAplicacion> proyecto);
     void pedidoPendiente();
 
     std::optional<std::string> errorCarga_;
@@ -265,6 +277,7 @@ private:
     bool listo_ = false;
     std::map<std::string, std::string> sesiones_;
     std::vector<nlohmann::json> chats_;
+    std::shared_ptr<ProyectoAplicacion> proyecto_;
     AutoguardadoEditor autoguardado_{*this};
     PublicacionEditor publicacion_{*this};
     Observadores<> cambios_;

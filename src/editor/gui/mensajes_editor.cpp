@@ -185,6 +185,40 @@ struct MensajesEditor {
     static void generarImagen(EditorAbierto& e, const Json& m) { lanzar(e.generarImagen(m)); }
     static void fotoMesa(EditorAbierto& e, const Json& m) { e.fotoMesa(m); }
 
+    // The app panel: one "app" message per action, "accion" naming it.
+    static void app(EditorAbierto& e, const Json& m) {
+        const auto accion = texto(m, "accion");
+        if (!accion) return;
+        const auto& tabla = accionesApp();
+        if (const auto fila = tabla.find(*accion); fila != tabla.end()) {
+            fila->second(e, m);
+        } else {
+            noDisponible(e, m, "app");
+        }
+    }
+
+    // Makes the design's project (nothing when it has one already).
+    static void crearApp(EditorAbierto& e, const Json& m) {
+        const auto movil = m.find("movil");
+        if (movil != m.end() && !movil->is_boolean()) return;
+        lanzar(crearProyecto(e.shared_from_this(), movil != m.end() && movil->get<bool>()));
+    }
+    static Tarea<void> crearProyecto(std::shared_ptr<EditorAbierto> e, bool movil) {
+        (void)co_await e->asegurarProyecto(movil);
+    }
+
+    static void estadoApp(EditorAbierto& e, const Json&) {
+        if (e.proyecto_) e.js("app", {{"proyecto", e.proyecto_->resumen()}});
+    }
+
+    static const std::map<std::string, Manejador, std::less<>>& accionesApp() {
+        static const std::map<std::string, Manejador, std::less<>> tabla = {
+            {"crear", &crearApp},
+            {"estado", &estadoApp},
+        };
+        return tabla;
+    }
+
     // An action of the page that is not built yet: the user is told so, and
     // requests the page waits on get their answer, so nothing stays spinning.
     static void noDisponible(EditorAbierto& e, const Json& m, const std::string& tipo) {
@@ -243,6 +277,7 @@ struct MensajesEditor {
             {"exportar", &exportar},
             {"exportarWeb", &exportarWeb},
             {"elegirImagen", &elegirImagen},
+            {"app", &app},
         };
         return tabla;
     }
