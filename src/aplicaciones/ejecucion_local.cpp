@@ -8,6 +8,7 @@
 #include "aplicaciones/arbol_procesos.h"
 #include "aplicaciones/buscar_node.h"
 #include "aplicaciones/en_vivo.h"
+#include "aplicaciones/lecturas_ejecucion.h"
 #include "ias/descriptor.h"
 #include "ias/path_terminal.h"
 #include "medios/puerto_libre.h"
@@ -28,11 +29,6 @@ std::string leerTexto(const std::filesystem::path& ruta) {
     std::ifstream f(ruta, std::ios::binary);
     if (!f) return {};
     return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
-}
-
-Json leerObjeto(const std::string& texto) {
-    Json j = Json::parse(texto, nullptr, false);
-    return j.is_object() ? j : Json::object();
 }
 
 // Reads the server's output on a worker until end of file, each chunk
@@ -168,7 +164,9 @@ Tarea<void> EjecucionLocal::correrArranque(std::weak_ptr<EjecucionLocal> debil) 
     yo->registro_.vaciar();
     const std::string npm = npmJuntoA(node->ruta);
 
-    if (!std::filesystem::exists(carpeta / "node_modules", ec) && hayDependencias(leerTexto(carpeta / "package.json"))) {
+    const bool instalar = !std::filesystem::exists(carpeta / "node_modules", ec) &&
+                          LecturasEjecucion::hayDependencias(leerTexto(carpeta / "package.json"));
+    if (instalar) {
         yo->enviar({{"vista", "instalando"}});
         auto entorno = yo->entornoLocal();
         yo.reset();
@@ -231,7 +229,7 @@ Tarea<std::pair<bool, std::string>> EjecucionLocal::correrPruebas(std::weak_ptr<
     const auto node = co_await buscarNode();
     auto yo = debil.lock();
     if (!node || !yo) co_return std::pair<bool, std::string>{false, "Falta Node.js en este ordenador."};
-    if (!hayPruebas(leerTexto(yo->carpeta_ / "package.json"))) {
+    if (!LecturasEjecucion::hayPruebas(leerTexto(yo->carpeta_ / "package.json"))) {
         yo->enviar({{"comprobando", false}, {"comprobacion", "Esta aplicación aún no tiene pruebas."}});
         co_return std::pair<bool, std::string>{false, "sin pruebas"};
     }
@@ -248,18 +246,6 @@ Tarea<std::pair<bool, std::string>> EjecucionLocal::correrPruebas(std::weak_ptr<
                                      });
     if ((yo = debil.lock())) yo->enviar({{"comprobando", false}, {"comprobado", fin.estado == 0}});
     co_return std::pair<bool, std::string>{fin.estado == 0, fin.salida};
-}
-
-bool hayDependencias(const std::string& paquete) {
-    const Json j = leerObjeto(paquete);
-    const auto it = j.find("dependencies");
-    return it != j.end() && it->is_object() && !it->empty();
-}
-
-bool hayPruebas(const std::string& paquete) {
-    const Json j = leerObjeto(paquete);
-    const auto it = j.find("scripts");
-    return it != j.end() && it->is_object() && it->contains("test");
 }
 
 }  // namespace sorvenia

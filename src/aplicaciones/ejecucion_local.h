@@ -106,10 +106,4 @@ private:
     Enviar enviar_;
 };
 
-// Whether "package.json" (its text given) asks for an install: an object
-// whose runtime dependencies field is an object with at least one entry.
-bool hayDependencias(const std::string& paquete);
-// Whether "package.json" (its text given) declares a "test" script.
-bool hayPruebas(const std::string& paquete);
-
 }  // namespace sorvenia

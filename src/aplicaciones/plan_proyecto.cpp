@@ -127,7 +127,7 @@ nlohmann::json ProyectoAplicacion::resumen() const {
     r["hayAplicacion"] = fs::exists(carpeta_ / "package.json", error);
     r["hechas"] = p.hechas;
     r["total"] = p.total;
-    r["vista"] = enMarcha() ? nlohmann::json("http://127.0.0.1:" + std::to_string(puerto_) + "/") : nlohmann::json(nullptr);
+    r["vista"] = enMarcha() ? nlohmann::json("http://127.0.0.1:" + std::to_string(puerto()) + "/") : nlohmann::json(nullptr);
     r["diseno"] = texto(diseno);
     r["plan"] = texto(plan);
     const auto desplegadas = Preferencias::estandar().valor("appDesplegada");

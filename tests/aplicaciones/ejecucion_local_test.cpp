@@ -10,6 +10,7 @@
 
 #include "aislado.h"
 #include "aplicaciones/arbol_procesos.h"
+#include "aplicaciones/lecturas_ejecucion.h"
 #include "ayuda.h"
 #include "esperar_bucle.h"
 #include "plataforma/http.h"
@@ -270,8 +271,8 @@ TEST_F(EjecucionLocalTest, DecidirSiHayQueInstalarYSiHayPruebas) {
         {"", false, false},
     };
     for (const auto& c : casos) {
-        EXPECT_EQ(hayDependencias(c.paquete), c.instalar) << c.paquete;
-        EXPECT_EQ(hayPruebas(c.paquete), c.pruebas) << c.paquete;
+        EXPECT_EQ(LecturasEjecucion::hayDependencias(c.paquete), c.instalar) << c.paquete;
+        EXPECT_EQ(LecturasEjecucion::hayPruebas(c.paquete), c.pruebas) << c.paquete;
     }
 }
 

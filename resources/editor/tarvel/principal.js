@@ -9,6 +9,7 @@ import { crearMesa, fijarPortada } from "./documento.js";
 import { Editor } from "./editor.js";
 import { ejecutar } from "./herramientas.js";
 import { Lienzo } from "./lienzo.js";
+import { PanelApp } from "./panel_app.js";
 import { Paneles, avisar } from "./paneles.js";
 import { $, el, enviar, esObjeto } from "./utiles.js";
 
@@ -44,6 +45,7 @@ $("chat-disenar").addEventListener("click", () => {
   }
 });
 const paneles = new Paneles(editor, lienzo, chat);
+const panelApp = new PanelApp({ avisar });
 editor.ganchos = {
   alAbrirPagina: () => { lienzo.tocada = false; lienzo.ajustar(); },
   alEnfocar: (foco) => {
@@ -169,6 +171,7 @@ window.tarvel = {
     if (!esObjeto(dato)) return;
     editor.app = { ...(editor.app || {}), ...dato };
     if (typeof dato.error === "string") avisar(dato.error, true);
+    panelApp.recibir(dato);
   },
   publicado: (dato) => paneles.publicado(dato),
   publicadoHosting(dato) {

@@ -42,6 +42,7 @@
 namespace sorvenia {
 
 class Navegacion;
+class VistaApp;
 class WebVista;
 
 class EditorAbierto final : public EditorModelo, public std::enable_shared_from_this<EditorAbierto> {
@@ -175,6 +176,26 @@ public:
     // asegurarProyecto.
     const std::shared_ptr<ProyectoAplicacion>& proyecto() const { return proyecto_; }
 
+    // The app panel's local run and tests (app_editor.cpp): "vista" runs the
+    // app, "parar" stops it and says so, "comprobar" runs its tests and then
+    // sends the summary again, "navegador" opens its address and "finder"
+    // shows its folder. Nothing happens for a design without a project.
+    Tarea<void> probarApp();
+    void pararApp();
+    Tarea<void> comprobarApp();
+    void abrirAppEnNavegador();
+    void mostrarCarpetaApp();
+    // After an agent's turn on the app: the summary, then (when there is an
+    // app to run and the editor is not parked) a new local run and the
+    // summary again.
+    Tarea<void> trasAgenteApp();
+    // The page's "vistaApp": lays the running app's preview over the page at
+    // "rect" ({"x", "y", "w", "h"}, page points), loading "url" when it is
+    // another; a null rect hides it. Malformed messages are ignored.
+    void colocarVistaApp(const nlohmann::json& mensaje);
+    // The preview, once the page has asked for one.
+    VistaApp* vistaApp() const { return vistaApp_.get(); }
+
     // The document last posted by the page and not yet saved.
     const std::optional<JSONValor>& docPendiente() const { return autoguardado_.docPendiente(); }
     const std::vector<nlohmann::json>& chats() const { return chats_; }
@@ -247,6 +268,9 @@ private:
     // page's "app", and the page gets its first summary.
     void usarProyecto(std::shared_ptr<ProyectoAplicacion> proyecto);
     void pedidoPendiente();
+    // An app run's target: the design's project (made when missing), the
+    // design's pages written into it; nothing when there is no project.
+    Tarea<std::optional<Agente::DestinoApp>> prepararApp(nlohmann::json pedido);
 
     std::optional<std::string> errorCarga_;
     std::weak_ptr<Cuenta> cuenta_;
@@ -278,6 +302,9 @@ private:
     std::map<std::string, std::string> sesiones_;
     std::vector<nlohmann::json> chats_;
     std::shared_ptr<ProyectoAplicacion> proyecto_;
+    std::unique_ptr<VistaApp> vistaApp_;
+    // The running agent works on the app project (its session is the project's).
+    bool trabajandoApp_ = false;
     AutoguardadoEditor autoguardado_{*this};
     PublicacionEditor publicacion_{*this};
     Observadores<> cambios_;
