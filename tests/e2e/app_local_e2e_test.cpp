@@ -178,7 +178,7 @@ TEST_F(AppLocalE2E, ProbarMuestraLaAppEnElEditorYPararNoDejaProcesos) {
     escribir("server.js", servidorJs);
     escribir("test/portada.test.js", pruebasJs);
     escribir("package.json", R"({"name": "barberia", "version": "1.0.0", "private": true,
-      "scripts": {"start": "node server.js", "test": "node --test test/"},
+      "scripts": {"start": "node server.js", "test": "node --test"},
       "dependencies": {"saludo": "file:./saludo"}})");
 
     pulsar("app-probar");

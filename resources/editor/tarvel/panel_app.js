@@ -79,12 +79,17 @@ export class PanelApp {
     if (!esObjeto(dato)) return;
     if (esObjeto(dato.proyecto)) this.proyecto = dato.proyecto;
     if (dato.nuevo === true && !this.abierto) this.alternar(true);
-    if (typeof dato.registro === "string") this.registro.textContent = dato.registro;
+    if (typeof dato.registro === "string") {
+      this.registro.textContent = dato.registro;
+      this.registro.scrollTop = this.registro.scrollHeight;
+    }
     if (typeof dato.vista === "string") this.cambiarVista(dato);
     if (typeof dato.comprobacion === "string") {
       this.pruebas.hidden = false;
       if (dato.comprobando === false && dato.comprobado === undefined) this.resultado.textContent = dato.comprobacion;
       else this.pruebas.textContent += `${dato.comprobacion}\n`;
+      // The last lines (where test runners put their counts) stay in sight.
+      this.pruebas.scrollTop = this.pruebas.scrollHeight;
     }
     if (typeof dato.comprobado === "boolean") {
       this.resultado.textContent = dato.comprobado ? "Las pruebas pasan." : "Alguna prueba falla.";
