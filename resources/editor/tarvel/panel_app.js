@@ -15,8 +15,9 @@ const ESTADOS = {
 };
 
 export class PanelApp {
-  constructor({ avisar }) {
+  constructor({ avisar, chat }) {
     this.avisar = avisar;
+    this.chat = chat;
     this.proyecto = null;
     this.vista = null;  // the last "vista" state
     this.url = null;    // the running app's address
@@ -41,6 +42,10 @@ export class PanelApp {
       finder: el("button", { type: "button", onclick: () => enviar({ tipo: "app", accion: "finder" }) }, "Mostrar la carpeta"),
       cerrar: el("button", { type: "button", class: "icono", title: "Cerrar", "aria-label": "Cerrar", onclick: () => this.alternar(false) }, "×"),
     };
+    this.peticion = el("textarea", { id: "app-peticion", rows: 2, placeholder: "Pide a la IA qué construir o cambiar en la aplicación…",
+      "aria-label": "Petición para la IA" });
+    this.construirBoton = el("button", { id: "app-construir", type: "button", class: "principal", onclick: () => this.construirConIA() },
+      "Construir con la IA");
     this.hueco = el("div", { id: "app-vista", class: "app-vista" }, el("p", { class: "tenue", texto: "Pulsa «Probar» para ver aquí la aplicación." }));
     this.registro = el("pre", { id: "app-registro", class: "app-registro", "aria-label": "Registro" });
     this.pruebas = el("pre", { id: "app-pruebas", class: "app-registro", "aria-label": "Pruebas", hidden: true });
@@ -49,6 +54,7 @@ export class PanelApp {
       el("div", { class: "app-cabecera" }, this.titulo, this.fase, el("span", { class: "hueco" }), this.botones.cerrar),
       el("div", { class: "fila-botones" }, this.botones.crear, this.botones.vista, this.botones.parar, this.botones.comprobar,
         this.botones.navegador, this.botones.finder),
+      el("div", { class: "app-pedir" }, this.peticion, this.construirBoton),
       this.estado, this.hueco, this.resultado, this.pruebas, this.registro);
     this.pintar();
   }
@@ -59,6 +65,17 @@ export class PanelApp {
     $("app-boton").classList.toggle("activo", abrir);
     if (abrir) enviar({ tipo: "app", accion: "estado" });
     this.colocar();
+  }
+
+  // The request goes to the chat's tool as a run on the app project; its
+  // steps show in the chat.
+  construirConIA() {
+    const texto = this.peticion.value.trim();
+    if (!texto) {
+      this.avisar("Escribe qué quieres que construya la IA.", true);
+      return;
+    }
+    if (this.chat.mandar(texto, undefined, true)) this.peticion.value = "";
   }
 
   probar() {

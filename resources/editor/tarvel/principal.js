@@ -45,7 +45,7 @@ $("chat-disenar").addEventListener("click", () => {
   }
 });
 const paneles = new Paneles(editor, lienzo, chat);
-const panelApp = new PanelApp({ avisar });
+const panelApp = new PanelApp({ avisar, chat });
 editor.ganchos = {
   alAbrirPagina: () => { lienzo.tocada = false; lienzo.ajustar(); },
   alEnfocar: (foco) => {
