@@ -226,9 +226,22 @@ TEST_F(AppLocalE2E, ProbarMuestraLaAppEnElEditorYPararNoDejaProcesos) {
     ASSERT_GE(tercero.size(), 4u);
     EXPECT_TRUE(ningunoVivo(segundo));
     for (const pid_t p : tercero) EXPECT_TRUE(prueba::vivo(p)) << p;
+    // Closing the design (back to the designs) ends its app's tree.
+    pulsar("volver");
+    EXPECT_TRUE(ningunoVivo(tercero));
+
+    // Opened again and run: quitting ends the tree too.
     app_->senal(SIGTERM);
     ASSERT_TRUE(app_->esperar(30s).has_value());
-    EXPECT_TRUE(ningunoVivo(tercero));
+    arrancarAplicacion({"--abrir", idDiseno});
+    ASSERT_TRUE(esperarQue([&] { return herramienta("ver_tarvel").find("m2 «Contacto»") != std::string::npos; }, 40s));
+    pulsar("app-boton");
+    pulsar("app-probar");
+    const auto cuarto = arbolActual(4);
+    ASSERT_GE(cuarto.size(), 4u);
+    app_->senal(SIGTERM);
+    ASSERT_TRUE(app_->esperar(30s).has_value());
+    EXPECT_TRUE(ningunoVivo(cuarto));
 }
 
 }  // namespace
