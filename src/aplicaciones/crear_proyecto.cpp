@@ -31,13 +31,13 @@ constexpr const char* nombreCommit = "Sorvenia Code";
 constexpr const char* correoCommit = "code@sorvenia.example";
 
 constexpr std::array lineasGitignore = {"node_modules/", "datos/", ".env", ".env.*", ".claude/", ".sorvenia-code.json"};
-constexpr std::array lineasGitignoreMovil = {"ios/build/",          "android/.gradle/",  "android/build/",
-                                             "android/app/build/",  "android/local.properties", "*.xcuserstate",
+constexpr std::array lineasGitignoreMovil = {"ios/build/",         "android/.gradle/",         "android/build/",
+                                             "android/app/build/", "android/local.properties", "*.xcuserstate",
                                              "xcuserdata/"};
 
 // The template files whose text carries the markers.
-constexpr std::array extensionesTexto = {".swift", ".pbxproj", ".plist", ".xcscheme", ".kts",
-                                         ".kt",    ".xml",     ".properties", ".md", ".json",
+constexpr std::array extensionesTexto = {".swift", ".pbxproj",      ".plist",           ".xcscheme", ".kts",
+                                         ".kt",    ".xml",          ".properties",      ".md",       ".json",
                                          ".pro",   ".entitlements", ".xcworkspacedata", ".sh"};
 
 Fallo falloSistema(const std::string& que, const std::error_code& error) {
@@ -61,7 +61,8 @@ Resultado<fs::path> carpetaNueva(const fs::path& raiz, const std::string& slug) 
     for (int n = 1;; ++n) {
         const fs::path candidata = raiz / (n == 1 ? slug : slug + "-" + std::to_string(n));
         if (::mkdir(candidata.c_str(), 0755) == 0) return candidata;
-        if (errno != EEXIST) return falloSistema("crear la carpeta del proyecto", std::error_code(errno, std::generic_category()));
+        if (errno != EEXIST)
+            return falloSistema("crear la carpeta del proyecto", std::error_code(errno, std::generic_category()));
     }
 }
 
@@ -117,7 +118,8 @@ Hecho personalizar(const fs::path& destino, const std::string& tipo, const std::
 Hecho copiarPlantillaMovil(const fs::path& apps, const fs::path& a, const std::string& visible) {
     const std::string tipo = NombresProyecto::nombreTipo(visible);
     const std::string id = NombresProyecto::idAplicacion(tipo);
-    for (const auto& [origen, nombre] : {std::pair{"plantilla-ios", "ios"}, std::pair{"plantilla-android", "android"}}) {
+    for (const auto& [origen, nombre] :
+         {std::pair{"plantilla-ios", "ios"}, std::pair{"plantilla-android", "android"}}) {
         std::error_code error;
         if (!fs::is_directory(apps / origen, error)) continue;
         const fs::path destino = a / nombre;
@@ -145,11 +147,11 @@ void primerCommit(const std::string& git, const fs::path& carpeta) {
     const std::string ruta = carpeta.string();
     (void)PublicarVPS::correr(git, {"-C", ruta, "init", "-q", "-b", "main"}, {}, std::nullopt);
     (void)PublicarVPS::correr(git, {"-C", ruta, "add", "-A"}, {}, std::nullopt);
-    (void)PublicarVPS::correr(git,
-                              {"-C", ruta, "-c", std::string("user.name=") + nombreCommit, "-c",
-                               std::string("user.email=") + correoCommit, "-c", "commit.gpgsign=false", "commit", "-q",
-                               "-m", "Proyecto nuevo de Sorvenia Code"},
-                              {}, std::nullopt);
+    (void)PublicarVPS::correr(
+        git,
+        {"-C", ruta, "-c", std::string("user.name=") + nombreCommit, "-c", std::string("user.email=") + correoCommit,
+         "-c", "commit.gpgsign=false", "commit", "-q", "-m", "Proyecto nuevo de Sorvenia Code"},
+        {}, std::nullopt);
 }
 
 }  // namespace
@@ -179,8 +181,7 @@ Resultado<fs::path> ProyectoAplicacion::crearCarpeta(const Lugares& lugares, con
             !copiado)
             return copiado.fallo();
         const auto estado = LecturasProyecto::textoEstado({{"tipo", "movil"}});
-        if (auto escrito = escribirArchivo(*carpeta / ".sorvenia-code.json", estado); !escrito)
-            return escrito.fallo();
+        if (auto escrito = escribirArchivo(*carpeta / ".sorvenia-code.json", estado); !escrito) return escrito.fallo();
     }
     primerCommit(lugares.git, *carpeta);
     return carpeta;
@@ -189,8 +190,7 @@ Resultado<fs::path> ProyectoAplicacion::crearCarpeta(const Lugares& lugares, con
 Tarea<Resultado<std::shared_ptr<ProyectoAplicacion>>> ProyectoAplicacion::crear(std::string doc, std::string nombre,
                                                                                 bool movil) {
     Lugares lugares{raiz(), Recursos::ruta("apps")};
-    auto carpeta =
-        co_await enSegundoPlano([lugares, nombre, movil] { return crearCarpeta(lugares, nombre, movil); });
+    auto carpeta = co_await enSegundoPlano([lugares, nombre, movil] { return crearCarpeta(lugares, nombre, movil); });
     if (!carpeta) co_return carpeta.fallo();
     // The design's project is the newest one made for it.
     auto mapa = Preferencias::estandar().mapaTextos("appDeDiseno");

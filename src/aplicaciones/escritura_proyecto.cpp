@@ -13,7 +13,8 @@ namespace sorvenia {
 
 Hecho escribirArchivo(const std::filesystem::path& fichero, std::string_view bytes, mode_t modo) {
     const auto fallo = [&](int numero) {
-        return Fallo{"No se ha podido escribir " + fichero.filename().string() + ": " + std::strerror(numero) + ".", ""};
+        return Fallo{"No se ha podido escribir " + fichero.filename().string() + ": " + std::strerror(numero) + ".",
+                     ""};
     };
     struct stat previo {};
     if (::stat(fichero.c_str(), &previo) == 0) modo = previo.st_mode & 07777;

@@ -69,8 +69,8 @@ std::string nombreTipo(std::string_view nombre) {
         anadirUtf8(tipo, inicioDePalabra ? static_cast<char32_t>(g_unichar_toupper(static_cast<gunichar>(c))) : c);
         inicioDePalabra = false;
     }
-    const bool empiezaConNumero =
-        !tipo.empty() && !g_unichar_isalpha(g_utf8_get_char(tipo.c_str())) && g_unichar_isalnum(g_utf8_get_char(tipo.c_str()));
+    const bool empiezaConNumero = !tipo.empty() && !g_unichar_isalpha(g_utf8_get_char(tipo.c_str())) &&
+                                  g_unichar_isalnum(g_utf8_get_char(tipo.c_str()));
     if (tipo.empty() || empiezaConNumero) return "MiApp" + tipo;
     return tipo;
 }

@@ -96,38 +96,52 @@ std::optional<std::string> ProyectoAplicacion::ultimo(std::string_view subcarpet
     return leerUtf8(elegido->ruta);
 }
 
-ProyectoAplicacion::Progreso ProyectoAplicacion::progreso() const {
-    const auto plan = ultimo("plans");
+namespace {
+
+ProyectoAplicacion::Progreso progresoDe(const std::optional<std::string>& plan) {
     if (!plan) return {};
     const auto tareas = LecturasProyecto::contarTareas(*plan);
     return {tareas.hechas, tareas.total};
 }
 
-std::string ProyectoAplicacion::fase() const {
-    std::error_code error;
-    const bool hayAplicacion = fs::exists(carpeta_ / "package.json", error);
-    if (!ultimo("specs")) return hayAplicacion ? "lista" : "inicio";
-    if (!ultimo("plans")) return "diseno";
-    const auto p = progreso();
+// Only the latest document of each folder counts: older plans with tasks
+// still open do not hold the phase back.
+std::string faseDe(bool hayDiseno, bool hayPlan, ProyectoAplicacion::Progreso p, bool hayAplicacion) {
+    if (!hayDiseno) return hayAplicacion ? "lista" : "inicio";
+    if (!hayPlan) return "diseno";
     return p.total > 0 && p.hechas >= p.total && hayAplicacion ? "lista" : "construccion";
 }
 
+}  // namespace
+
+ProyectoAplicacion::Progreso ProyectoAplicacion::progreso() const { return progresoDe(ultimo("plans")); }
+
+std::string ProyectoAplicacion::fase() const {
+    std::error_code error;
+    const auto plan = ultimo("plans");
+    return faseDe(ultimo("specs").has_value(), plan.has_value(), progresoDe(plan),
+                  fs::exists(carpeta_ / "package.json", error));
+}
+
+// Each document is read once for the whole summary.
 nlohmann::json ProyectoAplicacion::resumen() const {
     std::error_code error;
-    const auto p = progreso();
     const auto diseno = ultimo("specs");
     const auto plan = ultimo("plans");
+    const auto p = progresoDe(plan);
+    const bool hayAplicacion = fs::exists(carpeta_ / "package.json", error);
     const auto texto = [](const std::optional<std::string>& doc) {
         return doc ? nlohmann::json(LecturasProyecto::cortar(*doc, maximoDocumento)) : nlohmann::json(nullptr);
     };
     nlohmann::json r = nlohmann::json::object();
     r["carpeta"] = carpeta_.string();
     r["nombre"] = carpeta_.filename().string();
-    r["fase"] = fase();
-    r["hayAplicacion"] = fs::exists(carpeta_ / "package.json", error);
+    r["fase"] = faseDe(diseno.has_value(), plan.has_value(), p, hayAplicacion);
+    r["hayAplicacion"] = hayAplicacion;
     r["hechas"] = p.hechas;
     r["total"] = p.total;
-    r["vista"] = enMarcha() ? nlohmann::json("http://127.0.0.1:" + std::to_string(puerto()) + "/") : nlohmann::json(nullptr);
+    r["vista"] =
+        enMarcha() ? nlohmann::json("http://127.0.0.1:" + std::to_string(puerto()) + "/") : nlohmann::json(nullptr);
     r["diseno"] = texto(diseno);
     r["plan"] = texto(plan);
     const auto desplegadas = Preferencias::estandar().valor("appDesplegada");

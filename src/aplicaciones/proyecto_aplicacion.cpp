@@ -35,9 +35,7 @@ bool esNombreSimple(const std::string& nombre) {
 
 }  // namespace
 
-ProyectoAplicacion::ProyectoAplicacion(fs::path carpeta) : carpeta_(std::move(carpeta)) {
-    registrados().insert(this);
-}
+ProyectoAplicacion::ProyectoAplicacion(fs::path carpeta) : carpeta_(std::move(carpeta)) { registrados().insert(this); }
 
 ProyectoAplicacion::~ProyectoAplicacion() {
     registrados().erase(this);

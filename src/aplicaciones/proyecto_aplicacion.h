@@ -103,8 +103,7 @@ public:
     // commit, and the "appDeDiseno" entry. The work runs on a worker; the
     // object is made on the main thread. Fails (code "plantilla") without the
     // resources, or with the file system's reason; then no entry is stored.
-    static Tarea<Resultado<std::shared_ptr<ProyectoAplicacion>>> crear(std::string doc, std::string nombre,
-                                                                       bool movil);
+    static Tarea<Resultado<std::shared_ptr<ProyectoAplicacion>>> crear(std::string doc, std::string nombre, bool movil);
     // The blocking work of crear() with every place given (tests, and the
     // worker above): root, resources' "apps" folder, git program, and the
     // preference file to store "appDeDiseno" in. Gives the project folder.
@@ -113,8 +112,7 @@ public:
         std::optional<std::filesystem::path> apps;
         std::string git = "/usr/bin/git";
     };
-    static Resultado<std::filesystem::path> crearCarpeta(const Lugares& lugares, const std::string& nombre,
-                                                         bool movil);
+    static Resultado<std::filesystem::path> crearCarpeta(const Lugares& lugares, const std::string& nombre, bool movil);
 
     // The folder name of a project: ASCII letters and digits joined by single
     // "-", at most 28 characters, beginning with a letter ("app-" is put in

@@ -121,8 +121,20 @@ TEST_F(AgentesAppE2E, ElAgenteEscribeElServidorYLaAppSeVeEnElEditor) {
     arrancarAplicacion({"--abrir", idDiseno});
     ASSERT_TRUE(esperarQue([&] { return herramienta("ver_tarvel").find("«Contacto»") != std::string::npos; }, 40s));
     escuchar();
-    valor("document.getElementById('app-boton').click(); return 1;", "editor");
 
+    // The project first, then its run panel from the app menu.
+    valor("document.dispatchEvent(new CustomEvent('sorvenia-mensaje', {detail: JSON.stringify("
+          "{tipo: 'app', accion: 'crear'})})); return 1;",
+          "editor");
+    ASSERT_TRUE(esperarQue([&] { return fs::exists(carpeta() / ".git"); }, 30s));
+    ASSERT_TRUE(esperarQue([&] {
+        return valor("document.getElementById('app-boton').click();"
+                     " const b = [...document.querySelectorAll('#app-menu .opcion')]"
+                     ".find(b => b.textContent.includes('Probar y construir'));"
+                     " if (!b) { document.getElementById('app-boton').click(); return false; }"
+                     " b.click(); return !document.getElementById('panel-app').hidden;",
+                     "editor") == json(true);
+    }, 30s));
     pedirApp("Construye la aplicación de reservas.");
     ASSERT_TRUE(esperarQue([&] { return terminados() == 1; }, 180s)) << lista("__chat").dump();
     EXPECT_EQ(lista("__chat").back(), json({{"tipo", "termina"}, {"codigo", 0}, {"parado", false}}));

@@ -67,7 +67,8 @@ TEST_F(CrearProyecto, UnProyectoWebLlevaReglasGitignoreYSuPrimerCommit) {
     EXPECT_FALSE(fs::exists(p / "ios"));
 
     EXPECT_EQ(git(p, {"rev-parse", "--abbrev-ref", "HEAD"}), "main\n");
-    EXPECT_EQ(git(p, {"log", "--format=%s|%an|%ae"}), "Proyecto nuevo de Sorvenia Code|Sorvenia Code|code@sorvenia.example\n");
+    EXPECT_EQ(git(p, {"log", "--format=%s|%an|%ae"}),
+              "Proyecto nuevo de Sorvenia Code|Sorvenia Code|code@sorvenia.example\n");
     EXPECT_EQ(git(p, {"ls-files"}), ".gitignore\nAGENTS.md\nCLAUDE.md\n");
     EXPECT_EQ(git(p, {"status", "--porcelain"}), "");
 }
@@ -191,7 +192,8 @@ TEST(CrearProyectoDeDiseno, ElDisenoEncuentraSuProyectoMasNuevo) {
     mapa["fuera"] = "../fuera";
     mapa["vacio"] = "";
     prefs.fijarMapaTextos("appDeDiseno", mapa);
-    for (const char* doc : {"borrado", "fichero", "fuera", "vacio"}) EXPECT_EQ(ProyectoAplicacion::de(doc), nullptr) << doc;
+    for (const char* doc : {"borrado", "fichero", "fuera", "vacio"})
+        EXPECT_EQ(ProyectoAplicacion::de(doc), nullptr) << doc;
     EXPECT_EQ(prefs.mapaTextos("appDeDiseno").at("borrado"), "ya-no-esta");
 }
 

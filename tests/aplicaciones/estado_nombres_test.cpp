@@ -25,7 +25,9 @@ protected:
         carpeta_ = prueba::raizAislada() / "estado" / ::testing::UnitTest::GetInstance()->current_test_info()->name();
         fs::create_directories(carpeta_);
     }
-    void escribirEstado(const std::string& bytes) { std::ofstream(carpeta_ / ".sorvenia-code.json", std::ios::binary) << bytes; }
+    void escribirEstado(const std::string& bytes) {
+        std::ofstream(carpeta_ / ".sorvenia-code.json", std::ios::binary) << bytes;
+    }
     json leerEstado() {
         std::ifstream e(carpeta_ / ".sorvenia-code.json");
         return json::parse(e);

@@ -62,20 +62,50 @@ TEST_F(PlanProyecto, FaseProgresoYResumenSegunLosDocumentos) {
         {"solo especificacion", {{"specs/a.md", spec}}, false, {0, 0}, "diseno", std::nullopt},
         {"tareas a medias",
          {{"specs/a.md", spec}, {"plans/p.md", "- [x] uno\n  - [ ] dos\n* [ ] tres\n"}},
-         true, {1, 2}, "construccion", "- [x] uno\n  - [ ] dos\n* [ ] tres\n"},
-        {"todo hecho", {{"specs/a.md", spec}, {"plans/p.md", "- [X] uno\n\t- [x] dos\r\n"}}, true, {2, 2}, "lista",
+         true,
+         {1, 2},
+         "construccion",
+         "- [x] uno\n  - [ ] dos\n* [ ] tres\n"},
+        {"todo hecho",
+         {{"specs/a.md", spec}, {"plans/p.md", "- [X] uno\n\t- [x] dos\r\n"}},
+         true,
+         {2, 2},
+         "lista",
          "- [X] uno\n\t- [x] dos\r\n"},
-        {"todo hecho sin app", {{"specs/a.md", spec}, {"plans/p.md", "- [X] uno\n- [x] dos"}}, false, {2, 2},
-         "construccion", "- [X] uno\n- [x] dos"},
-        {"plan sin tareas", {{"specs/a.md", spec}, {"plans/p.md", "Sin tareas.\n-[x] no\n- [y] no\n"}}, true, {0, 0},
-         "construccion", "Sin tareas.\n-[x] no\n- [y] no\n"},
+        {"todo hecho sin app",
+         {{"specs/a.md", spec}, {"plans/p.md", "- [X] uno\n- [x] dos"}},
+         false,
+         {2, 2},
+         "construccion",
+         "- [X] uno\n- [x] dos"},
+        {"plan sin tareas",
+         {{"specs/a.md", spec}, {"plans/p.md", "Sin tareas.\n-[x] no\n- [y] no\n"}},
+         true,
+         {0, 0},
+         "construccion",
+         "Sin tareas.\n-[x] no\n- [y] no\n"},
         {"solo cuenta el ultimo",
-         {{"specs/a.md", spec}, {"plans/viejo.md", "- [ ] a\n- [ ] b\n- [ ] c\n", 200}, {"plans/nuevo.md", "- [x] a\n", 10}},
-         true, {1, 1}, "lista", "- [x] a\n"},
+         {{"specs/a.md", spec},
+          {"plans/viejo.md", "- [ ] a\n- [ ] b\n- [ ] c\n", 200},
+          {"plans/nuevo.md", "- [x] a\n", 10}},
+         true,
+         {1, 1},
+         "lista",
+         "- [x] a\n"},
         {"la extension es exacta",
-         {{"specs/a.md", spec}, {"plans/p.md", "- [ ] a\n", 100}, {"plans/P.MD", "- [x] b\n", 1}, {"plans/q.txt", "- [x] c\n", 1}},
-         false, {0, 1}, "construccion", "- [ ] a\n"},
-        {"plan que no es utf8", {{"specs/a.md", spec}, {"plans/p.md", "- [x] a\xff\n"}}, true, {0, 0}, "diseno",
+         {{"specs/a.md", spec},
+          {"plans/p.md", "- [ ] a\n", 100},
+          {"plans/P.MD", "- [x] b\n", 1},
+          {"plans/q.txt", "- [x] c\n", 1}},
+         false,
+         {0, 1},
+         "construccion",
+         "- [ ] a\n"},
+        {"plan que no es utf8",
+         {{"specs/a.md", spec}, {"plans/p.md", "- [x] a\xff\n"}},
+         true,
+         {0, 0},
+         "diseno",
          std::nullopt},
     };
     for (const auto& c : casos) {
@@ -128,13 +158,20 @@ TEST(LecturasProyecto, CortarNoPartePalabrasNiBytes) {
         {{"abc", 5}, "abc"},
         {{"abc", 2}, "ab"},
         {{"ññ", 1}, "ñ"},
-        {{"e\xCC\x81" "a", 1}, "e\xCC\x81"},
+        {{"e\xCC\x81"
+          "a",
+          1},
+         "e\xCC\x81"},
         {{"👍🏽x", 1}, "👍🏽"},
         {{"👩‍💻x", 1}, "👩‍💻"},
-        {{"a\xff" "b", 2}, "a\xff"},
+        {{"a\xff"
+          "b",
+          2},
+         "a\xff"},
         {{"", 0}, ""},
     };
-    for (const auto& [entrada, esperado] : casos) EXPECT_EQ(LecturasProyecto::cortar(entrada.first, entrada.second), esperado);
+    for (const auto& [entrada, esperado] : casos)
+        EXPECT_EQ(LecturasProyecto::cortar(entrada.first, entrada.second), esperado);
 }
 
 TEST_F(PlanProyecto, LaVigilanciaMandaUnResumenPorCambio) {
@@ -150,9 +187,7 @@ TEST_F(PlanProyecto, LaVigilanciaMandaUnResumenPorCambio) {
     EXPECT_TRUE(recibidos.empty());
 
     // The same size, a new time: one summary with the new progress.
-    {
-        std::ofstream(carpeta / "docs/superpowers/plans/p.md", std::ios::binary) << "- [x] uno\n- [ ] dos\n";
-    }
+    { std::ofstream(carpeta / "docs/superpowers/plans/p.md", std::ios::binary) << "- [x] uno\n- [ ] dos\n"; }
     ASSERT_TRUE(prueba::esperarHasta([&] { return !recibidos.empty(); }, 5s));
     ASSERT_TRUE(recibidos[0].contains("proyecto"));
     EXPECT_EQ(recibidos[0]["proyecto"]["hechas"], 1);

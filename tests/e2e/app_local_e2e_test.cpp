@@ -86,6 +86,17 @@ protected:
               "editor");
     }
     json recibidos() { return valor("return window.__app || [];", "editor"); }
+    // The app menu's entry that opens the run panel.
+    void abrirPanel() {
+        ASSERT_TRUE(esperarQue([&] {
+            return valor("document.getElementById('app-boton').click();"
+                         " const b = [...document.querySelectorAll('#app-menu .opcion')]"
+                         ".find(b => b.textContent.includes('Probar y construir'));"
+                         " if (!b) { document.getElementById('app-boton').click(); return false; }"
+                         " b.click(); return !document.getElementById('panel-app').hidden;",
+                         "editor") == json(true);
+        }, 30s));
+    }
     void pulsar(const std::string& id) {
         valor("document.getElementById(" + json(id).dump() + ").click(); return 1;", "editor");
     }
@@ -156,9 +167,6 @@ TEST_F(AppLocalE2E, ProbarMuestraLaAppEnElEditorYPararNoDejaProcesos) {
     entrarComoCliente();
     arrancarCuentaLocal();
     abrirDiseno();
-    pulsar("app-boton");
-    pulsar("app-boton");  // closed and opened again: the panel asks for the summary each time
-    pulsar("app-boton");
     valor("document.dispatchEvent(new CustomEvent('sorvenia-mensaje', {detail: JSON.stringify("
           "{tipo: 'app', accion: 'crear'})})); return 1;",
           "editor");
@@ -181,6 +189,7 @@ TEST_F(AppLocalE2E, ProbarMuestraLaAppEnElEditorYPararNoDejaProcesos) {
       "scripts": {"start": "node server.js", "test": "node --test"},
       "dependencies": {"saludo": "file:./saludo"}})");
 
+    abrirPanel();
     pulsar("app-probar");
     ASSERT_TRUE(esperarQue([&] { return !urlEnMarcha().empty(); }, 120s)) << recibidos().dump();
     EXPECT_EQ(vistas(), (std::vector<std::string>{"instalando", "arrancando", "enMarcha"}));
@@ -235,7 +244,7 @@ TEST_F(AppLocalE2E, ProbarMuestraLaAppEnElEditorYPararNoDejaProcesos) {
     ASSERT_TRUE(app_->esperar(30s).has_value());
     arrancarAplicacion({"--abrir", idDiseno});
     ASSERT_TRUE(esperarQue([&] { return herramienta("ver_tarvel").find("m2 «Contacto»") != std::string::npos; }, 40s));
-    pulsar("app-boton");
+    abrirPanel();
     pulsar("app-probar");
     const auto cuarto = arbolActual(4);
     ASSERT_GE(cuarto.size(), 4u);

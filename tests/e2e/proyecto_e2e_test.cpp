@@ -36,14 +36,15 @@ protected:
                        {"modificado", "2026-12-01 10:00:00"},
                        {"doc", prueba::disenoGuardado()}});
         arrancarAplicacion({"--abrir", idDiseno});
-        ASSERT_TRUE(esperarQue([&] { return herramienta("ver_tarvel").find("m2 «Contacto»") != std::string::npos; },
-                               40s));
+        ASSERT_TRUE(
+            esperarQue([&] { return herramienta("ver_tarvel").find("m2 «Contacto»") != std::string::npos; }, 40s));
     }
     // Keeps every message the page's app panel receives from now on.
     void escucharApp() {
-        valor("if (!window.__app) { const o = window.tarvel.app; window.__app = [];"
-              " window.tarvel.app = (d) => { window.__app.push(d); return o(d); }; } return 1;",
-              "editor");
+        valor(
+            "if (!window.__app) { const o = window.tarvel.app; window.__app = [];"
+            " window.tarvel.app = (d) => { window.__app.push(d); return o(d); }; } return 1;",
+            "editor");
     }
     json recibidos() { return valor("return window.__app || [];", "editor"); }
     void enviarApp(const json& mensaje) {
@@ -59,6 +60,16 @@ protected:
             if (m.is_object() && m.contains("proyecto")) return m["proyecto"];
         return nullptr;
     }
+    // Opens the app panel and presses the option whose text holds `texto`.
+    bool pulsarOpcionApp(const std::string& texto) {
+        return valor(
+                   "document.getElementById('app-boton').click();"
+                   " const b = [...document.querySelectorAll('#app-menu .opcion')].find(o => o.textContent.includes(" +
+                       json(texto).dump() +
+                       "));"
+                       " if (!b) return false; b.click(); return true;",
+                   "editor") == true;
+    }
     fs::path sitios() const { return raiz_ / "home/Sites/Sorvenia Code"; }
 };
 
@@ -69,7 +80,12 @@ TEST_F(ProyectoE2E, CrearHaceElProyectoConSuPrimerCommitYSeEncuentraAlVolver) {
     escucharApp();
     enviarApp({{"accion", "estado"}});
     enviarApp({{"accion", "crear"}, {"movil", "no"}});  // malformed: ignored
-    enviarApp({{"accion", "crear"}});
+    // The panel offers to turn the design into an app; choosing the web app
+    // sends "crear".
+    valor("document.getElementById('app-boton').click(); return 1;", "editor");
+    EXPECT_TRUE(capturar("ventana", "app-panel-sin-proyecto.png", "editor"));
+    valor("document.getElementById('app-boton').click(); return 1;", "editor");
+    EXPECT_TRUE(pulsarOpcionApp("Convertir en app web"));
     ASSERT_TRUE(esperarQue([&] { return !resumen().is_null(); }, 30s)) << recibidos().dump();
 
     const fs::path carpeta = sitios() / "barberia-ercilla";
@@ -84,7 +100,8 @@ TEST_F(ProyectoE2E, CrearHaceElProyectoConSuPrimerCommitYSeEncuentraAlVolver) {
     // the malformed request got no answer.
     EXPECT_EQ(recibidos().size(), 1u) << recibidos().dump();
 
-    const auto log = PublicarVPS::correr("/usr/bin/git", {"-C", carpeta.string(), "log", "--format=%s"}, {}, std::nullopt);
+    const auto log =
+        PublicarVPS::correr("/usr/bin/git", {"-C", carpeta.string(), "log", "--format=%s"}, {}, std::nullopt);
     EXPECT_TRUE(log.first) << log.second;
     EXPECT_EQ(log.second, "Proyecto nuevo de Sorvenia Code\n");
     EXPECT_TRUE(fs::exists(carpeta / "CLAUDE.md"));
@@ -100,11 +117,25 @@ TEST_F(ProyectoE2E, CrearHaceElProyectoConSuPrimerCommitYSeEncuentraAlVolver) {
     EXPECT_FALSE(fs::exists(sitios() / "barberia-ercilla-2"));
 
     // An agent's plan appears: the page gets a new summary by itself.
+    fs::create_directories(carpeta / "docs/superpowers/specs");
     fs::create_directories(carpeta / "docs/superpowers/plans");
+    std::ofstream(carpeta / "docs/superpowers/specs/barberia.md") << "# Reservas de la barbería\n";
     std::ofstream(carpeta / "docs/superpowers/plans/plan.md") << "- [x] Portada\n- [ ] Reservas\n";
-    ASSERT_TRUE(esperarQue([&] { return recibidos().size() >= 3; }, 10s)) << recibidos().dump();
-    EXPECT_EQ(recibidos()[2]["proyecto"]["hechas"], 1);
-    EXPECT_EQ(recibidos()[2]["proyecto"]["total"], 2);
+    // (The two files may arrive in one tick or in two.)
+    const auto ultimo = [&] {
+        const json r = recibidos();
+        return r.empty() ? json() : r.back();
+    };
+    ASSERT_TRUE(esperarQue([&] { return recibidos().size() >= 3 && ultimo()["proyecto"]["total"] == 2; }, 10s))
+        << recibidos().dump();
+    EXPECT_LE(recibidos().size(), 4u);
+    EXPECT_EQ(ultimo()["proyecto"]["hechas"], 1);
+    EXPECT_EQ(ultimo()["proyecto"]["fase"], "construccion");
+    EXPECT_EQ(valor("return document.getElementById('app-boton').textContent;", "editor"), "App · 1/2");
+    valor("document.getElementById('app-boton').click(); return 1;", "editor");
+    EXPECT_NE(
+        valor("return document.getElementById('app-menu').innerText;", "editor").dump().find("1 de 2 tareas hechas"),
+        std::string::npos);
     EXPECT_TRUE(capturar("ventana", "app-proyecto-creado.png", "editor"));
 
     // Opened again, the design finds its project ("estado" answers only
@@ -117,7 +148,7 @@ TEST_F(ProyectoE2E, CrearHaceElProyectoConSuPrimerCommitYSeEncuentraAlVolver) {
     enviarApp({{"accion", "estado"}});
     ASSERT_TRUE(esperarQue([&] { return !resumen().is_null(); })) << recibidos().dump();
     EXPECT_EQ(resumen()["carpeta"], carpeta.string());
-    EXPECT_EQ(resumen()["fase"], "inicio");
+    EXPECT_EQ(resumen()["fase"], "construccion");
     EXPECT_EQ(resumen()["plan"], "- [x] Portada\n- [ ] Reservas\n");
 }
 

@@ -852,3 +852,116 @@ TEST_F(EditorAbiertoTest, ElPackPublicaUnaPreviaAbreElPagoYTrasLaCompraPublicaEn
 
 }  // namespace
 }  // namespace sorvenia
+
+namespace sorvenia {
+namespace {
+
+// The design's app project from the page's "app" panel: a design without an
+// id is saved first (and, when it cannot be, the page is told why), the
+// "appmovil" template makes a mobile project, and a design with a project
+// gets it back at once, even with a change pending.
+TEST_F(EditorAbiertoTest, ElPanelDeAppCreaElProyectoDelDisenoGuardado) {
+    abrir(std::nullopt, Plantilla::conId("appmovil"));
+    ASSERT_TRUE(esperarLlamada("app"));
+    EXPECT_EQ(ultimaLlamada("app"), json({{"nuevo", true}, {"movil", true}}));
+
+    // Nothing to upload and no id: no project.
+    enviar({{"tipo", "app"}, {"accion", "crear"}, {"movil", false}});
+    ASSERT_TRUE(esperarHasta([&] { return ultimaLlamada("app").contains("error"); }));
+    EXPECT_EQ(ultimaLlamada("app"),
+              json({{"error", "Guarda el diseño antes de crear la aplicación (¿hay conexión?)."}}));
+    EXPECT_FALSE(modelo_->proyecto());
+
+    // With a change the design is uploaded first, then the project made;
+    // a second request meanwhile (a double click) gets the same project.
+    enviar({{"tipo", "cambio"}, {"doc", {{"nuevo", true}}}, {"nombre", "Mi app de citas"}});
+    enviar({{"tipo", "app"}, {"accion", "crear"}, {"movil", false}});
+    enviar({{"tipo", "app"}, {"accion", "crear"}, {"movil", false}});
+    ASSERT_TRUE(esperarHasta([&] { return ultimaLlamada("app").contains("proyecto"); }, std::chrono::seconds(30)));
+    ASSERT_TRUE(modelo_->id());
+    ASSERT_TRUE(modelo_->proyecto());
+    const json resumen = ultimaLlamada("app").at("proyecto");
+    const auto carpeta = ProyectoAplicacion::raiz() / "mi-app-de-citas";
+    EXPECT_EQ(resumen.at("carpeta"), carpeta.string());
+    EXPECT_EQ(resumen.at("movil"), true);
+    EXPECT_TRUE(std::filesystem::is_directory(carpeta / "ios"));
+    EXPECT_EQ(Preferencias::estandar().mapaTextos("appDeDiseno").at(*modelo_->id()), "mi-app-de-citas");
+    esperarHasta([] { return false; }, std::chrono::milliseconds(500));
+    EXPECT_FALSE(std::filesystem::exists(ProyectoAplicacion::raiz() / "mi-app-de-citas-2"));
+    EXPECT_EQ(std::ranges::count(llamadas(), std::string("app")), 3) << "nuevo, the error, one summary";
+
+    // Asked again with a change pending: the same project, and no answer.
+    const auto llamadasApp = std::ranges::count(llamadas(), std::string("app"));
+    enviar({{"tipo", "cambio"}, {"doc", {{"nuevo", false}}}, {"nombre", "Mi app de citas"}});
+    enviar({{"tipo", "app"}, {"accion", "crear"}, {"movil", true}});
+    enviar({{"tipo", "app"}, {"accion", "estado"}});
+    ASSERT_TRUE(esperarHasta([&] { return std::ranges::count(llamadas(), std::string("app")) == llamadasApp + 1; }));
+    EXPECT_EQ(ultimaLlamada("app").at("proyecto").at("carpeta"), carpeta.string());
+    EXPECT_FALSE(std::filesystem::exists(ProyectoAplicacion::raiz() / "mi-app-de-citas-2"));
+
+    // An action still to come is answered as such.
+    enviar({{"tipo", "app"}, {"accion", "xcode"}});
+    ASSERT_TRUE(esperarHasta([&] { return ultimaLlamada("app").contains("error"); }));
+    EXPECT_EQ(ultimaLlamada("app"), json({{"error", "Las aplicaciones todavía no está disponible en Sorvenia Code."}}));
+}
+
+// The first upload of a new design is still running when the user asks for
+// the app: its id is on the way, so the project waits for it instead of
+// asking the user to save.
+TEST_F(EditorAbiertoTest, ElPanelDeAppEsperaALaPrimeraSubida) {
+    servicio.interruptores({{"guardar", {{"colgar", 2}}}});
+    abrir(std::nullopt, Plantilla::conId("aplicacion"));
+    enviar({{"tipo", "cambio"}, {"doc", {{"nuevo", true}}}, {"nombre", "Reservas"}});
+    ASSERT_TRUE(esperarHasta([&] { return modelo_->guardando(); }));
+    enviar({{"tipo", "app"}, {"accion", "crear"}});
+    ASSERT_TRUE(esperarHasta([&] { return ultimaLlamada("app").contains("proyecto"); }, std::chrono::seconds(30)))
+        << ultimaLlamada("app");
+    ASSERT_TRUE(modelo_->id());
+    EXPECT_EQ(Preferencias::estandar().mapaTextos("appDeDiseno").at(*modelo_->id()),
+              ultimaLlamada("app").at("proyecto").at("nombre"));
+    EXPECT_FALSE(ultimaLlamada("app").at("proyecto").contains("movil"));
+    EXPECT_EQ(servicio.registroDe("guardar").size(), 1u) << "one upload only";
+}
+
+// The mobile part of an agent's brief, for what the computer has: each
+// toolchain's sentence picked by what is known, and the fixed ends.
+TEST(EditorAbiertoEstado, ElEncargoDeUnaAppMovil) {
+    const std::string inicio =
+        "La app nativa va en ios/ (SwiftUI, skill app-ios) y android/ (Kotlin + Compose, skill app-android): LEE la "
+        "skill antes de empezar.";
+    const std::string sinXcode =
+        " En este ordenador NO hay Xcode (o no tiene simulador de iPhone): escribe el código igual y dile al cliente "
+        "que instale Xcode desde la App Store para verla.";
+    const std::string conXcode =
+        " iPhone: Xcode 16.2; compila e instala en el simulador «iPhone 16» (id A1-B2) con las órdenes de la skill "
+        "app-ios (-derivedDataPath ios/build; NO desactives la firma: rompe el Llavero) y lánzala con xcrun simctl: el "
+        "cliente ve esa pantalla EN DIRECTO al lado del chat, así que instálala y relánzala cada vez que acabes una "
+        "parte.";
+    const std::string sinAndroid =
+        " Android: este ordenador no tiene Android Studio; haz primero el iPhone y la versión Android cuando el "
+        "cliente la pida (y dile que instale Android Studio para verla).";
+    const std::string fin =
+        " Primero el iPhone; Android con las mismas pantallas y el mismo diseño. Si la app necesita datos compartidos, "
+        "cuentas o pagos, usa las conexiones del cliente (Supabase, Stripe) o una API en su VPS.";
+    const EntornoMovil::Simulador iphone{"A1-B2", "iPhone 16"};
+    const struct {
+        EntornoMovil entorno;
+        std::string medio;
+    } casos[] = {
+        {{}, sinXcode + sinAndroid},
+        {{"16.2", iphone, std::nullopt, std::nullopt, {}}, conXcode + sinAndroid},
+        // A simulator without Xcode, or Xcode without a simulator: no Xcode.
+        {{std::nullopt, iphone, std::nullopt, std::nullopt, {}}, sinXcode + sinAndroid},
+        {{"16.2", std::nullopt, std::nullopt, std::nullopt, {}}, sinXcode + sinAndroid},
+        // A Java home alone builds nothing.
+        {{std::nullopt, std::nullopt, std::nullopt, "/usr/lib/jvm/java-17", {"Pixel"}}, sinXcode + sinAndroid},
+        {{std::nullopt, std::nullopt, "/home/a/Android/Sdk", std::nullopt, {}},
+         sinXcode + " Android: SDK en /home/a/Android/Sdk (sin emuladores creados)"},
+        {{"16.2", iphone, "/home/a/Android/Sdk", "/usr/lib/jvm/java-17", {"Pixel_8", "Tablet"}},
+         conXcode + " Android: SDK en /home/a/Android/Sdk, JDK en /usr/lib/jvm/java-17, emuladores: Pixel_8, Tablet"},
+    };
+    for (const auto& caso : casos) EXPECT_EQ(EditorAbierto::encargoMovil(caso.entorno), inicio + caso.medio + fin);
+}
+
+}  // namespace
+}  // namespace sorvenia

@@ -15,7 +15,7 @@ const ESPERA_RESPUESTA = 60000;
 export { avisar };
 
 // A small menu under a button; closes on any outside press.
-function menu(boton, caja, llenar) {
+export function menu(boton, caja, llenar) {
   boton.addEventListener("click", (e) => {
     e.stopPropagation();
     const abrir = caja.hidden;
@@ -30,7 +30,7 @@ function menu(boton, caja, llenar) {
   });
 }
 
-function opcion(texto, detalle, hacer, desactivada = false) {
+export function opcion(texto, detalle, hacer, desactivada = false) {
   return el("button", { type: "button", class: "opcion", disabled: desactivada, onclick: (e) => {
     e.currentTarget.closest(".desplegable").hidden = true;
     hacer();

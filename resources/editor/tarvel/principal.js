@@ -10,6 +10,7 @@ import { Editor } from "./editor.js";
 import { ejecutar } from "./herramientas.js";
 import { Lienzo } from "./lienzo.js";
 import { PanelApp } from "./panel_app.js";
+import { PanelEjecucion } from "./panel_ejecucion.js";
 import { Paneles, avisar } from "./paneles.js";
 import { $, el, enviar, esObjeto } from "./utiles.js";
 
@@ -45,7 +46,9 @@ $("chat-disenar").addEventListener("click", () => {
   }
 });
 const paneles = new Paneles(editor, lienzo, chat);
-const panelApp = new PanelApp({ avisar, chat });
+const panelApp = new PanelApp(editor);
+const panelEjecucion = new PanelEjecucion({ avisar, chat });
+editor.abrirEjecucion = () => panelEjecucion.alternar(true);
 editor.ganchos = {
   alAbrirPagina: () => { lienzo.tocada = false; lienzo.ajustar(); },
   alEnfocar: (foco) => {
@@ -171,7 +174,8 @@ window.tarvel = {
     if (!esObjeto(dato)) return;
     editor.app = { ...(editor.app || {}), ...dato };
     if (typeof dato.error === "string") avisar(dato.error, true);
-    panelApp.recibir(dato);
+    panelApp.recibir();
+    panelEjecucion.recibir(dato);
   },
   publicado: (dato) => paneles.publicado(dato),
   publicadoHosting(dato) {

@@ -269,8 +269,12 @@ Tarea<std::optional<Agente::DestinoApp>> EditorAbierto::prepararApp(Json pedido)
     if (const auto paginas = pedido.find("paginas"); paginas != pedido.end() && paginas->is_array() && !paginas->empty())
         proyecto->guardarDiseno(archivosWeb(*paginas, nombre_));
     trabajandoApp_ = true;
+    // The toolchain is not read yet: a mobile brief says what this computer
+    // lacks rather than nothing.
+    std::optional<std::string> movil;
+    if (proyecto->esMovil()) movil = encargoMovil(EntornoMovil{});
     co_return Agente::DestinoApp{proyecto->carpeta(), proyecto->fase(), proyecto->resumen().contains("desplegada"),
-                                 std::nullopt};
+                                 std::move(movil)};
 }
 
 }  // namespace sorvenia

@@ -23,6 +23,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "aplicaciones/entorno_movil.h"
 #include "aplicaciones/proyecto_aplicacion.h"
 #include "centro/agente.h"
 #include "centro/editor_modelo.h"
@@ -172,6 +173,10 @@ public:
     // agent run on the app): the design is saved first so it has an id; the
     // page hears of the new project's summary, or why there is none.
     Tarea<std::shared_ptr<ProyectoAplicacion>> asegurarProyecto(bool movil);
+    // The part of an agent's brief about a native mobile app: where each app
+    // goes, how to build and show it with what this computer has, and the
+    // order of work. One paragraph of Spanish sentences.
+    static std::string encargoMovil(const EntornoMovil& entorno);
     // The design's app project: found when the design loads, or made by
     // asegurarProyecto.
     const std::shared_ptr<ProyectoAplicacion>& proyecto() const { return proyecto_; }
@@ -267,6 +272,8 @@ private:
     // Takes `proyecto` as the design's project: its messages go to the
     // page's "app", and the page gets its first summary.
     void usarProyecto(std::shared_ptr<ProyectoAplicacion> proyecto);
+    // asegurarProyecto's work once no other request is making the project.
+    Tarea<std::shared_ptr<ProyectoAplicacion>> crearProyecto(bool movil);
     void pedidoPendiente();
     // An app run's target: the design's project (made when missing), the
     // design's pages written into it; nothing when there is no project.
@@ -302,6 +309,7 @@ private:
     std::map<std::string, std::string> sesiones_;
     std::vector<nlohmann::json> chats_;
     std::shared_ptr<ProyectoAplicacion> proyecto_;
+    bool creandoProyecto_ = false;  // one creation at a time: a second request waits for it
     std::unique_ptr<VistaApp> vistaApp_;
     // The running agent works on the app project (its session is the project's).
     bool trabajandoApp_ = false;
