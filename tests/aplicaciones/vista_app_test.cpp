@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,9 @@
 #include "esperar_bucle.h"
 #include "plataforma/gui/iniciar_gtk.h"
 #include "plataforma/navegador.h"
-#include "servidor_http_prueba.h"
+#include "ias/descriptor.h"
+#include "ias/proceso.h"
+#include "medios/puerto_libre.h"
 
 namespace sorvenia {
 namespace {
@@ -89,14 +92,40 @@ protected:
     std::string base() const { return "http://127.0.0.1:" + std::to_string(servidor_.puerto()) + "/"; }
     std::string ubicacion() { return evaluar(vista_->vistaWeb(), "location.href"); }
 
-    prueba::ServidorHTTPPrueba servidor_{[this](const prueba::PeticionHTTP& p) {
-        const std::string otra = "http://127.0.0.2:" + std::to_string(servidor_.puerto()) + "/fuera";
-        const std::string html =
-            "<!doctype html><meta charset=utf-8><body><h1>Ruta " + p.ruta + "</h1>" +
-            "<a id=local href='/otra'>otra</a> <a id=fuera href='" + otra + "'>fuera</a>"
-            " <a id=correo href='mailto:hola@ejemplo.es'>correo</a></body>";
-        return prueba::ServidorHTTPPrueba::respuesta(200, html, "text/html; charset=utf-8");
-    }};
+    // The stand-in app: a real Node.js server (WebKit keeps its connections
+    // open, which a one-connection-at-a-time stand-in would wait on).
+    struct Servidor {
+        Servidor() {
+            puerto_ = VideoEnDirecto::puertoLibre(24310);
+            const std::string guion = R"(
+const http = require('http');
+const puerto = Number(process.argv[1]);
+http.createServer((req, res) => {
+  res.setHeader('content-type', 'text/html; charset=utf-8');
+  res.end('<!doctype html><meta charset=utf-8><body><h1>Ruta ' + req.url + '</h1>' +
+          '<a id=local href="/otra">otra</a> <a id=fuera href="http://127.0.0.2:' + puerto + '/fuera">fuera</a>' +
+          ' <a id=correo href="mailto:hola@ejemplo.es">correo</a></body>');
+}).listen(puerto, '127.0.0.1', () => console.log('listo'));
+)";
+            auto tuberia = crearTuberia();
+            auto proceso = Proceso::lanzar(Lanzamiento{std::string(NODE_APPS_BIN) + "/node",
+                                                       {"-e", guion, std::to_string(puerto_)}, std::nullopt,
+                                                       std::nullopt, -1, tuberia->escritura.fd(), -1});
+            tuberia->escritura.cerrar();
+            EXPECT_TRUE(proceso.ok());
+            if (proceso) proceso_ = *proceso;
+            std::string salida;
+            leerAlgo(tuberia->lectura.fd(), salida);  // "listo" once it listens
+        }
+        ~Servidor() {
+            if (!proceso_) return;
+            proceso_->senalar(SIGTERM);
+            (void)proceso_->esperar(10);
+        }
+        std::uint16_t puerto() const { return static_cast<std::uint16_t>(puerto_); }
+        int puerto_ = 0;
+        std::shared_ptr<Proceso> proceso_;
+    } servidor_;
     GtkWindow* ventana_ = nullptr;
     GtkWidget* capas_ = nullptr;
     GtkWidget* pagina_ = nullptr;
