@@ -129,6 +129,9 @@ void ProyectoAplicacion::enviar(const nlohmann::json& mensaje) const {
     if (enviar_) enviar_(mensaje);
 }
 
-bool ProyectoAplicacion::enMarcha() const { return servidor_ && servidor_->enMarcha(); }
+bool ProyectoAplicacion::enMarcha() const {
+    const auto& servidor = ejecucion_->servidor();
+    return servidor && servidor->enMarcha();
+}
 
 }  // namespace sorvenia

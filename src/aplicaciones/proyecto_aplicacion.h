@@ -34,6 +34,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "aplicaciones/ejecucion_local.h"
 #include "ias/caja.h"
 #include "ias/proceso.h"
 #include "plataforma/resultado.h"
@@ -150,7 +151,7 @@ public:
     };
     static Tarea<std::optional<Node>> buscarNode();
     // The TCP port of the current or last run; 0 before the first.
-    int puerto() const noexcept { return puerto_; }
+    int puerto() const noexcept { return ejecucion_->puerto(); }
     // Whether a local server is stored and still running.
     bool enMarcha() const;
     // Stops the stored server's whole process tree (clears it first).
@@ -191,17 +192,14 @@ private:
     static Tarea<void> vigilar(std::weak_ptr<ProyectoAplicacion> proyecto);
     void revisarPlan();
 
-    // The local run's environment for npm and the app.
-    Entorno entornoLocal() const;
-    // Appends a chunk of output to the run log and sends its last lines.
-    void anotar(const std::string& trozo);
+    // The local run (ejecucion_local.h) speaks to the page through this
+    // project's enviar() while the project lives.
+    EjecucionLocal& ejecucion();
 
     const std::filesystem::path carpeta_;
-    // The `npm start` process of the current run; empty when none runs.
-    std::shared_ptr<Proceso> servidor_;
-    int puerto_ = 0;
-    // The run log, oldest first, at most 300 lines.
-    std::vector<std::string> registro_;
+    // The local run: the `npm start` process of the current run, its port
+    // and its log. Its server goes with the project.
+    const std::shared_ptr<EjecucionLocal> ejecucion_ = EjecucionLocal::crear(carpeta_);
     Enviar enviar_;
     // The plan watch, and the last signature it saw.
     TareaLanzada vigia_;

@@ -6,6 +6,7 @@
 
 #include "navegacion/argumentos_lanzamiento.h"
 #include "app/aviso_preferencias.h"
+#include "aplicaciones/proyecto_aplicacion.h"
 #include "centro/centro.h"
 #include "editor/gui/tienda_editor.h"
 #include "ias/inicio_sesion.h"
@@ -115,6 +116,8 @@ gboolean SorveniaTarvelApp::alPedirFin(gpointer datos) {
 
 void SorveniaTarvelApp::alApagar(GApplication*, gpointer) {
     Centro::compartido().alTerminar();
+    // No app project's local server outlives the application.
+    ProyectoAplicacion::pararTodos();
     // A sign-in of an AI tool still waiting for the browser ends with us.
     IAsLocales::terminarInicios();
 }

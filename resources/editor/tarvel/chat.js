@@ -320,8 +320,9 @@ export class PanelChat {
     this.cajaAdjuntos.hidden = !this.adjuntos.length;
   }
 
-  // The user's request to the chosen tool.
-  mandar(textoDado, iaDada) {
+  // The user's request to the chosen tool; with `app`, a run on the design's
+  // app project, which gets the design's pages.
+  mandar(textoDado, iaDada, app = false) {
     const texto = (textoDado ?? this.texto.value).trim();
     if (!texto) return false;
     if (this.enMarcha) {
@@ -338,7 +339,8 @@ export class PanelChat {
     if (sesion) enviar({ tipo: "usarSesion", sesiones: { [ia]: sesion } });
     else enviar({ tipo: "olvidarConversacion", ia });
     this.editor.vaciarCambio();
-    enviar({ tipo: "agente", ia, peticion: texto, app: false, grande: this.grande.checked, movil: false, paginas: [] });
+    enviar({ tipo: "agente", ia, peticion: texto, app, grande: this.grande.checked, movil: false,
+      paginas: app ? this.editor.paginasWeb() : [] });
     this.enMarcha = { chat: chat.id, ia, nombre: "" };
     if (textoDado === undefined) this.texto.value = "";
     this.adjuntos = [];

@@ -31,5 +31,8 @@ export class PanelApp {
       el("span", { texto: d.progreso }),
       el("small", { texto: d.carpeta })));
     caja.append(opcion("Actualizar", "Vuelve a leer el plan", () => enviar({ tipo: "app", accion: "estado" })));
+    if (this.editor.abrirEjecucion) {
+      caja.append(opcion("Probar y construir", "Verla funcionando aquí, sus pruebas y la IA", () => this.editor.abrirEjecucion()));
+    }
   }
 }

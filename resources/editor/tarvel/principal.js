@@ -10,6 +10,7 @@ import { Editor } from "./editor.js";
 import { ejecutar } from "./herramientas.js";
 import { Lienzo } from "./lienzo.js";
 import { PanelApp } from "./panel_app.js";
+import { PanelEjecucion } from "./panel_ejecucion.js";
 import { Paneles, avisar } from "./paneles.js";
 import { $, el, enviar, esObjeto } from "./utiles.js";
 
@@ -46,6 +47,8 @@ $("chat-disenar").addEventListener("click", () => {
 });
 const paneles = new Paneles(editor, lienzo, chat);
 const panelApp = new PanelApp(editor);
+const panelEjecucion = new PanelEjecucion({ avisar, chat });
+editor.abrirEjecucion = () => panelEjecucion.alternar(true);
 editor.ganchos = {
   alAbrirPagina: () => { lienzo.tocada = false; lienzo.ajustar(); },
   alEnfocar: (foco) => {
@@ -177,6 +180,7 @@ window.tarvel = {
     editor.app = { ...(editor.app || {}), ...dato };
     if (typeof dato.error === "string") avisar(dato.error, true);
     panelApp.recibir();
+    panelEjecucion.recibir(dato);
   },
   publicado: (dato) => paneles.publicado(dato),
   publicadoHosting(dato) {

@@ -142,12 +142,19 @@ Tarea<void> EditorAbierto::agente(Json pedido, std::optional<Agente::DestinoVPS>
         rechazar(sinLanzador);
         co_return;
     }
+    std::optional<Agente::DestinoApp> destinoApp;
     if (esApp) {
-        // Apps are built by claude or codex only; app projects themselves
-        // are not made by this editor yet, so an app run cannot start. The
-        // page is told either way, or its chat would wait for an end.
-        rechazar(ia->tipo == IA::Tipo::gemini ? appSinHerramienta : sinProyecto);
-        co_return;
+        // Apps are built by claude or codex only.
+        if (ia->tipo == IA::Tipo::gemini) {
+            rechazar(appSinHerramienta);
+            co_return;
+        }
+        destinoApp = co_await prepararApp(pedido);
+        if (!destinoApp) {
+            // The chat is told too, or it would wait for an end.
+            rechazar(sinProyecto);
+            co_return;
+        }
     }
 
     auto& servidor = Centro::compartido().mcp();
@@ -157,12 +164,18 @@ Tarea<void> EditorAbierto::agente(Json pedido, std::optional<Agente::DestinoVPS>
     peticion.mcpURL = "http://127.0.0.1:" + std::to_string(servidor.puerto()) + "/mcp/" + servidor.token() + "/" + clave_;
     // A VPS run is a conversation of its own, never this design's.
     if (const auto it = sesiones_.find(ia->id()); !vps && it != sesiones_.end()) peticion.sesion = it->second;
+    // An app run resumes the project's own conversation first.
+    if (destinoApp && proyecto_) {
+        if (auto sesion = proyecto_->sesion()) peticion.sesion = std::move(sesion);
+    }
     peticion.esfuerzo = verdad(pedido, "grande") ? "high" : "medium";
     peticion.vps = std::move(vps);
+    peticion.app = std::move(destinoApp);
 
     const auto resultado = co_await correrAgente(std::move(peticion), ia->id());
     // Events the runner handed over from other threads come first.
     co_await alPrincipal();
+    if (std::exchange(trabajandoApp_, false)) lanzar(trasAgenteApp());
     finDeAgente(resultado);
 }
 
@@ -234,6 +247,7 @@ void EditorAbierto::eventoAgente(const EventoAgente& evento, const std::string& 
                 js("chat", {{"tipo", "pasoHecho"}, {"id", e.id}, {"error", e.error}});
             } else if constexpr (std::is_same_v<T, EventoAgente::Sesion>) {
                 sesiones_[ia] = e.id;
+                if (trabajandoApp_ && proyecto_) proyecto_->fijarSesion(e.id);
                 js("chat", {{"tipo", "sesion"}, {"ia", ia}, {"sesion", e.id}});
             } else if constexpr (std::is_same_v<T, EventoAgente::Fin>) {
                 js("chat", {{"tipo", "fin"}, {"texto", e.texto}});
@@ -245,6 +259,22 @@ void EditorAbierto::eventoAgente(const EventoAgente& evento, const std::string& 
 void EditorAbierto::pararAgente() {
     pararPedido_ = agenteEnMarcha_;
     IAsLocales::matar(procesoAgente_);
+}
+
+Tarea<std::optional<Agente::DestinoApp>> EditorAbierto::prepararApp(Json pedido) {
+    const auto yo = shared_from_this();
+    const auto proyecto = co_await asegurarProyecto(verdad(pedido, "movil"));
+    if (!proyecto) co_return std::nullopt;
+    // The agent works from the design's pages as web files in the project.
+    if (const auto paginas = pedido.find("paginas"); paginas != pedido.end() && paginas->is_array() && !paginas->empty())
+        proyecto->guardarDiseno(archivosWeb(*paginas, nombre_));
+    trabajandoApp_ = true;
+    // The toolchain is not read yet: a mobile brief says what this computer
+    // lacks rather than nothing.
+    std::optional<std::string> movil;
+    if (proyecto->esMovil()) movil = encargoMovil(EntornoMovil{});
+    co_return Agente::DestinoApp{proyecto->carpeta(), proyecto->fase(), proyecto->resumen().contains("desplegada"),
+                                 std::move(movil)};
 }
 
 }  // namespace sorvenia

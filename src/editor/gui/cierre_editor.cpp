@@ -3,6 +3,7 @@
 
 #include <gtk/gtk.h>
 
+#include "aplicaciones/gui/vista_app.h"
 #include "centro/centro.h"
 #include "centro/gui/aparcamiento.h"
 #include "centro/trabajos.h"
@@ -18,6 +19,9 @@ namespace sorvenia {
 Tarea<void> EditorAbierto::salir() {
     const auto yo = shared_from_this();
     autoguardado_.pararTemporizador();
+    // The app's local server goes with its design, and so does its preview.
+    if (proyecto_) proyecto_->parar();
+    if (vistaApp_) vistaApp_->ocultar();
     co_await recogerCambio();
     autoguardado_.pararTemporizador();
     if (!errorCarga_ && autoguardado_.docPendiente_) co_await guardar(true);

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <stdexcept>
 
+#include "aplicaciones/gui/vista_app.h"
 #include "navegacion/navegacion.h"
 #include "centro/centro.h"
 #include "centro/trabajos.h"

@@ -43,6 +43,7 @@
 namespace sorvenia {
 
 class Navegacion;
+class VistaApp;
 class WebVista;
 
 class EditorAbierto final : public EditorModelo, public std::enable_shared_from_this<EditorAbierto> {
@@ -180,6 +181,26 @@ public:
     // asegurarProyecto.
     const std::shared_ptr<ProyectoAplicacion>& proyecto() const { return proyecto_; }
 
+    // The app panel's local run and tests (app_editor.cpp): "vista" runs the
+    // app, "parar" stops it and says so, "comprobar" runs its tests and then
+    // sends the summary again, "navegador" opens its address and "finder"
+    // shows its folder. Nothing happens for a design without a project.
+    Tarea<void> probarApp();
+    void pararApp();
+    Tarea<void> comprobarApp();
+    void abrirAppEnNavegador();
+    void mostrarCarpetaApp();
+    // After an agent's turn on the app: the summary, then (when there is an
+    // app to run and the editor is not parked) a new local run and the
+    // summary again.
+    Tarea<void> trasAgenteApp();
+    // The page's "vistaApp": lays the running app's preview over the page at
+    // "rect" ({"x", "y", "w", "h"}, page points), loading "url" when it is
+    // another; a null rect hides it. Malformed messages are ignored.
+    void colocarVistaApp(const nlohmann::json& mensaje);
+    // The preview, once the page has asked for one.
+    VistaApp* vistaApp() const { return vistaApp_.get(); }
+
     // The document last posted by the page and not yet saved.
     const std::optional<JSONValor>& docPendiente() const { return autoguardado_.docPendiente(); }
     const std::vector<nlohmann::json>& chats() const { return chats_; }
@@ -254,6 +275,9 @@ private:
     // asegurarProyecto's work once no other request is making the project.
     Tarea<std::shared_ptr<ProyectoAplicacion>> crearProyecto(bool movil);
     void pedidoPendiente();
+    // An app run's target: the design's project (made when missing), the
+    // design's pages written into it; nothing when there is no project.
+    Tarea<std::optional<Agente::DestinoApp>> prepararApp(nlohmann::json pedido);
 
     std::optional<std::string> errorCarga_;
     std::weak_ptr<Cuenta> cuenta_;
@@ -288,6 +312,9 @@ private:
     std::vector<nlohmann::json> chats_;
     std::shared_ptr<ProyectoAplicacion> proyecto_;
     bool creandoProyecto_ = false;  // one creation at a time: a second request waits for it
+    std::unique_ptr<VistaApp> vistaApp_;
+    // The running agent works on the app project (its session is the project's).
+    bool trabajandoApp_ = false;
     AutoguardadoEditor autoguardado_{*this};
     PublicacionEditor publicacion_{*this};
     Observadores<> cambios_;

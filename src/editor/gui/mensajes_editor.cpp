@@ -224,10 +224,23 @@ struct MensajesEditor {
         if (e.proyecto_) e.js("app", {{"proyecto", e.proyecto_->resumen()}});
     }
 
+    // The local run, its tests and the preview (app_editor.cpp).
+    static void vistaApp(EditorAbierto& e, const Json&) { lanzar(e.probarApp()); }
+    static void pararApp(EditorAbierto& e, const Json&) { e.pararApp(); }
+    static void comprobarApp(EditorAbierto& e, const Json&) { lanzar(e.comprobarApp()); }
+    static void navegadorApp(EditorAbierto& e, const Json&) { e.abrirAppEnNavegador(); }
+    static void finderApp(EditorAbierto& e, const Json&) { e.mostrarCarpetaApp(); }
+    static void colocarVistaApp(EditorAbierto& e, const Json& m) { e.colocarVistaApp(m); }
+
     static const std::map<std::string, Manejador, std::less<>>& accionesApp() {
         static const std::map<std::string, Manejador, std::less<>> tabla = {
             {"crear", &crearApp},
             {"estado", &estadoApp},
+            {"vista", &vistaApp},
+            {"parar", &pararApp},
+            {"comprobar", &comprobarApp},
+            {"navegador", &navegadorApp},
+            {"finder", &finderApp},
         };
         return tabla;
     }
@@ -291,6 +304,7 @@ struct MensajesEditor {
             {"cancelarVideo", &cancelarVideo},
             {"elegirImagen", &elegirImagen},
             {"app", &app},
+            {"vistaApp", &colocarVistaApp},
         };
         return tabla;
     }
