@@ -194,7 +194,9 @@ window.tarvel = {
   },
   vps(dato) {
     if (!esObjeto(dato)) return;
-    if (dato.estado === "error" || dato.estado === "trabajando") avisar(String(dato.texto || ""), dato.estado === "error");
+    if (dato.estado === "acceso") avisar("Preparando el acceso a tu VPS…");
+    else if (dato.estado === "pidePass") paneles.pedirPassVPS();
+    else if (dato.estado === "error" || dato.estado === "trabajando") avisar(String(dato.texto || ""), dato.estado === "error");
     else if (dato.estado === "hecho") avisar(`Web publicada en tu VPS${dato.url ? ": " + dato.url : "."}`, false,
       dato.url ? { texto: "Abrir", hacer: () => enviar({ tipo: "enlace", url: dato.url }) } : null);
   },

@@ -110,28 +110,31 @@ int EditorAbierto::agentesEnOtrosDisenos() const {
         modelos, [this](const auto& m) { return m.get() != this && m->agenteEnMarcha(); }));
 }
 
-Tarea<void> EditorAbierto::agente(Json pedido, std::optional<Agente::DestinoVPS> vps) {
+Tarea<std::optional<std::int32_t>> EditorAbierto::agente(Json pedido, std::optional<Agente::DestinoVPS> vps) {
     const auto yo = shared_from_this();
     const auto nombreIA = textoDe(pedido, "ia");
     const auto ia = iaPedida(ias_, nombreIA);
     if (!ia) {
         errorEnChat(textoSinIA(ias_, nombreIA));
-        co_return;
+        co_return std::nullopt;
     }
     // The checks and the flag in one main-thread step: two requests cannot
     // both pass the limit.
     if (agenteEnMarcha_) {
         errorEnChat(yaTrabajando);
-        co_return;
+        co_return std::nullopt;
     }
     if (agentesEnOtrosDisenos() >= limiteAgentes) {
         errorEnChat(textoLimite());
-        co_return;
+        co_return std::nullopt;
     }
     agenteEnMarcha_ = true;
     pararPedido_ = false;
     const bool esApp = !vps && verdad(pedido, "app");
     Trabajos::compartido().empieza(*this, ia->nombre, esApp ? "app" : "diseno");
+    // A request the user did not type (publishing on a VPS) shows in the
+    // chat as theirs, so the run's steps have their question above them.
+    if (const auto chat = textoDe(pedido, "chat")) js("chat", {{"tipo", "usuario"}, {"texto", *chat}});
     js("chat", {{"tipo", "empieza"}, {"ia", ia->nombre}});
 
     const auto rechazar = [this](const std::string& texto) {
@@ -140,14 +143,14 @@ Tarea<void> EditorAbierto::agente(Json pedido, std::optional<Agente::DestinoVPS>
     };
     if (!lanzador_) {
         rechazar(sinLanzador);
-        co_return;
+        co_return std::nullopt;
     }
     if (esApp) {
         // Apps are built by claude or codex only; app projects themselves
         // are not made by this editor yet, so an app run cannot start. The
         // page is told either way, or its chat would wait for an end.
         rechazar(ia->tipo == IA::Tipo::gemini ? appSinHerramienta : sinProyecto);
-        co_return;
+        co_return std::nullopt;
     }
 
     auto& servidor = Centro::compartido().mcp();
@@ -164,6 +167,8 @@ Tarea<void> EditorAbierto::agente(Json pedido, std::optional<Agente::DestinoVPS>
     // Events the runner handed over from other threads come first.
     co_await alPrincipal();
     finDeAgente(resultado);
+    if (!resultado) co_return std::nullopt;
+    co_return *resultado;
 }
 
 Tarea<Resultado<std::int32_t>> EditorAbierto::correrAgente(Agente::PeticionAgente peticion, std::string ia) {
