@@ -19,6 +19,7 @@
 #include "plataforma/tarea.h"
 #include "ias/publicar_vps_lanzador.h"
 #include "plataforma/identidad.h"
+#include "plataforma/recursos.h"
 #include "servidores/acceso_vps.h"
 #include "servidores/identidad_ssh.h"
 #include "sshd_prueba.h"
@@ -55,7 +56,7 @@ TEST(PublicacionVPS, DominiosLimpiosYValidos) {
         {"xn--bcher-kva.es", "xn--bcher-kva.es", true},
         {"camión.es", "camión.es", false},
         {"ejemplo.es/contacto", "ejemplo.es/contacto", false},
-        {"ejemplo.es;rm -rf /", "ejemplo.es;rm -rf /", false},
+        {"ejemplo.es;rm -rf ~", "ejemplo.es;rm -rf ~", false},
     };
     for (const auto& c : casos) {
         EXPECT_EQ(P::limpiarDominio(c.escrito), c.limpio) << c.escrito;
@@ -148,6 +149,19 @@ TEST(PublicacionVPS, LaDireccionQueSeComprueba) {
         EXPECT_EQ(P::direccion(c.ip, c.dominio, c.puerto), c.url);
     EXPECT_EQ(P::registro(7, "", "2026-12-11T09:00:00Z"),
               (Json{{"servicio", 7}, {"dominio", ""}, {"fecha", "2026-12-11T09:00:00Z"}}));
+}
+
+TEST(PublicacionVPS, LaGuiaQueNombraElEncargo) {
+    // The brief tells the agent to follow the guide by this name; AI tools
+    // load a skill by the name it gives itself.
+    const auto fichero = Recursos::ruta("skills/publicar-en-vps/SKILL.md");
+    ASSERT_TRUE(fichero);
+    std::ifstream e(*fichero, std::ios::binary);
+    const std::string guia{std::istreambuf_iterator<char>(e), std::istreambuf_iterator<char>()};
+    EXPECT_EQ(guia.rfind("---\nname: publicar-en-vps\ndescription: ", 0), 0u);
+    EXPECT_NE(P::encargo("c", "a", "i", 1, "", "m").find("Usa la skill publicar-en-vps"), std::string::npos);
+    // The guide sends the agent to the folder the pages are uploaded to.
+    EXPECT_NE(guia.find(P::carpetaSubida), std::string::npos);
 }
 
 // A home of the program's own (the application's ssh folder lives in it)
