@@ -193,7 +193,7 @@ json guion(const std::string& lanzador, bool mover) {
                          {"argumentos",
                           {{"command", lanzador + " 'mkdir -p " + raizWeb + " && cp -f /root/tarvel-subida/*.html " +
                                            raizWeb + "/ && nginx -t && systemctl reload nginx'"}}}});
-    pasos.push_back({{"texto", "Tu web ya está publicada en http://127.0.0.1."}, {"esperaMs", 2500}});
+    pasos.push_back({{"texto", "Tu web ya está publicada en http://127.0.0.1."}, {"esperaMs", 8000}});
     return {{"pasos", pasos}};
 }
 
@@ -243,6 +243,9 @@ TEST_F(PublicarVPSE2E, ElAgentePoneLaWebEnSuSitioYQuedaAnotada) {
     EXPECT_EQ(std::ranges::count_if(chat, [](const json& m) { return m.value("tipo", "") == "paso"; }), 3);
     EXPECT_EQ(chat.back(), json({{"tipo", "termina"}, {"codigo", 0}, {"parado", false}}));
     EXPECT_TRUE(cumple("document.body.textContent.includes('Publica mi web en mi VPS (127.0.0.1)')"));
+    // One notice tells the outcome; the earlier phases' notices are gone.
+    EXPECT_EQ(js("return [...document.querySelectorAll('.aviso span')].map(a => a.textContent);"),
+              json::array({"Web publicada en tu VPS: " + url}));
 
     // Recorded for the next opening of the design.
     const json registro = preferencias().value("vpsPublicado", json::object()).value(idDiseno, json());
