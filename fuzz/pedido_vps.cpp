@@ -23,10 +23,7 @@ bool letraDeNombre(char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= 
 void comprobarDominio(const std::string& escrito) {
     using namespace sorvenia::PublicacionVPS;
     const std::string limpio = limpiarDominio(escrito);
-    if (!limpio.empty()) {
-        comprobar(limpio.front() != '/' && limpio.back() != '/');
-        comprobar(limpio.front() != ' ' && limpio.back() != ' ');
-    }
+    if (!limpio.empty()) comprobar(limpio.front() != '/' && limpio.back() != '/');
     if (!dominioValido(limpio)) return;
     comprobar(limpio.size() <= 253 && limpio.find('.') != std::string::npos);
     for (const char c : limpio) comprobar(letraDeNombre(c));
