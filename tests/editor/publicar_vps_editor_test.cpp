@@ -176,6 +176,18 @@ TEST_F(PublicarVPSEditor, SinAccesoNiSubidaNoArrancaNingunAgente) {
     };
     servicio_ = 51;
     for (const auto& c : casos) EXPECT_EQ(publicar(c.extra), c.esperado) << c.que;
+
+    // With the key installed, an upload the server refuses (its mkdir fails)
+    // ends the call too.
+    const fs::path mkdir = raiz_ / "vps-programas" / "mkdir";
+    std::ofstream(mkdir) << "#!/bin/sh\necho 'mkdir: no queda espacio' >&2\nexit 1\n";
+    fs::permissions(mkdir, fs::perms(0755));
+    const auto r = publicar({{"password", clave}});
+    fs::remove(mkdir);
+    ASSERT_EQ(r.size(), 2u) << json(r).dump();
+    EXPECT_EQ(r[0], json({{"estado", "acceso"}}));
+    EXPECT_EQ(r[1].value("texto", ""),
+              "No se ha podido preparar la web: No se ha podido subir la web al VPS: mkdir: no queda espacio\n");
     EXPECT_TRUE(guion_->peticiones.empty());
     EXPECT_FALSE(fs::exists(raiz_ / "vps/root/tarvel-subida/index.html"));
     EXPECT_TRUE(registro().is_null());
