@@ -21,6 +21,9 @@ inline constexpr const char* textoDominioNoValido =
 inline constexpr const char* textoSinClaude =
     "Para publicar en tu VPS hace falta Claude conectado (la app de Claude). Conéctalo en el menú de la IA.";
 inline constexpr const char* prefijoNoPreparada = "No se ha podido preparar la web: ";
+// Another publication on the same server is under way: both would share
+// its one upload folder.
+inline constexpr const char* textoEnCurso = "Ya se está publicando una web en ese VPS. Espera a que termine.";
 // A run that was refused, failed or left no site answering.
 inline constexpr const char* textoNoPublicada = "No se ha podido publicar la web en tu VPS.";
 

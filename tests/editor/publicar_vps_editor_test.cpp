@@ -38,6 +38,7 @@ const std::string noPublicada = "No se ha podido publicar la web en tu VPS.";
 // The runner: notes each run and ends it with the status the test chose.
 struct Guion {
     std::int32_t estado = 0;
+    bool retener = false;  // the run lasts until the test lets it go
     std::vector<Agente::PeticionAgente> peticiones;
 };
 
@@ -97,6 +98,7 @@ protected:
         auto guion = guion_;
         modelo_ = EditorAbierto::crear([guion](Agente::PeticionAgente p, auto, EventosAgente) -> Tarea<Resultado<std::int32_t>> {
             guion->peticiones.push_back(std::move(p));
+            while (guion->retener) co_await dormir(0.05);
             co_return guion->estado;
         });
         modelo_->webEditor();
@@ -120,13 +122,7 @@ protected:
     // it are awaited up to the one that ends the call.
     std::vector<json> publicar(json extra) {
         pagina("window.__vps = []; return 1;");
-        json m = {{"tipo", "publicarVPS"},
-                  {"servicio", servicio_},
-                  {"ip", "127.0.0.1"},
-                  {"paginas", json::array({{{"html", "<h1>Inicio</h1>"}, {"nombre", "Inicio"}, {"inicio", true}},
-                                           {{"html", "<p>Ven</p>"}, {"nombre", "Contacto"}, {"inicio", false}}})}};
-        m.update(extra);
-        pagina("document.dispatchEvent(new CustomEvent('sorvenia-mensaje', {detail: t})); return 1;", {{"t", m.dump()}});
+        enviarPublicar(std::move(extra));
         const auto final = [](const json& r) {
             const std::string e = r.value("estado", "");
             return e == "error" || e == "pidePass" || e == "hecho";
@@ -134,6 +130,16 @@ protected:
         esperarHasta([&] { return std::ranges::any_of(respuestas(), final); }, std::chrono::seconds(60));
         return respuestas();
     }
+    void enviarPublicar(json extra) {
+        json m = {{"tipo", "publicarVPS"},
+                  {"servicio", servicio_},
+                  {"ip", "127.0.0.1"},
+                  {"paginas", json::array({{{"html", "<h1>Inicio</h1>"}, {"nombre", "Inicio"}, {"inicio", true}},
+                                           {{"html", "<p>Ven</p>"}, {"nombre", "Contacto"}, {"inicio", false}}})}};
+        m.update(extra);
+        pagina("document.dispatchEvent(new CustomEvent('sorvenia-mensaje', {detail: t})); return 1;", {{"t", m.dump()}});
+    }
+    bool hay(const json& respuesta) { return std::ranges::count(respuestas(), respuesta) > 0; }
     json registro() {
         const auto v = Preferencias::estandar().valor("vpsPublicado");
         return v && v->contains(id_) ? (*v)[id_] : json();
@@ -246,6 +252,28 @@ TEST_F(PublicarVPSEditor, SoloUnaCorridaBuenaConLaWebContestandoQuedaAnotada) {
     EXPECT_EQ(r.value("servicio", 0), 52);
     EXPECT_EQ(r.value("dominio", "?"), "");
     EXPECT_EQ(r.value("fecha", "").size(), 20u) << r;
+}
+
+TEST_F(PublicarVPSEditor, DosPublicacionesEnElMismoVPSNoSeCruzan) {
+    abrir();
+    servicio_ = 54;
+    guion_->retener = true;
+    pagina("window.__vps = []; return 1;");
+    enviarPublicar({{"password", clave}});
+    ASSERT_TRUE(esperarHasta([&] { return guion_->peticiones.size() == 1; }, std::chrono::seconds(60)))
+        << json(respuestas()).dump();
+    // The second one, while the first agent works from the upload folder,
+    // is refused before it touches the server.
+    const auto subida = raiz_ / "vps/root/tarvel-subida/index.html";
+    const auto antes = fs::last_write_time(subida);
+    enviarPublicar({{"password", clave}});
+    ASSERT_TRUE(esperarHasta([&] { return hay(error("Ya se está publicando una web en ese VPS. Espera a que termine.")); }));
+    EXPECT_EQ(fs::last_write_time(subida), antes);
+    guion_->retener = false;
+    ASSERT_TRUE(esperarHasta([&] { return std::ranges::any_of(respuestas(), [](const json& r) { return r.value("estado", "") == "hecho"; }); }));
+    EXPECT_EQ(guion_->peticiones.size(), 1u);
+    // Once it is over, the server takes the next one.
+    EXPECT_EQ(publicar({{"password", clave}}).back().value("estado", ""), "hecho");
 }
 
 TEST_F(PublicarVPSEditor, SinClaudeConectadoNoSeEmpieza) {

@@ -8,6 +8,8 @@
 #include <chrono>
 #include <ctime>
 #include <cstdlib>
+#include <set>
+#include <algorithm>
 
 #include "cuenta/cuenta.h"
 #include "editor/escenas.h"
@@ -57,6 +59,21 @@ std::vector<std::pair<std::string, std::string>> archivosEstaticos(const Json& p
     return archivos;
 }
 
+// The servers a publication is under way on (main thread only): each has
+// one upload folder, which a second upload would empty under the agent.
+std::set<std::int64_t>& enCurso() {
+    static std::set<std::int64_t> servicios;
+    return servicios;
+}
+
+struct Reserva {
+    explicit Reserva(std::int64_t s) : servicio(s) {}
+    std::int64_t servicio;
+    Reserva(const Reserva&) = delete;
+    Reserva& operator=(const Reserva&) = delete;
+    ~Reserva() { enCurso().erase(servicio); }
+};
+
 }  // namespace
 
 Tarea<void> PublicacionEditor::publicarVPS(Json m) {
@@ -69,9 +86,12 @@ Tarea<void> PublicacionEditor::publicarVPS(Json m) {
     const std::string dominio = P::limpiarDominio(pedido->dominio);
     if (!dominio.empty() && !P::dominioValido(dominio)) co_return error(P::textoDominioNoValido);
     if (!claudeConectado(editor_.ias_)) co_return error(P::textoSinClaude);
+    const auto servicio = pedido->servicio;
+    if (enCurso().contains(servicio)) co_return error(P::textoEnCurso);
+    enCurso().insert(servicio);
+    const Reserva reserva(servicio);
     responder({{"estado", "acceso"}});
 
-    const auto servicio = pedido->servicio;
     if (auto preparado = co_await PublicarVPS::prepararFuera(servicio, pedido->ip); !preparado)
         co_return error(P::prefijoNoPreparada + preparado.fallo().mensaje);
     if (!co_await PublicarVPS::tieneAcceso(servicio)) {
