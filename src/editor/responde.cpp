@@ -7,6 +7,8 @@ namespace sorvenia {
 Tarea<bool> EditorModelo::responde(std::string url) {
     PeticionHTTP peticion;
     peticion.url = std::move(url);
+    // A site with a certificate sends its http address on to https.
+    peticion.seguirRedirecciones = true;
     peticion.tiempoLimite = 15;
     peticion.limiteBytes = 1024u * 1024u;
     peticion.cortarAlLimite = true;

@@ -150,7 +150,13 @@ protected:
     static inline std::string motivo_;
     static inline int respuestaWeb_ = 200;
     static inline std::unique_ptr<prueba::ServidorHTTPPrueba> web_ = std::make_unique<prueba::ServidorHTTPPrueba>(
-        [](const prueba::PeticionHTTP&) { return prueba::ServidorHTTPPrueba::respuesta(respuestaWeb_, "web", "text/html"); });
+        [](const prueba::PeticionHTTP& p) {
+            // 301: the address sends the visitor on, as http to https does.
+            if (respuestaWeb_ == 301 && p.ruta == "/")
+                return std::string("HTTP/1.1 301 Moved Permanently\r\nLocation: /portada\r\nContent-Length: 0\r\n"
+                                   "Connection: close\r\n\r\n");
+            return prueba::ServidorHTTPPrueba::respuesta(respuestaWeb_ == 301 ? 200 : respuestaWeb_, "web", "text/html");
+        });
 
     std::shared_ptr<Guion> guion_ = std::make_shared<Guion>();
     std::shared_ptr<Cuenta> cuenta_;
@@ -220,7 +226,7 @@ TEST_F(PublicarVPSEditor, SoloUnaCorridaBuenaConLaWebContestandoQuedaAnotada) {
         bool hecho;
     };
     for (const auto& c : {Caso{"the agent failed", 1, 200, false}, Caso{"the site does not answer", 0, 404, false},
-                          Caso{"all went well", 0, 200, true}}) {
+                          Caso{"the site sends the visitor on", 0, 301, true}, Caso{"all went well", 0, 200, true}}) {
         guion_->estado = c.estado;
         respuestaWeb_ = c.web;
         const auto r = publicar({{"password", clave}, {"dominio", ""}});
@@ -236,7 +242,7 @@ TEST_F(PublicarVPSEditor, SoloUnaCorridaBuenaConLaWebContestandoQuedaAnotada) {
         EXPECT_TRUE(fs::exists(raiz_ / "vps/root/tarvel-subida" / f)) << f;
 
     // Each run was claude on this VPS through its alias, with the brief.
-    ASSERT_EQ(guion_->peticiones.size(), 3u);
+    ASSERT_EQ(guion_->peticiones.size(), 4u);
     const auto& p = guion_->peticiones.back();
     EXPECT_EQ(p.ia.tipo, IA::Tipo::claude);
     ASSERT_TRUE(p.vps);
