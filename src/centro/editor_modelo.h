@@ -98,6 +98,10 @@ public:
     // taken stem gets "-2" until it is free. `nombre` titles unnamed pages.
     static std::vector<std::pair<std::string, std::string>> archivosWeb(const nlohmann::json& paginas,
                                                                         const std::string& nombre);
+    // Whether a GET of `url`, redirects followed, gets an answer with a
+    // success status (2xx); any failure to get one is false. Resumes on the
+    // main thread.
+    static Tarea<bool> responde(std::string url);
 
     // The chat history file of a design, ~/.local/share/SorveniaTarvel/
     // chats/<id>.json, creating the folder; nothing for an id that is not 1

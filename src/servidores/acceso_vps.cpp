@@ -147,7 +147,10 @@ Tarea<Hecho> subir(std::int64_t servicio, fs::path carpeta) {
     const auto [ok, salida] = co_await enSegundoPlano([servicio, carpeta]() -> ParSalida {
         auto vaciado = remotoBloqueante(servicio, "rm -rf /root/tarvel-subida && mkdir -p /root/tarvel-subida");
         if (!vaciado.first) return vaciado;
-        std::vector<std::string> args{"-F", rutaConfiguracion().string(), "-o", "BatchMode=yes", "-q"};
+        // The legacy protocol, as the file browser's copies: it needs nothing
+        // on the server but its shell (no SFTP subsystem), and the fixed
+        // remote folder holds nothing the shell would read.
+        std::vector<std::string> args{"-F", rutaConfiguracion().string(), "-o", "BatchMode=yes", "-q", "-O"};
         std::error_code ec;
         for (fs::directory_iterator it(carpeta, ec), fin; !ec && it != fin; it.increment(ec))
             if (it->path().filename().string().ends_with(".html")) args.push_back(it->path().string());

@@ -372,6 +372,9 @@ export class PanelChat {
     if (!m || typeof m !== "object") return;
     const chat = this.chatDeLaTarea();
     switch (m.tipo) {
+      case "usuario":
+        if (typeof m.texto === "string" && m.texto.trim()) this.anadir(chat, { rol: "usuario", texto: m.texto });
+        break;
       case "empieza": {
         const nombre = typeof m.ia === "string" && m.ia ? m.ia : "La IA";
         if (!this.enMarcha) this.enMarcha = { chat: chat.id, ia: "", nombre };

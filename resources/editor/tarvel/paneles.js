@@ -3,6 +3,7 @@
 // design panel of the selection on the right.
 
 import { avisar } from "../comun/avisos.js";
+import { abrirDialogo } from "../comun/dialogo.js";
 import { AgenteExterno } from "./agente_externo.js";
 import { NOMBRES, TIPOS, normalizarAnimacion } from "./animaciones.js";
 import { crearMesa, crearPagina, fijarPortada } from "./documento.js";
@@ -212,6 +213,8 @@ export class Paneles {
     caja.append(opcion("Vista previa", "Un enlace temporal para enseñarla", () => this.publicar("previa", 0), !hay));
     const hostings = this.destinos && Array.isArray(this.destinos.hostings) ? this.destinos.hostings : [];
     for (const h of hostings) caja.append(opcion(`En ${h.dominio}`, `Tu hosting ${h.plan || ""}`.trim(), () => this.publicar("hosting", h.id), !hay));
+    const vps = this.destinos && Array.isArray(this.destinos.vps) ? this.destinos.vps : [];
+    for (const v of vps) caja.append(opcion(`En tu VPS ${v.nombre || v.ip}`, `${v.ip} · con tu dominio o en la IP`, () => this.publicarVPS(v), !hay));
     if (this.previa && this.previa.url) {
       caja.append(opcion("Abrir la vista previa", this.previa.url, () => enviar({ tipo: "enlace", url: this.previa.url })));
     }
@@ -269,6 +272,33 @@ export class Paneles {
     this.editor.vaciarCambio();
     enviar({ tipo: "publicar", paginas: this.editor.paginasWeb(), destino, servicio, carpeta: "" });
     avisar(destino === "hosting" ? "Publicando en tu hosting…" : "Publicando la vista previa…");
+  }
+
+  // Publishing on one of the customer's VPS servers: the domain is asked
+  // first (none publishes on the IP); the root password only when native
+  // code answers "pidePass", and then the same request goes again with it.
+  async publicarVPS(v) {
+    const campo = el("input", { type: "text", id: "vps-dominio", placeholder: "minegocio.es", "aria-label": "Dominio", autocomplete: "off" });
+    const ok = await abrirDialogo({ tipo: "vps", titulo: `Publicar en ${v.nombre || v.ip}`, aceptar: "Publicar", cuerpo: campo,
+      texto: "Escribe el dominio de la web, o déjalo vacío para publicarla en la IP del VPS." });
+    if (!ok) return;
+    this.pedidoVPS = { servicio: v.id, ip: v.ip, dominio: campo.value.trim() };
+    this.enviarVPS(null);
+  }
+
+  enviarVPS(password) {
+    if (!this.pedidoVPS) return;
+    this.editor.vaciarCambio();
+    const mensaje = { tipo: "publicarVPS", ...this.pedidoVPS, paginas: this.editor.paginasWeb() };
+    if (password) mensaje.password = password;
+    enviar(mensaje);
+  }
+
+  async pedirPassVPS() {
+    const campo = el("input", { type: "password", id: "vps-password", "aria-label": "Contraseña de root", autocomplete: "off" });
+    const ok = await abrirDialogo({ tipo: "vpsPass", titulo: "Contraseña de root del VPS", aceptar: "Entrar", cuerpo: campo,
+      texto: "Sorvenia Code la usa una sola vez para instalar su llave en el servidor. No la guarda." });
+    if (ok && campo.value) this.enviarVPS(campo.value);
   }
 
   publicado(dato) {

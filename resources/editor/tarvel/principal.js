@@ -206,8 +206,13 @@ window.tarvel = {
   },
   vps(dato) {
     if (!esObjeto(dato)) return;
-    if (dato.estado === "error" || dato.estado === "trabajando") avisar(String(dato.texto || ""), dato.estado === "error");
-    else if (dato.estado === "hecho") avisar(`Web publicada en tu VPS${dato.url ? ": " + dato.url : "."}`, false,
+    // One notice per publication: each phase replaces the one before.
+    if (paneles.avisoVPS) paneles.avisoVPS.remove();
+    paneles.avisoVPS = null;
+    if (dato.estado === "acceso") paneles.avisoVPS = avisar("Preparando el acceso a tu VPS…");
+    else if (dato.estado === "pidePass") paneles.pedirPassVPS();
+    else if (dato.estado === "error" || dato.estado === "trabajando") paneles.avisoVPS = avisar(String(dato.texto || ""), dato.estado === "error");
+    else if (dato.estado === "hecho") paneles.avisoVPS = avisar(`Web publicada en tu VPS${dato.url ? ": " + dato.url : "."}`, false,
       dato.url ? { texto: "Abrir", hacer: () => enviar({ tipo: "enlace", url: dato.url }) } : null);
   },
   vpsPublicado(dato) {

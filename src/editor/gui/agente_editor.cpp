@@ -110,28 +110,31 @@ int EditorAbierto::agentesEnOtrosDisenos() const {
         modelos, [this](const auto& m) { return m.get() != this && m->agenteEnMarcha(); }));
 }
 
-Tarea<void> EditorAbierto::agente(Json pedido, std::optional<Agente::DestinoVPS> vps) {
+Tarea<std::optional<std::int32_t>> EditorAbierto::agente(Json pedido, std::optional<Agente::DestinoVPS> vps) {
     const auto yo = shared_from_this();
     const auto nombreIA = textoDe(pedido, "ia");
     const auto ia = iaPedida(ias_, nombreIA);
     if (!ia) {
         errorEnChat(textoSinIA(ias_, nombreIA));
-        co_return;
+        co_return std::nullopt;
     }
     // The checks and the flag in one main-thread step: two requests cannot
     // both pass the limit.
     if (agenteEnMarcha_) {
         errorEnChat(yaTrabajando);
-        co_return;
+        co_return std::nullopt;
     }
     if (agentesEnOtrosDisenos() >= limiteAgentes) {
         errorEnChat(textoLimite());
-        co_return;
+        co_return std::nullopt;
     }
     agenteEnMarcha_ = true;
     pararPedido_ = false;
     const bool esApp = !vps && verdad(pedido, "app");
     Trabajos::compartido().empieza(*this, ia->nombre, esApp ? "app" : "diseno");
+    // A request the user did not type (publishing on a VPS) shows in the
+    // chat as theirs, so the run's steps have their question above them.
+    if (const auto chat = textoDe(pedido, "chat")) js("chat", {{"tipo", "usuario"}, {"texto", *chat}});
     js("chat", {{"tipo", "empieza"}, {"ia", ia->nombre}});
 
     const auto rechazar = [this](const std::string& texto) {
@@ -140,20 +143,20 @@ Tarea<void> EditorAbierto::agente(Json pedido, std::optional<Agente::DestinoVPS>
     };
     if (!lanzador_) {
         rechazar(sinLanzador);
-        co_return;
+        co_return std::nullopt;
     }
     std::optional<Agente::DestinoApp> destinoApp;
     if (esApp) {
         // Apps are built by claude or codex only.
         if (ia->tipo == IA::Tipo::gemini) {
             rechazar(appSinHerramienta);
-            co_return;
+            co_return std::nullopt;
         }
         destinoApp = co_await prepararApp(pedido);
         if (!destinoApp) {
             // The chat is told too, or it would wait for an end.
             rechazar(sinProyecto);
-            co_return;
+            co_return std::nullopt;
         }
     }
 
@@ -177,6 +180,8 @@ Tarea<void> EditorAbierto::agente(Json pedido, std::optional<Agente::DestinoVPS>
     co_await alPrincipal();
     if (std::exchange(trabajandoApp_, false)) lanzar(trasAgenteApp());
     finDeAgente(resultado);
+    if (!resultado) co_return std::nullopt;
+    co_return *resultado;
 }
 
 Tarea<Resultado<std::int32_t>> EditorAbierto::correrAgente(Agente::PeticionAgente peticion, std::string ia) {

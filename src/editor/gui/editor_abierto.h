@@ -125,8 +125,10 @@ public:
     // this design already has one running or when the application runs as
     // many as it allows; otherwise a job of the registry, every event in
     // the page's chat, and the job's end when the process ends. Returns when
-    // the run is over. Never throws.
-    Tarea<void> agente(nlohmann::json pedido, std::optional<Agente::DestinoVPS> vps);
+    // the run is over: the process's exit status, or nothing when the run
+    // was refused or could not start. A text "chat" in `pedido` shows in the
+    // chat as the user's request. Never throws.
+    Tarea<std::optional<std::int32_t>> agente(nlohmann::json pedido, std::optional<Agente::DestinoVPS> vps);
     // One event of the running agent as one message of the page's chat;
     // `ia` is the running tool's identifier ("claude", "codex", "gemini").
     void eventoAgente(const EventoAgente& evento, const std::string& ia);

@@ -39,7 +39,6 @@ bool esWeb(const std::string& url) {
 // What the user is told when an action of the page is not built yet.
 const std::map<std::string, std::string, std::less<>> acciones = {
     {"importarFigma", "La importación de Figma"},
-    {"publicarVPS", "La publicación en un VPS"},
     {"app", "Las aplicaciones"},
     {"video", "El estudio de vídeo"},
 };
@@ -144,6 +143,7 @@ struct MensajesEditor {
     }
 
     static void publicar(EditorAbierto& e, const Json& m) { lanzar(e.publicacion_.publicar(m)); }
+    static void publicarVPS(EditorAbierto& e, const Json& m) { lanzar(e.publicacion_.publicarVPS(m)); }
     static void comprarPack(EditorAbierto& e, const Json& m) { lanzar(e.publicacion_.comprarPack(m)); }
 
     // The account and store window at the page's section ("mio" when it
@@ -258,8 +258,6 @@ struct MensajesEditor {
         } else if (tipo == "publicar") {
             e.js(texto(m, "destino") == std::optional<std::string>("hosting") ? "publicadoHosting" : "publicado",
                  {{"error", frase}});
-        } else if (tipo == "publicarVPS") {
-            e.js("vps", {{"estado", "error"}, {"texto", frase}});
         } else if (tipo == "app") {
             e.js("app", {{"error", frase}});
         } else {
@@ -289,6 +287,7 @@ struct MensajesEditor {
             {"agentesVisto", &agentesVisto},
             {"enlace", &enlace},
             {"publicar", &publicar},
+            {"publicarVPS", &publicarVPS},
             {"dominios", &dominios},
             {"tienda", &tienda},
             {"comprarPack", &comprarPack},

@@ -40,6 +40,14 @@ public:
     // then the store window at the pack's checkout; once bought, the pages
     // are published on the new hosting of that domain.
     Tarea<void> comprarPack(nlohmann::json mensaje);
+    // The page's "publicarVPS" (publicar_vps_editor.cpp): ssh access to the
+    // customer's VPS (asking the page for the root password when the
+    // application's key is not accepted yet), the pages uploaded to the
+    // server's upload folder, then a claude agent with the VPS as its target
+    // that puts them in place; progress and outcome through "vps". Only a
+    // run that ended well with the site answering is recorded in
+    // "vpsPublicado" and announced as done.
+    Tarea<void> publicarVPS(nlohmann::json mensaje);
 
     // The design's preview and publishing destinations, as the account gave
     // them when the design opened and as publishing since has changed them.

@@ -91,10 +91,24 @@ std::map<pid_t, pid_t> padres() {
 
 }  // namespace
 
-std::unique_ptr<SshdPrueba> SshdPrueba::arrancar(const std::string& clave, std::string& motivo) {
+std::unique_ptr<SshdPrueba> SshdPrueba::arrancar(const std::string& clave, std::string& motivo,
+                                                 const std::optional<RaizServidor>& raizServidor) {
     if (::access(sshd, X_OK) != 0) {
         motivo = "no está instalado openssh-server (scripts/dependencias.sh)";
         return nullptr;
+    }
+    if (raizServidor && ::getuid() != 0) {
+        motivo = "una raíz de servidor propia necesita root (un espacio de montajes propio)";
+        return nullptr;
+    }
+    // The session script's PATH line and the server's mounts for a stand-in VPS.
+    std::string rutaProgramas;
+    std::string montajes;
+    if (raizServidor) {
+        for (const char* c : {"root", "srv"}) fs::create_directories(raizServidor->raiz / c);
+        rutaProgramas = "export PATH='" + raizServidor->programas.string() + "':\"$PATH\"\n";
+        for (const char* c : {"root", "srv"})
+            montajes += " && mount --bind '" + (raizServidor->raiz / c).string() + "' /" + c;
     }
     std::unique_ptr<SshdPrueba> s(new SshdPrueba());
     std::string plantilla = (fs::temp_directory_path() / "sshd-prueba-XXXXXX").string();
@@ -110,7 +124,7 @@ std::unique_ptr<SshdPrueba> SshdPrueba::arrancar(const std::string& clave, std::
              "#!/bin/sh\n"
              "export HOME='" +
                  s->casa().string() +
-                 "'\n"
+                 "'\n" + rutaProgramas +
                  "cd \"$HOME\"\n"
                  "if [ -n \"$SSH_ORIGINAL_COMMAND\" ]; then exec /bin/bash -c \"$SSH_ORIGINAL_COMMAND\"; fi\n"
                  "exec /bin/bash -il\n",
@@ -140,7 +154,8 @@ std::unique_ptr<SshdPrueba> SshdPrueba::arrancar(const std::string& clave, std::
     if (::getuid() == 0) {
         // Root's sshd wants /run/sshd: a private /run in a namespace of its own.
         orden = {"/usr/bin/unshare", "-m", "/bin/sh", "-c",
-                 "mount -t tmpfs none /run && mkdir -m 755 /run/sshd && exec " + std::string(sshd) + " -D -e -f " +
+                 "mount -t tmpfs none /run && mkdir -m 755 /run/sshd" + montajes + " && exec " + std::string(sshd) +
+                     " -D -e -f " +
                      (c / "sshd_config").string()};
     }
     s->pid_ = lanzar(orden, {"SORVENIA_SSHD_CLAVE=" + clave, std::string("LD_PRELOAD=") + SOMBRA_SSHD}, c / "sshd.log");

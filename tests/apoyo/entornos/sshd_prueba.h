@@ -14,15 +14,29 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace sorvenia::prueba {
 
+// What the sessions of a server that stands in for a customer's VPS see
+// instead of the machine's: `raiz`/root as /root and `raiz`/srv as /srv
+// (bind mounts in the server's private mount namespace, so the machine's
+// folders are never written), and the stand-in programs of `programas`
+// (systemctl, nginx, certbot...) first on their PATH.
+struct RaizServidor {
+    std::filesystem::path raiz;
+    std::filesystem::path programas;
+};
+
 class SshdPrueba {
 public:
-    // Nothing when sshd is not installed (the reason goes to `motivo`).
-    static std::unique_ptr<SshdPrueba> arrancar(const std::string& clave, std::string& motivo);
+    // Nothing when sshd is not installed (the reason goes to `motivo`). With
+    // `raizServidor`, nothing also when not run as root (only root's server
+    // has a mount namespace of its own).
+    static std::unique_ptr<SshdPrueba> arrancar(const std::string& clave, std::string& motivo,
+                                                const std::optional<RaizServidor>& raizServidor = std::nullopt);
     ~SshdPrueba();
     SshdPrueba(const SshdPrueba&) = delete;
     SshdPrueba& operator=(const SshdPrueba&) = delete;
