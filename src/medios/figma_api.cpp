@@ -29,20 +29,6 @@ Destinos destinos() {
     return d;
 }
 
-std::string errorGenerico(long status) { return "Figma ha respondido con un error (" + std::to_string(status) + ")."; }
-
-Resultado<nlohmann::json> leerRespuesta(long status, std::string_view cuerpo) {
-    if (status == 401 || status == 403) return Fallo{std::string(tokenRechazado), "token"};
-    if (status == 404) return Fallo{std::string(archivoNoExiste), "no_existe"};
-    if (status == 429) return Fallo{std::string(demasiadoRapido), "limite"};
-    if (status < 200 || status > 299) return Fallo{errorGenerico(status), "status"};
-    auto json = nlohmann::json::parse(cuerpo, nullptr, false);
-    if (json.is_discarded())
-        return Fallo{"La respuesta de Figma no se puede leer: no es JSON válido.", "json"};
-    if (!json.is_object()) return Fallo{errorGenerico(status), "status"};
-    return json;
-}
-
 Tarea<Resultado<nlohmann::json>> pedir(std::string ruta, std::string token, Destinos destinos) {
     PeticionHTTP peticion;
     peticion.url = destinos.api + ruta;

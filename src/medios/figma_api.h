@@ -14,6 +14,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "medios/figma_lecturas.h"
 #include "plataforma/resultado.h"
 #include "plataforma/tarea.h"
 
@@ -34,11 +35,6 @@ struct Destinos {
 // for the downloads).
 Destinos destinos();
 
-// The answer to one API request: a JSON object, or the sentence for its
-// status ("Figma no acepta el token…" for 401 and 403, 404, 429, any other
-// status or a body that is not an object). Pure.
-Resultado<nlohmann::json> leerRespuesta(long status, std::string_view cuerpo);
-
 // GET destinos.api + ruta with the header "X-Figma-Token". Failures of the
 // transport come as the HTTP layer words them.
 Tarea<Resultado<nlohmann::json>> pedir(std::string ruta, std::string token, Destinos destinos);
@@ -52,13 +48,5 @@ bool descargable(std::string_view url, const Destinos& destinos);
 // bytes.
 Tarea<std::map<std::string, std::string>> descargar(std::vector<std::pair<std::string, std::string>> pares,
                                                     std::size_t limite, Destinos destinos);
-
-inline constexpr std::string_view tokenRechazado =
-    "Figma no acepta el token (o no tienes acceso a ese archivo). Revísalo en Ajustes → Conexiones → figma.";
-inline constexpr std::string_view archivoNoExiste = "Ese archivo de Figma no existe o no está compartido con tu cuenta.";
-inline constexpr std::string_view demasiadoRapido =
-    "Figma dice que vamos demasiado rápido: espera un minuto y vuelve a probar.";
-// "Figma ha respondido con un error (" + status + ")."
-std::string errorGenerico(long status);
 
 }  // namespace sorvenia::Figma

@@ -109,4 +109,18 @@ std::map<std::string, std::string> direcciones(const Json& respuesta, const std:
     return mapa;
 }
 
+std::string errorGenerico(long status) { return "Figma ha respondido con un error (" + std::to_string(status) + ")."; }
+
+Resultado<Json> leerRespuesta(long status, std::string_view cuerpo) {
+    if (status == 401 || status == 403) return Fallo{std::string(tokenRechazado), "token"};
+    if (status == 404) return Fallo{std::string(archivoNoExiste), "no_existe"};
+    if (status == 429) return Fallo{std::string(demasiadoRapido), "limite"};
+    if (status < 200 || status > 299) return Fallo{errorGenerico(status), "status"};
+    auto json = Json::parse(cuerpo, nullptr, false);
+    if (json.is_discarded())
+        return Fallo{"La respuesta de Figma no se puede leer: no es JSON válido.", "json"};
+    if (!json.is_object()) return Fallo{errorGenerico(status), "status"};
+    return json;
+}
+
 }  // namespace sorvenia::Figma

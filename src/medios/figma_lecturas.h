@@ -2,13 +2,17 @@
 // What the import reads from the Figma API's answers (untyped JSON, outside
 // input): which nodes are frames, the frames of a file or of a node, the
 // frames' full subtrees, the vectors to export and the image fills to fetch
-// inside them, and the address maps of the export answers. Pure.
+// inside them, the address maps of the export answers, and what each
+// answer's status means for the user. Pure.
 
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <nlohmann/json.hpp>
+
+#include "plataforma/resultado.h"
 
 namespace sorvenia::Figma {
 
@@ -37,5 +41,18 @@ Recursos recorrer(const std::vector<nlohmann::json>& marcos);
 // The string members of the object at `ruta` (e.g. {"images"} or {"meta",
 // "images"}): id or reference → address. Anything else is left out.
 std::map<std::string, std::string> direcciones(const nlohmann::json& respuesta, const std::vector<std::string>& ruta);
+
+// The answer to one API request: a JSON object, or the sentence for its
+// status ("Figma no acepta el token…" for 401 and 403, 404, 429, any other
+// status or a body that is not an object). Pure.
+Resultado<nlohmann::json> leerRespuesta(long status, std::string_view cuerpo);
+
+inline constexpr std::string_view tokenRechazado =
+    "Figma no acepta el token (o no tienes acceso a ese archivo). Revísalo en Ajustes → Conexiones → figma.";
+inline constexpr std::string_view archivoNoExiste = "Ese archivo de Figma no existe o no está compartido con tu cuenta.";
+inline constexpr std::string_view demasiadoRapido =
+    "Figma dice que vamos demasiado rápido: espera un minuto y vuelve a probar.";
+// "Figma ha respondido con un error (" + status + ")."
+std::string errorGenerico(long status);
 
 }  // namespace sorvenia::Figma
