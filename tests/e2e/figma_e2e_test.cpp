@@ -1,7 +1,7 @@
-// The Figma import in the test build: the editor page sends a pasted link,
-// the token comes from the user's "figma" connection (kept under a
-// generated id), the API and its download host are stand-ins on 127.0.0.1
-// serving the fixture file. The page shows the progress, gets one mesa per
+// The Figma import in the test build: the user pastes a link in the editor
+// page's dialog, the token comes from the user's "figma" connection (kept
+// under a generated id), the API and its download host are stand-ins on
+// 127.0.0.1 serving the fixture file. The page shows the progress, gets one mesa per
 // frame, and each mesa's screenshot shows the frame's layout; one is kept
 // in build/capturas/ for a person to look at.
 #include <gdk-pixbuf/gdk-pixbuf.h>
@@ -124,14 +124,21 @@ protected:
                                               {"clientInfo", {{"name", "claude-code"}, {"version", "1.0"}}}}));
     }
 
-    // Sends the page's message and keeps every "figma" answer in the page.
+    // Pastes the link in the page's "Importar de Figma" dialog (the new
+    // mesa menu) and keeps every "figma" answer in the page.
     void importar(const std::string& enlace) {
-        valor("if (!window.__figma) { const antes = window.tarvel.figma.bind(window.tarvel); "
-              "window.tarvel.figma = (d) => { window.__figma.push(d); return antes(d); }; } window.__figma = []; "
-              "document.dispatchEvent(new CustomEvent('sorvenia-mensaje', {detail: JSON.stringify("
-              "{tipo: 'importarFigma', enlace: " +
-                  json(enlace).dump() + "})})); return 1;",
-              "editor");
+        const json r = valor(
+            "if (!window.__figma) { const antes = window.tarvel.figma.bind(window.tarvel); "
+            "window.tarvel.figma = (d) => { window.__figma.push(d); return antes(d); }; } window.__figma = []; "
+            "document.getElementById('mesa-nueva').click(); "
+            "const opcion = [...document.querySelectorAll('#mesa-nueva-menu .opcion')]"
+            ".find((b) => b.textContent.startsWith('Importar de Figma')); "
+            "if (!opcion) return 'sin opción'; opcion.click(); "
+            "document.getElementById('enlace-figma').value = " +
+                json(enlace).dump() +
+                "; document.getElementById('dialogo-aceptar').click(); return 1;",
+            "editor");
+        EXPECT_EQ(r, 1);
     }
     json respuestas() { return valor("return window.__figma;", "editor"); }
     bool terminada() {
@@ -199,6 +206,12 @@ TEST_F(FigmaE2E, ImportaUnaMesaPorMarcoConSuDibujo) {
 
 TEST_F(FigmaE2E, UnErrorDeFigmaSeDiceEnLaPagina) {
     ASSERT_NO_FATAL_FAILURE(arrancar());
+    // The dialog where the link is pasted, kept for a person to look at.
+    valor("document.getElementById('mesa-nueva').click(); [...document.querySelectorAll('#mesa-nueva-menu .opcion')]"
+          ".find((b) => b.textContent.startsWith('Importar de Figma')).click(); return 1;",
+          "editor");
+    EXPECT_TRUE(capturar("ventana", "figma-dialogo-enlace.png", "editor"));
+    valor("document.getElementById('dialogo-cancelar').click(); return 1;", "editor");
     figma.fallarCon(404);
     importar(figma.enlace());
     ASSERT_TRUE(esperarQue([&] { return terminada(); }, 60s)) << respuestas();
