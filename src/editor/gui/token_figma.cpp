@@ -62,7 +62,7 @@ GtkWidget* crearDialogo(GtkWindow* padre, GtkWidget** campo) {
         gtk_button_set_use_underline(comoG<GtkButton>(boton), FALSE);
     }
     gtk_dialog_set_default_response(comoG<GtkDialog>(dialogo), 0);
-    gtk_entry_set_activates_default(comoG<GtkEntry>(gtk_widget_get_first_child(*campo)), TRUE);
+    g_object_set(*campo, "activates-default", TRUE, nullptr);
     return dialogo;
 }
 G_GNUC_END_IGNORE_DEPRECATIONS
