@@ -190,8 +190,7 @@ void bordesYEfectos(const json& nodo, std::vector<std::string>& estilo) {
     if (trazo && grosor > 0) {
         if (texto(campo(nodo, "strokeAlign")) == "OUTSIDE")
             estilo.push_back("outline:" + px(grosor) + " solid " + colorDe(*trazo));
-        else
-            sombras.push_back("inset 0 0 0 " + px(grosor) + " " + colorDe(*trazo));
+        else sombras.push_back("inset 0 0 0 " + px(grosor) + " " + colorDe(*trazo));
     }
     std::string desenfoque;
     std::string desenfoqueFondo;
@@ -222,8 +221,7 @@ void bordesYEfectos(const json& nodo, std::vector<std::string>& estilo) {
 
 std::string htmlNodo(const json& nodo, const R& padre, Contexto& ctx, int profundidad);
 
-std::string htmlCaja(const json& nodo, const R& r, std::vector<std::string> estilo, Contexto& ctx,
-                     int profundidad) {
+std::string htmlCaja(const json& nodo, const R& r, std::vector<std::string> estilo, Contexto& ctx, int profundidad) {
     if (num(campo(nodo, "opacity"))) {
         const double opacidad = medida(nodo, "opacity", 0, 1);
         if (opacidad < 1) estilo.push_back("opacity:" + fmt(opacidad));
@@ -279,7 +277,7 @@ R rect(const json& nodo) {
 
 bool esVector(const json& nodo) {
     static constexpr std::array<std::string_view, 5> vectoriales = {"VECTOR", "BOOLEAN_OPERATION", "STAR", "LINE",
-                                                                      "REGULAR_POLYGON"};
+                                                                    "REGULAR_POLYGON"};
     const std::string tipo = texto(campo(nodo, "type"));
     if (std::ranges::find(vectoriales, tipo) != vectoriales.end()) return true;
     if (tipo != "ELLIPSE") return false;

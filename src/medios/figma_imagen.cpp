@@ -100,7 +100,8 @@ std::optional<std::string> reducir(std::string_view bytes) {
              : gdk_pixbuf_save_to_buffer(imagen, &codificado, &largo, "jpeg", &error, "quality", "85", nullptr);
     if (error) g_clear_error(&error);
     if (!guardado || !codificado) return std::nullopt;
-    std::string direccion = std::string("data:image/") + (alfa ? "png" : "jpeg") + ";base64," + base64(codificado, largo);
+    std::string direccion =
+        std::string("data:image/") + (alfa ? "png" : "jpeg") + ";base64," + base64(codificado, largo);
     g_free(codificado);
     return direccion;
 }

@@ -91,8 +91,8 @@ bool direccionSegura(std::string_view d) {
     if (!d.starts_with("data:image/") && !d.starts_with("https://")) return false;
     return std::ranges::all_of(d, [](char ch) {
         const auto u = static_cast<unsigned char>(ch);
-        return u > 0x20 && u < 0x7f && ch != '"' && ch != '\'' && ch != '(' && ch != ')' && ch != '\\' &&
-               ch != '<' && ch != '>';
+        return u > 0x20 && u < 0x7f && ch != '"' && ch != '\'' && ch != '(' && ch != ')' && ch != '\\' && ch != '<' &&
+               ch != '>';
     });
 }
 

@@ -27,7 +27,6 @@ std::string color(const nlohmann::json& c, double opacidad);
 // the plain colour. `imagenes` maps an image fill's "imageRef" to its data:
 // address; a reference missing from it, or an address that is not a plain
 // data: or https: address, gives no layer.
-std::optional<std::string> relleno(const nlohmann::json& pinturas,
-                                   const std::map<std::string, std::string>& imagenes);
+std::optional<std::string> relleno(const nlohmann::json& pinturas, const std::map<std::string, std::string>& imagenes);
 
 }  // namespace sorvenia::Figma
