@@ -49,29 +49,29 @@ bool descargable(std::string_view url, const Destinos& destinos) {
 Tarea<std::map<std::string, std::string>> descargar(std::vector<std::pair<std::string, std::string>> pares,
                                                     std::size_t limite, Destinos destinos) {
     std::erase_if(pares, [&](const auto& par) { return !descargable(par.second, destinos); });
-    co_return co_await enSegundoPlano([pares = std::move(pares), limite, tiempo = destinos.tiempo](
-                                          std::stop_token parar) {
-        std::map<std::string, std::string> bytes;
-        std::mutex mutex;
-        std::atomic<std::size_t> siguiente{0};
-        auto trabajar = [&] {
-            for (std::size_t i = siguiente++; i < pares.size() && !parar.stop_requested(); i = siguiente++) {
-                PeticionHTTP peticion;
-                peticion.url = pares[i].second;
-                peticion.tiempoLimite = tiempo;
-                peticion.seguirRedirecciones = true;
-                peticion.limiteBytes = limite;
-                auto respuesta = sorvenia::pedir(peticion, parar);
-                if (!respuesta || respuesta->status < 200 || respuesta->status > 299) continue;
-                const std::lock_guard bloqueo(mutex);
-                bytes[pares[i].first] = std::move(respuesta->cuerpo);
-            }
-        };
-        std::vector<std::jthread> hilos;
-        for (std::size_t n = 0; n < std::min(simultaneas, pares.size()); ++n) hilos.emplace_back(trabajar);
-        hilos.clear();  // joins
-        return bytes;
-    });
+    co_return co_await enSegundoPlano(
+        [pares = std::move(pares), limite, tiempo = destinos.tiempo](std::stop_token parar) {
+            std::map<std::string, std::string> bytes;
+            std::mutex mutex;
+            std::atomic<std::size_t> siguiente{0};
+            auto trabajar = [&] {
+                for (std::size_t i = siguiente++; i < pares.size() && !parar.stop_requested(); i = siguiente++) {
+                    PeticionHTTP peticion;
+                    peticion.url = pares[i].second;
+                    peticion.tiempoLimite = tiempo;
+                    peticion.seguirRedirecciones = true;
+                    peticion.limiteBytes = limite;
+                    auto respuesta = sorvenia::pedir(peticion, parar);
+                    if (!respuesta || respuesta->status < 200 || respuesta->status > 299) continue;
+                    const std::lock_guard bloqueo(mutex);
+                    bytes[pares[i].first] = std::move(respuesta->cuerpo);
+                }
+            };
+            std::vector<std::jthread> hilos;
+            for (std::size_t n = 0; n < std::min(simultaneas, pares.size()); ++n) hilos.emplace_back(trabajar);
+            hilos.clear();  // joins
+            return bytes;
+        });
 }
 
 }  // namespace sorvenia::Figma

@@ -77,7 +77,8 @@ std::optional<Enlace> partir(std::string_view enlace) {
 
     const auto lista = piezas(g_uri_get_path(uri.get()), '/');
     static constexpr std::array<std::string_view, 4> palabras = {"file", "design", "proto", "board"};
-    const auto palabra = std::ranges::find_if(lista, [](std::string_view p) { return std::ranges::count(palabras, p) > 0; });
+    const auto palabra =
+        std::ranges::find_if(lista, [](std::string_view p) { return std::ranges::count(palabras, p) > 0; });
     if (palabra == lista.end() || palabra + 1 == lista.end() || !claveValida(*(palabra + 1))) return std::nullopt;
 
     const char* consulta = g_uri_get_query(uri.get());

@@ -26,7 +26,6 @@ std::optional<Enlace> partir(std::string_view enlace);
 std::string codificarId(std::string_view id);
 
 // The sentence for a text that is no Figma link.
-inline constexpr std::string_view enlaceMalo =
-    "Eso no parece un enlace de Figma (https://www.figma.com/design/…).";
+inline constexpr std::string_view enlaceMalo = "Eso no parece un enlace de Figma (https://www.figma.com/design/…).";
 
 }  // namespace sorvenia::Figma

@@ -36,8 +36,8 @@ std::vector<std::string> idsDe(const std::vector<Json>& marcos) {
 Tarea<Resultado<std::vector<Json>>> marcosDe(Enlace enlace, std::string token, Destinos destinos) {
     std::vector<Json> marcos;
     if (enlace.nodo) {
-        const auto r = co_await pedir("/v1/files/" + enlace.clave + "/nodes?ids=" + codificarId(*enlace.nodo), token,
-                                      destinos);
+        const auto r =
+            co_await pedir("/v1/files/" + enlace.clave + "/nodes?ids=" + codificarId(*enlace.nodo), token, destinos);
         if (!r) co_return r.fallo();
         const auto nodo = documentos(*r, {*enlace.nodo});
         marcos = nodo.empty() ? std::vector<Json>{} : marcosDeNodo(nodo.front());
@@ -60,8 +60,7 @@ Tarea<Resultado<std::vector<Json>>> marcosDe(Enlace enlace, std::string token, D
 
 // The SVG text of each exported vector, asked in groups one after another;
 // an export that is missing, fails or is no UTF-8 text is left out.
-Tarea<Resultado<Mapa>> svgsDe(std::string clave, std::vector<std::string> ids, std::string token,
-                              Destinos destinos) {
+Tarea<Resultado<Mapa>> svgsDe(std::string clave, std::vector<std::string> ids, std::string token, Destinos destinos) {
     if (ids.size() > vectoresMaximos) ids.resize(vectoresMaximos);
     std::vector<std::pair<std::string, std::string>> pares;
     for (std::size_t desde = 0; desde < ids.size(); desde += vectoresPorPeticion) {

@@ -28,7 +28,8 @@ bool esMarco(const Json& nodo) {
                                                               "INSTANCE", "GROUP",     "SECTION"};
     if (!nodo.is_object()) return false;
     const auto tipo = nodo.find("type");
-    return tipo != nodo.end() && tipo->is_string() && std::ranges::count(tipos, tipo->get_ref<const std::string&>()) > 0;
+    return tipo != nodo.end() && tipo->is_string() &&
+           std::ranges::count(tipos, tipo->get_ref<const std::string&>()) > 0;
 }
 
 std::string idDe(const Json& nodo) {
@@ -117,8 +118,7 @@ Resultado<Json> leerRespuesta(long status, std::string_view cuerpo) {
     if (status == 429) return Fallo{std::string(demasiadoRapido), "limite"};
     if (status < 200 || status > 299) return Fallo{errorGenerico(status), "status"};
     auto json = Json::parse(cuerpo, nullptr, false);
-    if (json.is_discarded())
-        return Fallo{"La respuesta de Figma no se puede leer: no es JSON válido.", "json"};
+    if (json.is_discarded()) return Fallo{"La respuesta de Figma no se puede leer: no es JSON válido.", "json"};
     if (!json.is_object()) return Fallo{errorGenerico(status), "status"};
     return json;
 }

@@ -49,7 +49,8 @@ Resultado<nlohmann::json> leerRespuesta(long status, std::string_view cuerpo);
 
 inline constexpr std::string_view tokenRechazado =
     "Figma no acepta el token (o no tienes acceso a ese archivo). Revísalo en Ajustes → Conexiones → figma.";
-inline constexpr std::string_view archivoNoExiste = "Ese archivo de Figma no existe o no está compartido con tu cuenta.";
+inline constexpr std::string_view archivoNoExiste =
+    "Ese archivo de Figma no existe o no está compartido con tu cuenta.";
 inline constexpr std::string_view demasiadoRapido =
     "Figma dice que vamos demasiado rápido: espera un minuto y vuelve a probar.";
 // "Figma ha respondido con un error (" + status + ")."

@@ -18,8 +18,8 @@ std::string familiaURL(std::string_view familia) {
     for (const char c : familia) {
         const auto b = static_cast<unsigned char>(c);
         if (c == ' ') fuera += '+';
-        else if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-                 c == '.' || c == '_')
+        else if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+                 c == '_')
             fuera += c;
         else {
             fuera += '%';
@@ -60,8 +60,8 @@ Marco pagina(const Json& marco, const std::map<std::string, std::string>& svgs,
     std::string dentro;
     if (marco.is_object() && marco.contains("children") && marco["children"].is_array())
         for (const Json& hijo : marco["children"]) dentro += html(hijo, caja, svgs, imagenes, fuentes);
-    m.html = hojaDeFuentes(fuentes) + "<div data-nombre=\"" + esc(m.nombre) + "\" style=\"" + estilo + "\">" +
-             dentro + "</div>";
+    m.html = hojaDeFuentes(fuentes) + "<div data-nombre=\"" + esc(m.nombre) + "\" style=\"" + estilo + "\">" + dentro +
+             "</div>";
     return m;
 }
 

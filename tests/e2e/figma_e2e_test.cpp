@@ -84,8 +84,9 @@ bool cerca(const std::string& color, std::uint32_t esperado) {
 class FigmaE2E : public prueba::AppE2E {
 protected:
     void TearDown() override {
-        std::async(std::launch::async, [] { (void)borrarSecreto(prueba::idPruebas, std::string("conexion:") + idConexion); })
-            .get();
+        std::async(std::launch::async, [] {
+            (void)borrarSecreto(prueba::idPruebas, std::string("conexion:") + idConexion);
+        }).get();
         AppE2E::TearDown();
     }
 
@@ -100,13 +101,12 @@ protected:
         ASSERT_TRUE(guardado);
         const fs::path datos = raiz_ / "home/.local/share/SorveniaTarvel";
         fs::create_directories(datos);
-        std::ofstream(datos / "conexiones.json")
-            << json::array({{{"id", idConexion},
-                             {"nombre", "figma"},
-                             {"tipo", "clave"},
-                             {"variable", "FIGMA_TOKEN"},
-                             {"para", "Leer e importar tus diseños de Figma"},
-                             {"activa", true}}});
+        std::ofstream(datos / "conexiones.json") << json::array({{{"id", idConexion},
+                                                                  {"nombre", "figma"},
+                                                                  {"tipo", "clave"},
+                                                                  {"variable", "FIGMA_TOKEN"},
+                                                                  {"para", "Leer e importar tus diseños de Figma"},
+                                                                  {"activa", true}}});
         entrarComoCliente();
         arrancarCuentaLocal();
         const fs::path prefs = raiz_ / "config/SorveniaTarvel/preferencias-pruebas.json";
@@ -115,8 +115,8 @@ protected:
         p["pruebas.hostsServicios"]["figmaImagenes"] = figma.baseImagenes();
         std::ofstream(prefs) << p;
         arrancarAplicacion({"--nuevo", "web"});
-        ASSERT_TRUE(esperarQue([&] { return herramienta("ver_tarvel").find("«Página web»") != std::string::npos; },
-                               40s));
+        ASSERT_TRUE(
+            esperarQue([&] { return herramienta("ver_tarvel").find("«Página web»") != std::string::npos; }, 40s));
         ASSERT_TRUE(esperarQue([&] { return fs::exists(datos / "mcp.json"); }));
         mcp = std::make_unique<prueba::ClienteMCP>((raiz_ / "home/.sorvenia-tarvel/bin/tarvel").string(), entorno_);
         ASSERT_TRUE(mcp->pedir("initialize", {{"protocolVersion", "2025-06-18"},
@@ -135,8 +135,7 @@ protected:
             ".find((b) => b.textContent.startsWith('Importar de Figma')); "
             "if (!opcion) return 'sin opción'; opcion.click(); "
             "document.getElementById('enlace-figma').value = " +
-                json(enlace).dump() +
-                "; document.getElementById('dialogo-aceptar').click(); return 1;",
+                json(enlace).dump() + "; document.getElementById('dialogo-aceptar').click(); return 1;",
             "editor");
         EXPECT_EQ(r, 1);
     }
@@ -190,11 +189,11 @@ TEST_F(FigmaE2E, ImportaUnaMesaPorMarcoConSuDibujo) {
     ASSERT_TRUE(foto);
     EXPECT_TRUE(prueba::guardarCaptura("figma-importada-inicio.png", foto->bytes));
     ASSERT_EQ(std::make_pair(foto->ancho, foto->alto), std::make_pair(400, 300));
-    EXPECT_EQ(foto->color(390, 150), "#e53935");  // the frame's background
-    EXPECT_EQ(foto->color(100, 60), "#1e88e5");   // the box
-    EXPECT_EQ(foto->color(270, 70), "#43a047");   // the star's SVG export
+    EXPECT_EQ(foto->color(390, 150), "#e53935");          // the frame's background
+    EXPECT_EQ(foto->color(100, 60), "#1e88e5");           // the box
+    EXPECT_EQ(foto->color(270, 70), "#43a047");           // the star's SVG export
     EXPECT_TRUE(cerca(foto->color(200, 230), 0x00897B));  // the reduced image fill (a JPEG)
-    EXPECT_EQ(foto->color(360, 40), "#212121");   // the logo's SVG export
+    EXPECT_EQ(foto->color(360, 40), "#212121");           // the logo's SVG export
     const auto otra = captura(contacto[1]);
     ASSERT_TRUE(otra);
     EXPECT_EQ(std::make_pair(otra->ancho, otra->alto), std::make_pair(300, 200));
@@ -207,21 +206,24 @@ TEST_F(FigmaE2E, ImportaUnaMesaPorMarcoConSuDibujo) {
 TEST_F(FigmaE2E, UnErrorDeFigmaSeDiceEnLaPagina) {
     ASSERT_NO_FATAL_FAILURE(arrancar());
     // The dialog where the link is pasted, kept for a person to look at.
-    valor("document.getElementById('mesa-nueva').click(); [...document.querySelectorAll('#mesa-nueva-menu .opcion')]"
-          ".find((b) => b.textContent.startsWith('Importar de Figma')).click(); return 1;",
-          "editor");
+    valor(
+        "document.getElementById('mesa-nueva').click(); [...document.querySelectorAll('#mesa-nueva-menu .opcion')]"
+        ".find((b) => b.textContent.startsWith('Importar de Figma')).click(); return 1;",
+        "editor");
     EXPECT_TRUE(capturar("ventana", "figma-dialogo-enlace.png", "editor"));
     valor("document.getElementById('dialogo-cancelar').click(); return 1;", "editor");
     figma.fallarCon(404);
     importar(figma.enlace());
     ASSERT_TRUE(esperarQue([&] { return terminada(); }, 60s)) << respuestas();
-    EXPECT_EQ(respuestas().back(), json({{"error", "Ese archivo de Figma no existe o no está compartido con tu cuenta."}}));
+    EXPECT_EQ(respuestas().back(),
+              json({{"error", "Ese archivo de Figma no existe o no está compartido con tu cuenta."}}));
     const std::string lista = herramienta("mesas", {{"accion", "listar"}});
     EXPECT_EQ(lista.find("«Inicio»"), std::string::npos) << lista;
 
     importar("https://example.com/design/" + std::string(FigmaPrueba::clave));
     ASSERT_TRUE(esperarQue([&] { return terminada(); }, 30s)) << respuestas();
-    EXPECT_EQ(respuestas(), json::array({{{"error", "Eso no parece un enlace de Figma (https://www.figma.com/design/…)."}}}));
+    EXPECT_EQ(respuestas(),
+              json::array({{{"error", "Eso no parece un enlace de Figma (https://www.figma.com/design/…)."}}}));
 }
 
 }  // namespace

@@ -9,14 +9,14 @@
 #include <string>
 
 #include "aislado.h"
-#include "esperar_bucle.h"
-#include "servicio_local_prueba.h"
 #include "cuenta/llavero.h"
 #include "editor/gui/token_figma.h"
+#include "esperar_bucle.h"
 #include "integraciones/conexiones.h"
 #include "medios/figma_token.h"
 #include "plataforma/gui/iniciar_gtk.h"
 #include "plataforma/objeto_g.h"
+#include "servicio_local_prueba.h"
 
 namespace sorvenia {
 namespace {

@@ -9,15 +9,15 @@
 #include <algorithm>
 #include <tuple>
 
+#include "cuenta/llavero.h"
 #include "esperar_bucle.h"
 #include "figma_prueba.h"
 #include "fotos_prueba.h"
-#include "servicio_local_prueba.h"
-#include "cuenta/llavero.h"
 #include "medios/figma_enlace.h"
 #include "medios/figma_importar.h"
 #include "medios/figma_token.h"
 #include "plataforma/cripto.h"
+#include "servicio_local_prueba.h"
 
 namespace sorvenia {
 namespace {
@@ -38,10 +38,11 @@ Figma::Destinos destinosDe(const FigmaPrueba& figma, double tiempo = 20) {
 Importacion importar(const FigmaPrueba& figma, const std::string& enlace, double tiempo = 20,
                      std::string token = FigmaPrueba::token) {
     Importacion r;
-    auto hecho = prueba::esperarTarea(
-        Figma::importar(enlace, std::move(token), [&](const std::string& t) { r.progreso.push_back(t); },
-                        destinosDe(figma, tiempo)),
-        60s);
+    auto hecho =
+        prueba::esperarTarea(Figma::importar(
+                                 enlace, std::move(token), [&](const std::string& t) { r.progreso.push_back(t); },
+                                 destinosDe(figma, tiempo)),
+                             60s);
     if (hecho) r.paginas = std::move(*hecho);
     return r;
 }
@@ -242,9 +243,8 @@ TEST(FigmaImportar, ElArchivoDePruebaComoPaginas) {
                       0),
               0u)
         << h.substr(0, 400);
-    EXPECT_NE(h.find("data:image/svg+xml;base64," + base64(std::span(
-                                                          reinterpret_cast<const std::uint8_t*>(estrella.data()),
-                                                          estrella.size()))),
+    EXPECT_NE(h.find("data:image/svg+xml;base64," +
+                     base64(std::span(reinterpret_cast<const std::uint8_t*>(estrella.data()), estrella.size()))),
               std::string::npos);
     EXPECT_NE(h.find("Olas &amp; &lt;tablas&gt;"), std::string::npos);
     EXPECT_NE(h.find("data-nombre=\"Título &lt;b&gt; &quot;&amp;&quot;\""), std::string::npos);
@@ -269,8 +269,7 @@ TEST(FigmaImportar, EnlaceAUnNodo) {
     ASSERT_EQ(contacto.paginas->size(), 1u);
     EXPECT_EQ(contacto.paginas->front().nombre, "Contacto");
     ASSERT_EQ(figma.peticionesAPI().size(), 1u);
-    EXPECT_EQ(figma.peticionesAPI()[0].ruta,
-              "/v1/files/" + std::string(FigmaPrueba::clave) + "/nodes?ids=3%3A1");
+    EXPECT_EQ(figma.peticionesAPI()[0].ruta, "/v1/files/" + std::string(FigmaPrueba::clave) + "/nodes?ids=3%3A1");
 
     const auto pagina = importar(figma, figma.enlace("0:1"));
     ASSERT_TRUE(pagina.paginas.ok()) << mensaje(pagina);
@@ -318,10 +317,11 @@ TEST(FigmaImportar, VeinticincoMarcosDanVeintePaginas) {
 TEST(FigmaImportar, CuatrocientosCincuentaVectoresEnTandas) {
     json vectores = json::array();
     for (int i = 0; i < 450; ++i)
-        vectores.push_back({{"id", "7:" + std::to_string(i)},
-                            {"name", "Icono"},
-                            {"type", i % 2 == 0 ? "VECTOR" : "STAR"},
-                            {"absoluteBoundingBox", {{"x", i % 30 * 10}, {"y", i / 30 * 10}, {"width", 8}, {"height", 8}}}});
+        vectores.push_back(
+            {{"id", "7:" + std::to_string(i)},
+             {"name", "Icono"},
+             {"type", i % 2 == 0 ? "VECTOR" : "STAR"},
+             {"absoluteBoundingBox", {{"x", i % 30 * 10}, {"y", i / 30 * 10}, {"width", 8}, {"height", 8}}}});
     FigmaPrueba figma(archivoCon(json::array({marco("6:1", "Iconos", vectores)})));
     const auto r = importar(figma, figma.enlace());
     ASSERT_TRUE(r.paginas.ok()) << mensaje(r);
@@ -386,8 +386,9 @@ TEST(FigmaImportar, SoloSeDescargaDeDireccionesSeguras) {
     FigmaPrueba figma;
     Figma::Destinos sinDescargas = destinosDe(figma);
     sinDescargas.imagenes.clear();
-    auto r = prueba::esperarTarea(
-        Figma::importar(figma.enlace(), FigmaPrueba::token, [](const std::string&) {}, sinDescargas), 60s);
+    auto r = prueba::esperarTarea(Figma::importar(
+                                      figma.enlace(), FigmaPrueba::token, [](const std::string&) {}, sinDescargas),
+                                  60s);
     ASSERT_TRUE(r && r->ok());
     EXPECT_EQ((*r)->size(), 2u);
     EXPECT_EQ(figma.a("/v1/images/" + std::string(FigmaPrueba::clave)).size(), 1u);
