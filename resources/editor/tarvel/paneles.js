@@ -357,6 +357,21 @@ export class Paneles {
     for (const [nombre, detalle, ancho, alto, auto] of tamanos) {
       caja.append(opcion(nombre, detalle, () => this.nuevaMesa(nombre, ancho, alto, auto)));
     }
+    caja.append(opcion("Importar de Figma", "Una mesa por marco del enlace", () => this.importarFigma()));
+  }
+
+  // Asks for a Figma link and hands it to native code, which answers
+  // through window.tarvel.figma.
+  async importarFigma() {
+    const campo = el("input", { id: "enlace-figma", type: "url", placeholder: "https://www.figma.com/design/…", spellcheck: "false", style: { width: "100%" } });
+    campo.addEventListener("keydown", (e) => {
+      if (e.key === "Enter") $("dialogo-aceptar").click();
+    });
+    const pedido = abrirDialogo({ tipo: "figma", titulo: "Importar de Figma", texto: "Pega el enlace de un archivo, una página o un marco de Figma.", aceptar: "Importar", cuerpo: campo });
+    campo.focus();
+    if (!(await pedido)) return;
+    const enlace = campo.value.trim();
+    if (enlace) enviar({ tipo: "importarFigma", enlace });
   }
 
   nuevaMesa(nombre, ancho, alto, auto) {

@@ -151,6 +151,9 @@ function exportarVideo(elegida) {
   return true;
 }
 
+// The notice that shows the Figma import's current step.
+let avisoFigma = null;
+
 window.tarvel = {
   cargar(dato) {
     if (!esObjeto(dato)) return;
@@ -285,8 +288,11 @@ window.tarvel = {
   },
   figma(dato) {
     if (!esObjeto(dato)) return;
+    // One notice for the import's progress: each step replaces the last.
+    avisoFigma?.remove();
+    avisoFigma = null;
     if (typeof dato.error === "string") avisar(dato.error, true);
-    else if (typeof dato.progreso === "string") avisar(dato.progreso);
+    else if (typeof dato.progreso === "string") avisoFigma = avisar(dato.progreso);
     else if (Array.isArray(dato.marcos) && dato.marcos.length) {
       editor.cambiar(() => {
         const pagina = editor.pagina();

@@ -15,6 +15,7 @@
 #include "editor/gui/elegir_imagen_editor.h"
 #include "editor/gui/exportar_editor.h"
 #include "editor/gui/exportar_video.h"
+#include "editor/gui/figma_editor.h"
 #include "editor/gui/tienda_editor.h"
 #include "ias/deteccion.h"
 #include "ias/modelos.h"
@@ -38,7 +39,6 @@ bool esWeb(const std::string& url) {
 
 // What the user is told when an action of the page is not built yet.
 const std::map<std::string, std::string, std::less<>> acciones = {
-    {"importarFigma", "La importación de Figma"},
     {"app", "Las aplicaciones"},
     {"video", "El estudio de vídeo"},
 };
@@ -166,6 +166,11 @@ struct MensajesEditor {
         lanzar(buscarDominios(e.shared_from_this(), e.cuenta_, texto(m, "q").value_or("")));
     }
 
+    // A pasted Figma link imported as mesas (figma_editor.cpp).
+    static void importarFigma(EditorAbierto& e, const Json& m) {
+        if (texto(m, "enlace")) lanzar(sorvenia::importarFigma(e.shared_from_this(), m));
+    }
+
     // Exports of a mesa and of the whole design (exportar_editor.cpp).
     static void exportar(EditorAbierto& e, const Json& m) { lanzar(exportarMesa(e.shared_from_this(), m)); }
     static void exportarWeb(EditorAbierto& e, const Json& m) { lanzar(sorvenia::exportarWeb(e.shared_from_this(), m)); }
@@ -253,8 +258,6 @@ struct MensajesEditor {
         if (tipo == "elegirImagen") {
             e.js("imagenElegida", {{"req", req}, {"cancelado", true}});
             e.js("aviso", {{"texto", frase}});
-        } else if (tipo == "importarFigma") {
-            e.js("figma", {{"error", frase}});
         } else if (tipo == "publicar") {
             e.js(texto(m, "destino") == std::optional<std::string>("hosting") ? "publicadoHosting" : "publicado",
                  {{"error", frase}});
@@ -301,6 +304,7 @@ struct MensajesEditor {
             {"exportarWeb", &exportarWeb},
             {"exportarVideo", &exportarVideo},
             {"cancelarVideo", &cancelarVideo},
+            {"importarFigma", &importarFigma},
             {"elegirImagen", &elegirImagen},
             {"app", &app},
             {"vistaApp", &colocarVistaApp},
