@@ -188,13 +188,16 @@ TEST_F(ExportarE2E, LaWebEnteraSeAbreSinLaAplicacion) {
     ASSERT_TRUE(iniciarGtk());
     Pagina inicio(web / "index.html");
     // The page links the web fonts too, which this machine may not reach:
-    // what is waited for is the page's own parts.
+    // what is waited for is the page's own parts. The embedded face is
+    // known only once the stylesheet is applied, which may come after
+    // DOMContentLoaded: it is asked for again, for ten seconds at most.
     const json portada = inicio.medir(
         "await new Promise(r => { if (document.readyState !== 'loading') r(); else addEventListener('DOMContentLoaded', r); });"
-        "await document.fonts.load('700 64px \"DejaVu Serif\"');"
+        "const cargada = () => [...document.fonts].some(f => f.family.replace(/\"/g, '') === 'DejaVu Serif' && f.status === 'loaded');"
+        "for (let i = 0; i < 100 && !cargada(); i++) {"
+        "  await document.fonts.load('700 64px \"DejaVu Serif\"'); if (!cargada()) await new Promise(r => setTimeout(r, 100)); }"
         "const i = document.querySelector('img'); await i.decode().catch(() => {});"
-        "return {titulo: document.title, imagen: i ? i.naturalWidth : -1,"
-        "  fuente: [...document.fonts].some(f => f.family.replace(/\"/g, '') === 'DejaVu Serif' && f.status === 'loaded'),"
+        "return {titulo: document.title, imagen: i ? i.naturalWidth : -1, fuente: cargada(),"
         "  embebida: document.documentElement.outerHTML.includes('data:font/ttf;base64,'),"
         "  local: document.documentElement.outerHTML.includes('fuente://')};");
     EXPECT_EQ(portada,
