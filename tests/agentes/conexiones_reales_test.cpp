@@ -36,7 +36,6 @@
 namespace sorvenia {
 namespace {
 
-using prueba::escucha;
 using prueba::puertoLibre;
 
 namespace fs = std::filesystem;
@@ -66,8 +65,7 @@ protected:
         const auto puerto = puertoLibre();
         referencia_.emplace(MCP_REFERENCIA, std::vector<std::string>{"streamableHttp"},
                             prueba::entornoCon({{"PORT", std::to_string(puerto)}}));
-        for (int i = 0; i < 200 && !escucha(puerto); ++i) std::this_thread::sleep_for(50ms);
-        ASSERT_TRUE(escucha(puerto));
+        ASSERT_TRUE(prueba::esperarEscucha(puerto));
         ASSERT_EQ(Conexiones::guardar(http("referencia", "http://127.0.0.1:" + std::to_string(puerto) + "/mcp"),
                                       std::string("tok-ref")),
                   std::nullopt);

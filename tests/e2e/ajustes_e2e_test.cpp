@@ -124,6 +124,7 @@ TEST_F(AjustesE2E, UnaConexionPropuestaPorElPuenteSeGuardaSoloConGuardar) {
     const auto puerto = puertoLibre();
     prueba::Proceso referencia(MCP_REFERENCIA, {"streamableHttp"},
                                prueba::entornoCon({{"PORT", std::to_string(puerto)}}));
+    ASSERT_TRUE(prueba::esperarEscucha(puerto));
     arrancar();
     const fs::path puente = raiz_ / "home/.sorvenia-tarvel/bin/tarvel";
     ASSERT_TRUE(esperarQue([&] { return fs::exists(raiz_ / "home/.local/share/SorveniaTarvel/mcp.json"); }));
