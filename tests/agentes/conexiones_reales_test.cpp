@@ -16,10 +16,10 @@
 
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <thread>
 
-#include "puertos_prueba.h"
 #include "servicio_local_prueba.h"
 #include "proceso.h"
 #include "aislado.h"
@@ -36,7 +36,6 @@
 namespace sorvenia {
 namespace {
 
-using prueba::escucha;
 using prueba::puertoLibre;
 
 namespace fs = std::filesystem;
@@ -51,53 +50,94 @@ Conexiones::Conexion http(std::string nombre, std::string url) {
     return c;
 }
 
-TEST(ConexionesReales, ClaudeUsaLaConexionDelUsuarioYSuSecretoLlegaSoloPorElEntorno) {
-    fijarIdAplicacion("es.sorvenia.tarvel.pruebas");
-    const auto llavero = std::make_shared<prueba::LlaveroEnMemoria>();
-    const auto anterior = Llavero::usarAlmacen(llavero);
+// The keychain in memory and no connections of earlier runs; the reference
+// server listening, and two of the user's connections with their secrets:
+// "referencia" to it, "espia" to a stand-in that records what arrives. The
+// model's script calls the reference server's "echo" tool once.
+class ConexionesReales : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fijarIdAplicacion("es.sorvenia.tarvel.pruebas");
+        anterior_ = Llavero::usarAlmacen(std::make_shared<prueba::LlaveroEnMemoria>());
+        std::error_code ec;
+        fs::remove(Conexiones::fichero(), ec);
 
-    const auto puerto = puertoLibre();
-    prueba::Proceso referencia(MCP_REFERENCIA, {"streamableHttp"},
-                               prueba::entornoCon({{"PORT", std::to_string(puerto)}}));
-    for (int i = 0; i < 200 && !escucha(puerto); ++i) std::this_thread::sleep_for(50ms);
-    ASSERT_TRUE(escucha(puerto));
-    prueba::ServidorHTTPPrueba espia(
-        [](const prueba::PeticionHTTP&) { return prueba::ServidorHTTPPrueba::respuesta(404, ""); });
+        const auto puerto = puertoLibre();
+        referencia_.emplace(MCP_REFERENCIA, std::vector<std::string>{"streamableHttp"},
+                            prueba::entornoCon({{"PORT", std::to_string(puerto)}}));
+        ASSERT_TRUE(prueba::esperarEscucha(puerto));
+        ASSERT_EQ(Conexiones::guardar(http("referencia", "http://127.0.0.1:" + std::to_string(puerto) + "/mcp"),
+                                      std::string("tok-ref")),
+                  std::nullopt);
+        ASSERT_EQ(Conexiones::guardar(http("espia", "http://127.0.0.1:" + std::to_string(espia_.puerto()) + "/mcp"),
+                                      std::string("tok-espia")),
+                  std::nullopt);
+    }
+    void TearDown() override { Llavero::usarAlmacen(anterior_); }
 
-    ASSERT_EQ(Conexiones::guardar(http("referencia", "http://127.0.0.1:" + std::to_string(puerto) + "/mcp"),
-                                  std::string("tok-ref")),
-              std::nullopt);
-    ASSERT_EQ(Conexiones::guardar(http("espia", "http://127.0.0.1:" + std::to_string(espia.puerto()) + "/mcp"),
-                                  std::string("tok-espia")),
-              std::nullopt);
+    // The run's order, made the way the application makes it.
+    static Agente::PeticionAgente peticion() {
+        Agente::PeticionAgente p;
+        p.peticion = "Repite hola con la herramienta de eco.";
+        p.mcpURL = "http://127.0.0.1:9/mcp/sin/servidor";
+        return p;
+    }
+    static Agente::Alrededor alrededor(const fs::path& trabajo) {
+        fs::create_directories(trabajo);
+        Agente::Alrededor a;
+        a.trabajo = trabajo;
+        a.sistema = "Trabajas en el tarvel.";
+        return a;
+    }
 
-    const fs::path casa = prueba::raizAislada() / "casa";
+    // No secret stands in the text an agent is handed or shown.
+    static void sinSecretos(const std::string& texto) {
+        for (const std::string secreto : {"tok-ref", "tok-espia"})
+            EXPECT_EQ(texto.find(secreto), std::string::npos) << texto;
+    }
+
+    // The agent called the reference server's tool and got its answer.
+    void comprobarEco(const std::string& salida) const {
+        const auto resultados = modelo_.resultados();
+        ASSERT_EQ(resultados.size(), 1u) << salida;
+        EXPECT_EQ(resultados[0].herramienta, "echo");
+        EXPECT_NE(resultados[0].texto.find("hola"), std::string::npos) << resultados[0].texto;
+        EXPECT_FALSE(resultados[0].error);
+    }
+
+    // The other server got the secret in its header, from the environment.
+    bool espiaRecibioSuSecreto() const {
+        for (const auto& p : espia_.peticiones())
+            if (p.cabeceras.contains("authorization") && p.cabeceras.at("authorization") == "Bearer tok-espia")
+                return true;
+        return false;
+    }
+
+    std::shared_ptr<Llavero::Almacen> anterior_;
+    std::optional<prueba::Proceso> referencia_;
+    prueba::ServidorHTTPPrueba espia_{
+        [](const prueba::PeticionHTTP&) { return prueba::ServidorHTTPPrueba::respuesta(404, ""); }};
+    prueba::ModeloFalso modelo_{
+        {{"pasos", {{{"herramienta", "echo"}, {"argumentos", {{"message", "hola"}}}}, {{"texto", "Listo."}}}}}};
+};
+
+TEST_F(ConexionesReales, ClaudeUsaLaConexionDelUsuarioYSuSecretoLlegaSoloPorElEntorno) {
     const fs::path trabajo = prueba::raizAislada() / "trabajo";
-    fs::create_directories(trabajo);
-    Agente::Alrededor a;
-    a.trabajo = trabajo;
-    a.sistema = "Trabajas en el tarvel.";
+    auto a = alrededor(trabajo);
     a.paraClaude = Conexiones::paraClaude();
-    Agente::PeticionAgente p;
-    p.peticion = "Repite hola con la herramienta de eco.";
-    p.mcpURL = "http://127.0.0.1:9/mcp/sin/servidor";
-    const auto orden = Agente::ordenClaude(p, a);
+    const auto orden = Agente::ordenClaude(peticion(), a);
     ASSERT_TRUE(orden) << orden.fallo().mensaje;
 
     std::ifstream f(trabajo / "mcp.json");
     const std::string configuracion((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
     const json mcp = json::parse(configuracion);
     EXPECT_EQ(mcp["mcpServers"]["referencia"]["headers"]["Authorization"], "Bearer ${SORVENIA_CONEXION_REFERENCIA}");
-    for (const std::string secreto : {"tok-ref", "tok-espia"}) {
-        EXPECT_EQ(configuracion.find(secreto), std::string::npos);
-        for (const auto& argumento : orden->argumentos) EXPECT_EQ(argumento.find(secreto), std::string::npos);
-        EXPECT_EQ(orden->entrada.find(secreto), std::string::npos);
-    }
+    sinSecretos(configuracion);
+    for (const auto& argumento : orden->argumentos) sinSecretos(argumento);
+    sinSecretos(orden->entrada);
     EXPECT_NE(orden->entrada.find("- MCP «referencia» (herramientas mcp__referencia__*)"), std::string::npos);
 
-    prueba::ModeloFalso modelo(
-        {{"pasos", {{{"herramienta", "echo"}, {"argumentos", {{"message", "hola"}}}}, {{"texto", "Listo."}}}}});
-    std::map<std::string, std::string> entorno = {{"HOME", casa.string()},
+    std::map<std::string, std::string> entorno = {{"HOME", (prueba::raizAislada() / "casa").string()},
                                                   {"XDG_CONFIG_HOME", ""},
                                                   {"CLAUDE_CONFIG_DIR", ""},
                                                   {"http_proxy", ""},
@@ -105,7 +145,7 @@ TEST(ConexionesReales, ClaudeUsaLaConexionDelUsuarioYSuSecretoLlegaSoloPorElEnto
                                                   {"HTTP_PROXY", ""},
                                                   {"HTTPS_PROXY", ""},
                                                   {"NO_PROXY", "127.0.0.1,localhost"},
-                                                  {"ANTHROPIC_BASE_URL", modelo.url()},
+                                                  {"ANTHROPIC_BASE_URL", modelo_.url()},
                                                   {"ANTHROPIC_API_KEY", "sk-ant-prueba"},
                                                   {"ANTHROPIC_AUTH_TOKEN", ""},
                                                   {"CLAUDE_CODE_DISABLE_NONESSENTIAL_TRAFFIC", "1"},
@@ -116,63 +156,20 @@ TEST(ConexionesReales, ClaudeUsaLaConexionDelUsuarioYSuSecretoLlegaSoloPorElEnto
     const auto r = prueba::ejecutarPrograma(CLAUDE_BIN, orden->argumentos, orden->entrada, entorno, 120s);
     ASSERT_EQ(r.estado, 0) << r.errores << r.salida;
 
-    // The model called the reference server's tool and got its answer.
-    const auto resultados = modelo.resultados();
-    ASSERT_EQ(resultados.size(), 1u) << r.salida;
-    EXPECT_EQ(resultados[0].herramienta, "echo");
-    EXPECT_NE(resultados[0].texto.find("hola"), std::string::npos) << resultados[0].texto;
-    EXPECT_FALSE(resultados[0].error);
-    // The other server got the secret in its header, from the environment.
-    bool conSecreto = false;
-    for (const auto& peticion : espia.peticiones())
-        if (peticion.cabeceras.contains("authorization"))
-            conSecreto = conSecreto || peticion.cabeceras.at("authorization") == "Bearer tok-espia";
-    EXPECT_TRUE(conSecreto);
-
-    Llavero::usarAlmacen(anterior);
+    comprobarEco(r.salida);
+    EXPECT_TRUE(espiaRecibioSuSecreto());
 }
 
-TEST(ConexionesReales, CodexUsaLaConexionDelUsuarioYSuSecretoLlegaSoloPorElEntorno) {
-    fijarIdAplicacion("es.sorvenia.tarvel.pruebas");
-    const auto llavero = std::make_shared<prueba::LlaveroEnMemoria>();
-    const auto anterior = Llavero::usarAlmacen(llavero);
-    std::error_code ec;
-    fs::remove(Conexiones::fichero(), ec);
-
-    const auto puerto = puertoLibre();
-    prueba::Proceso referencia(MCP_REFERENCIA, {"streamableHttp"},
-                               prueba::entornoCon({{"PORT", std::to_string(puerto)}}));
-    for (int i = 0; i < 200 && !escucha(puerto); ++i) std::this_thread::sleep_for(50ms);
-    ASSERT_TRUE(escucha(puerto));
-    prueba::ServidorHTTPPrueba espia(
-        [](const prueba::PeticionHTTP&) { return prueba::ServidorHTTPPrueba::respuesta(404, ""); });
-    ASSERT_EQ(Conexiones::guardar(http("referencia", "http://127.0.0.1:" + std::to_string(puerto) + "/mcp"),
-                                  std::string("tok-ref")),
-              std::nullopt);
-    ASSERT_EQ(Conexiones::guardar(http("espia", "http://127.0.0.1:" + std::to_string(espia.puerto()) + "/mcp"),
-                                  std::string("tok-espia")),
-              std::nullopt);
-
+TEST_F(ConexionesReales, CodexUsaLaConexionDelUsuarioYSuSecretoLlegaSoloPorElEntorno) {
     const fs::path casa = prueba::raizAislada() / "casa-codex";
-    const fs::path trabajo = prueba::raizAislada() / "trabajo-codex";
     fs::create_directories(casa / ".codex");
-    fs::create_directories(trabajo);
-    prueba::ModeloFalso modelo(
-        {{"pasos", {{{"herramienta", "echo"}, {"argumentos", {{"message", "hola"}}}}, {{"texto", "Listo."}}}}});
-    std::ofstream(casa / ".codex/config.toml") << prueba::configuracionCodex(modelo.url());
+    std::ofstream(casa / ".codex/config.toml") << prueba::configuracionCodex(modelo_.url());
 
-    Agente::Alrededor a;
-    a.trabajo = trabajo;
-    a.sistema = "Trabajas en el tarvel.";
+    auto a = alrededor(prueba::raizAislada() / "trabajo-codex");
     a.paraCodex = Conexiones::paraCodex();
-    Agente::PeticionAgente p;
-    p.peticion = "Repite hola con la herramienta de eco.";
-    p.mcpURL = "http://127.0.0.1:9/mcp/sin/servidor";
-    const auto orden = Agente::ordenCodex(p, a);
-    for (const std::string secreto : {"tok-ref", "tok-espia"}) {
-        for (const auto& argumento : orden.argumentos) EXPECT_EQ(argumento.find(secreto), std::string::npos);
-        EXPECT_EQ(orden.entrada.find(secreto), std::string::npos);
-    }
+    const auto orden = Agente::ordenCodex(peticion(), a);
+    for (const auto& argumento : orden.argumentos) sinSecretos(argumento);
+    sinSecretos(orden.entrada);
 
     std::map<std::string, std::string> entorno = {{"HOME", casa.string()},
                                                   {"XDG_CONFIG_HOME", ""},
@@ -195,10 +192,10 @@ TEST(ConexionesReales, CodexUsaLaConexionDelUsuarioYSuSecretoLlegaSoloPorElEntor
     // The stand-in model was offered the reference server's tool, in the
     // connection's namespace (codex may defer it behind its tool search:
     // then a later request carries it).
-    const auto peticiones = modelo.peticiones();
+    const auto peticiones = modelo_.peticiones();
     bool ofrecida = false;
-    for (const auto& peticion : peticiones) {
-        const json cuerpo = json::parse(peticion.cuerpo, nullptr, false);
+    for (const auto& p : peticiones) {
+        const json cuerpo = json::parse(p.cuerpo, nullptr, false);
         if (cuerpo.is_discarded()) continue;
         // The request's tools, and those a tool search handed back.
         json herramientas = cuerpo.value("tools", json::array());
@@ -211,11 +208,7 @@ TEST(ConexionesReales, CodexUsaLaConexionDelUsuarioYSuSecretoLlegaSoloPorElEntor
     }
     EXPECT_TRUE(ofrecida) << peticiones.size() << " peticiones";
     // codex called it and handed its answer back.
-    const auto resultados = modelo.resultados();
-    ASSERT_EQ(resultados.size(), 1u) << r.salida;
-    EXPECT_EQ(resultados[0].herramienta, "echo");
-    EXPECT_NE(resultados[0].texto.find("hola"), std::string::npos) << resultados[0].texto;
-    EXPECT_FALSE(resultados[0].error);
+    comprobarEco(r.salida);
     bool llamada = false;
     std::istringstream lineas(r.salida);
     for (std::string linea; std::getline(lineas, linea);) {
@@ -229,14 +222,7 @@ TEST(ConexionesReales, CodexUsaLaConexionDelUsuarioYSuSecretoLlegaSoloPorElEntor
         llamada = true;
     }
     EXPECT_TRUE(llamada) << r.salida;
-    // The other server got the secret in its header, from the environment.
-    bool conSecreto = false;
-    for (const auto& peticion : espia.peticiones())
-        if (peticion.cabeceras.contains("authorization"))
-            conSecreto = conSecreto || peticion.cabeceras.at("authorization") == "Bearer tok-espia";
-    EXPECT_TRUE(conSecreto);
-
-    Llavero::usarAlmacen(anterior);
+    EXPECT_TRUE(espiaRecibioSuSecreto());
 }
 
 }  // namespace

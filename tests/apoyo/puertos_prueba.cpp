@@ -5,6 +5,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <thread>
+
 namespace sorvenia::prueba {
 namespace {
 
@@ -34,6 +36,15 @@ bool escucha(std::uint16_t puerto) {
     const bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&dir), sizeof dir) == 0;
     ::close(fd);
     return ok;
+}
+
+bool esperarEscucha(std::uint16_t puerto, std::chrono::milliseconds limite) {
+    const auto fin = std::chrono::steady_clock::now() + limite;
+    while (!escucha(puerto)) {
+        if (std::chrono::steady_clock::now() >= fin) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
 }
 
 }  // namespace sorvenia::prueba

@@ -54,14 +54,10 @@ protected:
     void arrancar() {
         entrarComoCliente();
         arrancarCuentaLocal();
-        const fs::path prefs = raiz_ / "config/SorveniaTarvel/preferencias-pruebas.json";
-        json p = json::parse(prueba::leer(prefs).value_or("{}"));
         json hosts;
         for (const char* s : {"gemini", "openai", "elevenlabs", "pexels", "unsplash"})
             hosts[s] = "http://127.0.0.1:" + std::to_string(proveedor.puerto());
-        p["pruebas.hostsServicios"] = hosts;
-        p["bienvenidaCreada"] = true;
-        std::ofstream(prefs) << p;
+        cambiarPreferencias({{"pruebas.hostsServicios", hosts}, {"bienvenidaCreada", true}});
         arrancarAplicacion();
         ASSERT_TRUE(esperarQue(
             [&] {
@@ -128,6 +124,7 @@ TEST_F(AjustesE2E, UnaConexionPropuestaPorElPuenteSeGuardaSoloConGuardar) {
     const auto puerto = puertoLibre();
     prueba::Proceso referencia(MCP_REFERENCIA, {"streamableHttp"},
                                prueba::entornoCon({{"PORT", std::to_string(puerto)}}));
+    ASSERT_TRUE(prueba::esperarEscucha(puerto));
     arrancar();
     const fs::path puente = raiz_ / "home/.sorvenia-tarvel/bin/tarvel";
     ASSERT_TRUE(esperarQue([&] { return fs::exists(raiz_ / "home/.local/share/SorveniaTarvel/mcp.json"); }));

@@ -63,11 +63,10 @@ protected:
     void arrancar() {
         entrarComoCliente();
         arrancarCuentaLocal();
-        const fs::path prefs = raiz_ / "config/SorveniaTarvel/preferencias-pruebas.json";
-        json p = json::parse(prueba::leer(prefs).value_or("{}"));
+        json hosts;
         for (const char* s : {"pexels", "unsplash", "openverse", "commons", "openai", "fal", "gemini"})
-            p["pruebas.hostsServicios"][s] = proveedores.base();
-        std::ofstream(prefs) << p;
+            hosts[s] = proveedores.base();
+        cambiarPreferencias({{"pruebas.hostsServicios", hosts}});
         arrancarAplicacion({"--nuevo", "web"});
         ASSERT_TRUE(esperarQue(
             [&] {

@@ -26,7 +26,6 @@
 namespace sorvenia {
 namespace {
 
-using prueba::escucha;
 using prueba::puertoLibre;
 
 namespace fs = std::filesystem;
@@ -305,8 +304,7 @@ TEST_F(ConexionesTest, ProbarContraElServidorDeReferencia) {
     prueba::Proceso servidor(MCP_REFERENCIA, {"streamableHttp"},
                              prueba::entornoCon({{"PORT", std::to_string(puerto)}}));
     ASSERT_TRUE(servidor.iniciado());
-    for (int i = 0; i < 200 && !escucha(puerto); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    ASSERT_TRUE(escucha(puerto));
+    ASSERT_TRUE(prueba::esperarEscucha(puerto));
 
     ASSERT_EQ(guardar(http("referencia", "http://127.0.0.1:" + std::to_string(puerto) + "/mcp"), std::string("tok")),
               std::nullopt);

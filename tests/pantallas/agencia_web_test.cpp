@@ -10,7 +10,7 @@
 
 #include <fstream>
 
-#include "cuenta_prueba.h"
+#include "pantalla_prueba.h"
 #include "esperar_bucle.h"
 #include "pantallas/gui/agencia_modelo.h"
 #include "plataforma/gui/iniciar_gtk.h"
@@ -33,29 +33,11 @@ json datos(std::vector<std::string> clientes) {
     return {{"clientes", c}, {"proyectos", json::array()}};
 }
 
-class AgenciaWebTest : public prueba::CuentaPrueba {
+class AgenciaWebTest : public prueba::PantallaPrueba {
 protected:
-    static void SetUpTestSuite() {
-        ::setenv("SORVENIA_RECURSOS", (std::string(SORVENIA_FUENTE) + "/tests/pantallas/paginas").c_str(), 1);
-        fijarIdAplicacion("es.sorvenia.tarvel.pruebas");
-        ASSERT_TRUE(iniciarGtk()) << "Hace falta una pantalla (xvfb-run).";
-    }
-
-    void SetUp() override {
-        CuentaPrueba::SetUp();
-        anaConectada();
-        cuenta = crear();
-        ASSERT_TRUE(cuenta->cliente());
-        anterior_ = Navegador::usarAbridor([this](const std::string& uri) {
-            abiertos.push_back(uri);
-            return true;
-        });
-    }
-
     void TearDown() override {
         cerrar();
-        Navegador::usarAbridor(anterior_);
-        CuentaPrueba::TearDown();
+        PantallaPrueba::TearDown();
     }
 
     void cerrar() {
@@ -104,14 +86,8 @@ protected:
     }
     std::size_t subidas() const { return servicio.registroDe("agencia").size(); }
 
-    std::shared_ptr<Cuenta> cuenta;
-    std::shared_ptr<Navegacion> nav = std::make_shared<Navegacion>();
     std::unique_ptr<AgenciaWeb> pantalla;
     Ref<GtkWindow> ventana;
-    std::vector<std::string> abiertos;
-
-private:
-    Navegador::Abridor anterior_;
 };
 
 TEST_F(AgenciaWebTest, LaPaginaRecibeElEstadoGuardadoYLosGuardadosQuedanEnElArchivo) {

@@ -11,7 +11,7 @@
 #include <fstream>
 #include <regex>
 
-#include "cuenta_prueba.h"
+#include "pantalla_prueba.h"
 #include "editor_doble.h"
 #include "aislado.h"
 #include "esperar_bucle.h"
@@ -45,7 +45,7 @@ TEST(InicioModeloTexto, CadaLlamadaALaPagina) {
               "window.inicio && window.inicio.datos({\"nombre\":\"a\xef\xbf\xbd\"})");
 }
 
-class InicioWebTest : public prueba::CuentaPrueba {
+class InicioWebTest : public prueba::PantallaPrueba {
 protected:
     // The program's surroundings (aislado.h: home, user defaults,
     // login-shell PATH) but the system's data folders (WebKit finds the
@@ -55,27 +55,19 @@ protected:
     static void SetUpTestSuite() {
         ::unsetenv("XDG_DATA_DIRS");
         prueba::usarCachePropia();
-        ::setenv("SORVENIA_RECURSOS", (std::string(SORVENIA_FUENTE) + "/tests/pantallas/paginas").c_str(), 1);
-        fijarIdAplicacion("es.sorvenia.tarvel.pruebas");
         const auto path = prueba::raizAislada() / "path-login";
         for (const auto& [herramienta, estado] : {std::pair{"claude", "fuera"}, std::pair{"codex", "dentro"}}) {
             std::filesystem::create_symlink(prueba::apoyoBin(herramienta), path / herramienta);
             std::ofstream(path / (std::string(herramienta) + ".sesion")) << estado;
         }
-        ASSERT_TRUE(iniciarGtk()) << "Hace falta una pantalla (xvfb-run).";
+        PantallaPrueba::SetUpTestSuite();
     }
 
     void SetUp() override {
-        CuentaPrueba::SetUp();
-        anaConectada();
-        cuenta = crear();
-        ASSERT_TRUE(cuenta->cliente());
+        PantallaPrueba::SetUp();
+        if (HasFatalFailure()) return;
         cuenta->usarCarpetaCopias(carpeta.ruta() / "copias");
         ASSERT_TRUE(Preferencias::estandar().fijarBooleano("bienvenidaCreada", true));
-        anterior_ = Navegador::usarAbridor([this](const std::string& uri) {
-            abiertos.push_back(uri);
-            return true;
-        });
     }
 
     void TearDown() override {
@@ -86,8 +78,7 @@ protected:
             Trabajos::compartido().termina(*d, 0, std::nullopt);
             Trabajos::compartido().quitar(*d);
         }
-        Navegador::usarAbridor(anterior_);
-        CuentaPrueba::TearDown();
+        PantallaPrueba::TearDown();
     }
 
     // A job of a stand-in editor of the design `id`, started now.
@@ -175,15 +166,9 @@ protected:
         return json::parse(r.cuerpo).at("diseno").at("id").get<std::string>();
     }
 
-    std::shared_ptr<Cuenta> cuenta;
-    std::shared_ptr<Navegacion> nav = std::make_shared<Navegacion>();
     std::unique_ptr<InicioWeb> pantalla;
     Ref<GtkWindow> ventana;
-    std::vector<std::string> abiertos;
     std::vector<std::shared_ptr<prueba::EditorDoble>> trabajos;
-
-private:
-    Navegador::Abridor anterior_;
 };
 
 TEST_F(InicioWebTest, AlEstarListaLaPaginaRecibeLosDatosYLuegoLosTrabajos) {

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cuenta_prueba.h"
+#include "pantalla_prueba.h"
 #include "esperar_bucle.h"
 #include "navegacion/navegacion.h"
 #include "plataforma/gui/iniciar_gtk.h"
@@ -23,28 +23,12 @@ using nlohmann::json;
 using prueba::esperarHasta;
 using prueba::esperarTarea;
 
-class TiendaVentanaTest : public prueba::CuentaPrueba {
+class TiendaVentanaTest : public prueba::PantallaPrueba {
 protected:
-    static void SetUpTestSuite() {
-        ::setenv("SORVENIA_RECURSOS", (std::string(SORVENIA_FUENTE) + "/tests/pantallas/paginas").c_str(), 1);
-        fijarIdAplicacion("es.sorvenia.tarvel.pruebas");
-        ASSERT_TRUE(iniciarGtk()) << "Hace falta una pantalla (xvfb-run).";
-    }
-    void SetUp() override {
-        CuentaPrueba::SetUp();
-        anaConectada();
-        cuenta = crear();
-        ASSERT_TRUE(cuenta->cliente());
-        anterior_ = Navegador::usarAbridor([this](const std::string& uri) {
-            abiertos.push_back(uri);
-            return true;
-        });
-    }
     void TearDown() override {
         if (const auto v = TiendaVentana::actual()) v->cerrar();
         esperarHasta([] { return false; }, std::chrono::milliseconds(50));
-        Navegador::usarAbridor(anterior_);
-        CuentaPrueba::TearDown();
+        PantallaPrueba::TearDown();
     }
 
     json pagina(const std::string& cuerpo) {
@@ -61,13 +45,6 @@ protected:
         const char* uri = webkit_web_view_get_uri(TiendaVentana::actual()->vista().vistaWeb());
         return uri != nullptr ? uri : "";
     }
-
-    std::shared_ptr<Cuenta> cuenta;
-    std::shared_ptr<Navegacion> nav = std::make_shared<Navegacion>();
-    std::vector<std::string> abiertos;
-
-private:
-    Navegador::Abridor anterior_;
 };
 
 TEST_F(TiendaVentanaTest, UnaSolaVentanaQueConservaSuAvisoDeCompra) {

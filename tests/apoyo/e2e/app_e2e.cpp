@@ -89,6 +89,10 @@ void AppE2E::entrarComoCliente() {
     ASSERT_TRUE(guardada) << "no se ha podido guardar la clave en el llavero";
 }
 
+void AppE2E::cambiarPreferencias(const json& cambios) {
+    escribirPreferencias(raiz_ / "config/SorveniaTarvel/preferencias-pruebas.json", cambios);
+}
+
 void AppE2E::guardarDiseno(const json& diseno) {
     const fs::path carpeta = raiz_ / "cuenta-local/clientes/1/disenos";
     fs::create_directories(carpeta);

@@ -50,6 +50,9 @@ protected:
     void entrarComoCliente();
     // Stores a design of the signed-in customer in cuenta-local's files.
     void guardarDiseno(const nlohmann::json& diseno);
+    // Sets these keys of the test build's preferences, the others kept; call
+    // before arrancarAplicacion().
+    void cambiarPreferencias(const nlohmann::json& cambios);
     void arrancarAplicacion(const std::vector<std::string>& argumentos = {});
 
     // Runs a script in a web view of the application ("conectar",

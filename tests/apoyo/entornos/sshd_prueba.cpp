@@ -19,6 +19,8 @@
 #include <thread>
 #include <vector>
 
+#include "puertos_prueba.h"
+
 extern char** environ;
 
 namespace sorvenia::prueba {
@@ -31,29 +33,6 @@ constexpr const char* sshd = "/usr/sbin/sshd";
 void escribir(const fs::path& fichero, const std::string& texto, fs::perms permisos = fs::perms(0644)) {
     std::ofstream(fichero, std::ios::binary) << texto;
     fs::permissions(fichero, permisos);
-}
-
-int puertoLibre() {
-    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t largo = sizeof a;
-    ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &largo);
-    ::close(s);
-    return ntohs(a.sin_port);
-}
-
-bool escucha(int puerto) {
-    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<std::uint16_t>(puerto));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool ok = ::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    ::close(s);
-    return ok;
 }
 
 pid_t lanzar(const std::vector<std::string>& args, const std::vector<std::string>& extra, const fs::path& registro) {
@@ -159,10 +138,7 @@ std::unique_ptr<SshdPrueba> SshdPrueba::arrancar(const std::string& clave, std::
                      (c / "sshd_config").string()};
     }
     s->pid_ = lanzar(orden, {"SORVENIA_SSHD_CLAVE=" + clave, std::string("LD_PRELOAD=") + SOMBRA_SSHD}, c / "sshd.log");
-    const auto fin = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!escucha(s->puerto_) && std::chrono::steady_clock::now() < fin)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    if (!escucha(s->puerto_)) {
+    if (!esperarEscucha(static_cast<std::uint16_t>(s->puerto_))) {
         motivo = "sshd no escucha: " + s->registro();
         return nullptr;
     }
