@@ -8,6 +8,9 @@
 #include <cstring>
 #include <numbers>
 #include <string>
+#include <utility>
+
+#include "plataforma/imagen_acotada.h"
 
 namespace sorvenia::BuscarFotos {
 
@@ -37,44 +40,11 @@ struct LiberarContexto {
     void operator()(cairo_t* c) const { cairo_destroy(c); }
 };
 
-// The loader for the kind of file the first bytes announce; only kinds
-// that carry plain pixels (no vector or document formats).
-const char* tipoDe(std::string_view b) {
-    auto empieza = [&](std::string_view m, std::size_t en = 0) {
-        return b.size() >= en + m.size() && b.substr(en, m.size()) == m;
-    };
-    if (empieza("\xFF\xD8\xFF")) return "jpeg";
-    if (empieza("\x89PNG\r\n\x1A\n")) return "png";
-    if (empieza("GIF87a") || empieza("GIF89a")) return "gif";
-    if (empieza("RIFF") && empieza("WEBP", 8)) return "webp";
-    return nullptr;
-}
-
-// What the loader tells about the picture before it decodes the pixels.
-struct Medida {
-    std::int64_t ancho = 0;
-    std::int64_t alto = 0;
-    bool demasiado = false;
-};
-
-// Refuses a picture that declares too many pixels before any are decoded,
-// and asks for one no larger than a cell needs (the loader may decode
-// smaller directly, as JPEG does).
-void alMedir(GdkPixbufLoader* cargador, gint ancho, gint alto, gpointer datos) {
-    auto& m = *static_cast<Medida*>(datos);
-    m.ancho = ancho;
-    m.alto = alto;
-    if (ancho <= 0 || alto <= 0 || static_cast<std::int64_t>(ancho) * alto > maximoPixeles) {
-        m.demasiado = true;
-        // A size of zero makes the decoders stop here, before they allocate
-        // the picture (one of one pixel would still be decoded whole first).
-        gdk_pixbuf_loader_set_size(cargador, 0, 0);
-        return;
-    }
+// A picture no larger than a cell needs.
+std::optional<std::pair<int, int>> paraCelda(int ancho, int alto) {
     const double escala = std::max(double(anchoCelda) / ancho, double(altoCelda) / alto);
-    if (escala < 1.0)
-        gdk_pixbuf_loader_set_size(cargador, std::max(1, int(std::ceil(ancho * escala))),
-                                   std::max(1, int(std::ceil(alto * escala))));
+    if (escala >= 1.0) return std::nullopt;
+    return std::pair{std::max(1, int(std::ceil(ancho * escala))), std::max(1, int(std::ceil(alto * escala)))};
 }
 
 // RGB(A) bytes to cairo's premultiplied native-endian ARGB.
@@ -198,35 +168,14 @@ std::optional<std::string> codificar(cairo_surface_t* lienzo) {
 }  // namespace
 
 std::optional<Miniatura> decodificar(std::string_view bytes) {
-    const char* tipo = tipoDe(bytes);
-    if (!tipo) return std::nullopt;
-    GError* error = nullptr;
-    Propio<GdkPixbufLoader> cargador(gdk_pixbuf_loader_new_with_type(tipo, &error));
-    if (!cargador) {
-        if (error) g_error_free(error);
-        return std::nullopt;
-    }
-    Medida medida;
-    g_signal_connect(cargador.get(), "size-prepared", G_CALLBACK(alMedir), &medida);
-    // Fed in pieces so that a picture refused by its header gets no further
-    // bytes: the decoder stops before it fills any pixels.
-    constexpr std::size_t trozo = 64 * 1024;
-    bool bien = true;
-    for (std::size_t i = 0; i < bytes.size() && bien && !medida.demasiado; i += trozo) {
-        const std::size_t n = std::min(trozo, bytes.size() - i);
-        bien = gdk_pixbuf_loader_write(cargador.get(), reinterpret_cast<const guchar*>(bytes.data() + i), n, &error);
-    }
-    if (error) g_clear_error(&error);
-    const bool cerrado = gdk_pixbuf_loader_close(cargador.get(), &error);
-    if (error) g_clear_error(&error);
-    if (!bien || !cerrado || medida.demasiado) return std::nullopt;
-    GdkPixbuf* imagen = gdk_pixbuf_loader_get_pixbuf(cargador.get());
-    if (!imagen) return std::nullopt;
+    const auto leida = decodificarAcotada(bytes, maximoPixeles, paraCelda);
+    if (!leida) return std::nullopt;
+    GdkPixbuf* imagen = leida->imagen.get();
     cairo_surface_t* superficie = aSuperficie(imagen);
     if (!superficie) return std::nullopt;
     Miniatura m;
-    m.ancho = medida.ancho;
-    m.alto = medida.alto;
+    m.ancho = leida->ancho;
+    m.alto = leida->alto;
     m.pixeles = std::make_shared<const Miniatura::Pixeles>(superficie);
     return m;
 }
