@@ -75,13 +75,8 @@ protected:
         ASSERT_NE(sshd_, nullptr) << motivo;
         modelo_ = std::make_unique<prueba::ModeloFalso>(guion(lanzadorDe(raiz_)));
         entrarComoCliente();
-        auto cuentas = json::parse(*leer(raiz_ / "cuenta-local/cuentas.json"));
-        cuentas["clientes"][0]["vps"] = json::array(
-            {{{"id", 7}, {"nombre", "vps-cuenta"}, {"ip", "127.0.0.1"}, {"so", "Debian 12"}, {"familia", "debian"}}});
-        std::ofstream(raiz_ / "cuenta-local/cuentas.json") << cuentas;
+        darVpsDePrueba(sshd_->puerto(), sshd_->usuario());
         arrancarCuentaLocal();
-        entorno_.push_back("SORVENIA_SSH_PUERTO=" + std::to_string(sshd_->puerto()));
-        entorno_.push_back("SORVENIA_SSH_USUARIO=" + sshd_->usuario());
         prepararClaude();
     }
     void TearDown() override {

@@ -52,18 +52,7 @@ protected:
         sshd_ = prueba::SshdPrueba::arrancar(clave, motivo, prueba::RaizServidor{servidor_, raiz_ / "vps-programas"});
         if (!sshd_) GTEST_SKIP() << motivo;
         entrarComoCliente();
-        auto cuentas = json::parse(*prueba::leer(raiz_ / "cuenta-local/cuentas.json"));
-        cuentas["clientes"][0]["vps"] = json::array({{{"id", 7},
-                                                      {"nombre", "vps-cuenta"},
-                                                      {"ip", "127.0.0.1"},
-                                                      {"so", "Debian 12"},
-                                                      {"familia", "debian"},
-                                                      {"cpu", 2},
-                                                      {"ram_mb", 2048},
-                                                      {"disco_gb", 40},
-                                                      {"ubicacion", "Madrid"},
-                                                      {"pais", "ES"}}});
-        std::ofstream(raiz_ / "cuenta-local/cuentas.json") << cuentas;
+        darVpsDePrueba(sshd_->puerto(), sshd_->usuario());
         guardarDiseno({{"id", idDiseno},
                        {"nombre", "Barbería Ercilla"},
                        {"version", 1},
@@ -71,8 +60,6 @@ protected:
                        {"modificado", "2026-12-01 10:00:00"},
                        {"doc", prueba::disenoGuardado()}});
         arrancarCuentaLocal();
-        entorno_.push_back("SORVENIA_SSH_PUERTO=" + std::to_string(sshd_->puerto()));
-        entorno_.push_back("SORVENIA_SSH_USUARIO=" + sshd_->usuario());
         entorno_.push_back("SORVENIA_VPS_PUERTO_WEB=" + std::to_string(web_.puerto()));
     }
     void TearDown() override {

@@ -43,21 +43,8 @@ protected:
         sshd_ = prueba::SshdPrueba::arrancar(clave, motivo);
         ASSERT_NE(sshd_, nullptr) << motivo;
         entrarComoCliente();
-        auto cuentas = json::parse(*leer(raiz_ / "cuenta-local/cuentas.json"));
-        cuentas["clientes"][0]["vps"] = json::array({{{"id", 7},
-                                                      {"nombre", "vps-cuenta"},
-                                                      {"ip", "127.0.0.1"},
-                                                      {"so", "Debian 12"},
-                                                      {"familia", "debian"},
-                                                      {"cpu", 2},
-                                                      {"ram_mb", 2048},
-                                                      {"disco_gb", 40},
-                                                      {"ubicacion", "Madrid"},
-                                                      {"pais", "ES"}}});
-        std::ofstream(raiz_ / "cuenta-local/cuentas.json") << cuentas;
+        darVpsDePrueba(sshd_->puerto(), sshd_->usuario());
         arrancarCuentaLocal();
-        entorno_.push_back("SORVENIA_SSH_PUERTO=" + std::to_string(sshd_->puerto()));
-        entorno_.push_back("SORVENIA_SSH_USUARIO=" + sshd_->usuario());
     }
     void TearDown() override {
         AppE2E::TearDown();

@@ -99,6 +99,24 @@ void AppE2E::guardarDiseno(const json& diseno) {
     std::ofstream(carpeta / (diseno.at("id").get<std::string>() + ".json")) << diseno;
 }
 
+void AppE2E::darVpsDePrueba(int puerto, const std::string& usuario) {
+    const fs::path archivo = raiz_ / "cuenta-local/cuentas.json";
+    auto cuentas = json::parse(*leer(archivo));
+    cuentas["clientes"][0]["vps"] = json::array({{{"id", 7},
+                                                  {"nombre", "vps-cuenta"},
+                                                  {"ip", "127.0.0.1"},
+                                                  {"so", "Debian 12"},
+                                                  {"familia", "debian"},
+                                                  {"cpu", 2},
+                                                  {"ram_mb", 2048},
+                                                  {"disco_gb", 40},
+                                                  {"ubicacion", "Madrid"},
+                                                  {"pais", "ES"}}});
+    std::ofstream(archivo) << cuentas;
+    entorno_.push_back("SORVENIA_SSH_PUERTO=" + std::to_string(puerto));
+    entorno_.push_back("SORVENIA_SSH_USUARIO=" + usuario);
+}
+
 void AppE2E::arrancarAplicacion(const std::vector<std::string>& argumentos) {
     app_ = std::make_unique<Proceso>(APLICACION_PRUEBAS, argumentos, entorno_);
     ASSERT_TRUE(app_->iniciado());

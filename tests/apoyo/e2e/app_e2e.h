@@ -50,6 +50,11 @@ protected:
     void entrarComoCliente();
     // Stores a design of the signed-in customer in cuenta-local's files.
     void guardarDiseno(const nlohmann::json& diseno);
+    // Gives the signed-in customer one VPS of the account (id 7 at
+    // 127.0.0.1, "vps-cuenta") and sends the application's ssh to the test's
+    // OpenSSH server on `puerto` as `usuario`; call before
+    // arrancarCuentaLocal().
+    void darVpsDePrueba(int puerto, const std::string& usuario);
     // Sets these keys of the test build's preferences, the others kept; call
     // before arrancarAplicacion().
     void cambiarPreferencias(const nlohmann::json& cambios);
