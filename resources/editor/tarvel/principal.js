@@ -294,6 +294,7 @@ window.tarvel = {
     if (typeof dato.error === "string") avisar(dato.error, true);
     else if (typeof dato.progreso === "string") avisoFigma = avisar(dato.progreso);
     else if (Array.isArray(dato.marcos) && dato.marcos.length) {
+      const nuevas = [];
       editor.cambiar(() => {
         const pagina = editor.pagina();
         let x = pagina.mesas.reduce((d, m) => Math.max(d, m.x + m.ancho + 120), 0);
@@ -302,10 +303,17 @@ window.tarvel = {
           const mesa = crearMesa(editor.doc, { nombre: typeof marco.nombre === "string" && marco.nombre ? marco.nombre : "Marco de Figma", ancho: typeof marco.w === "number" ? marco.w : 1440, alto: typeof marco.h === "number" ? marco.h : 900, auto: false, x, y: 0 });
           mesa.html = marco.html;
           pagina.mesas.push(mesa);
+          nuevas.push(mesa);
           x += mesa.ancho + 120;
         }
         fijarPortada(pagina);
       });
+      // The imported mesas come into view, to the right of the others.
+      if (nuevas.length) {
+        const desde = nuevas[0].x;
+        const ultima = nuevas[nuevas.length - 1];
+        lienzo.mostrar({ x: desde, y: 0, w: ultima.x + ultima.ancho - desde, h: Math.max(...nuevas.map((m) => editor.altoDe(m))) });
+      }
       avisar(`Importados ${dato.marcos.length} marcos de Figma.`);
     }
   },
