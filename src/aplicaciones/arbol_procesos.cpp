@@ -1,11 +1,13 @@
 #include "aplicaciones/arbol_procesos.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <algorithm>
 #include <csignal>
 #include <charconv>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 namespace sorvenia::ArbolProcesos {
@@ -17,6 +19,24 @@ std::optional<pid_t> numero(std::string_view texto) {
     const auto [ptr, ec] = std::from_chars(texto.data(), fin, valor);
     if (ec != std::errc{} || ptr != fin) return std::nullopt;
     return valor;
+}
+
+// A process's stat line, or nothing. The process may end while it is read:
+// the read then fails with ESRCH, which a C++ stream would turn into an
+// exception out of the middle of a stop.
+std::string leerStat(const std::filesystem::path& ruta) {
+    const int fd = ::open(ruta.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {};
+    std::string texto;
+    char trozo[512];
+    for (;;) {
+        const ssize_t n = ::read(fd, trozo, sizeof trozo);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        texto.append(trozo, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return texto;
 }
 
 }  // namespace
@@ -46,9 +66,7 @@ std::vector<pid_t> hijos(pid_t pid) {
     for (std::filesystem::directory_iterator it("/proc", ec), fin; !ec && it != fin; it.increment(ec)) {
         const auto id = numero(it->path().filename().native());
         if (!id || *id == pid) continue;
-        std::ifstream fichero(it->path() / "stat");
-        const std::string texto((std::istreambuf_iterator<char>(fichero)), std::istreambuf_iterator<char>());
-        if (padreEnStat(texto) == pid) lista.push_back(*id);
+        if (padreEnStat(leerStat(it->path() / "stat")) == pid) lista.push_back(*id);
     }
     std::sort(lista.begin(), lista.end());
     return lista;

@@ -65,7 +65,11 @@ TEST(ArbolProcesos, MatarArbolNoDejaNingunProcesoDelArbol) {
     arbol.push_back(raiz);
     ArbolProcesos::matarArbol(raiz);
     EXPECT_TRUE(prueba::iterarHasta([&] { return !algunoVivo(arbol); }, 10));
-    EXPECT_EQ((*proceso)->esperar(10), SIGTERM);
+    // The root shell is signalled last: it either dies of it or, its
+    // children gone first, returns from `wait` and ends on its own.
+    const auto estado = (*proceso)->esperar(10);
+    ASSERT_TRUE(estado.has_value()) << "La raíz del árbol sigue viva.";
+    EXPECT_TRUE(*estado == SIGTERM || *estado == 0) << *estado;
     for (const pid_t p : arbol) EXPECT_FALSE(prueba::vivo(p)) << p;
 }
 
