@@ -2,8 +2,7 @@
 // uploaded over ssh to the tests' own OpenSSH server, whose /root, /srv and
 // what it writes in /etc are folders of the test, and the deploy script run
 // there with the real node, npm, tar and curl; systemctl, nginx and certbot
-// are stand-ins of the test (systemctl really starts the app's unit).
-#include <signal.h>
+// are stand-ins of the test (programas_vps.h).
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -18,6 +17,7 @@
 #include "ias/publicar_vps_lanzador.h"
 #include "plataforma/identidad.h"
 #include "plataforma/tarea.h"
+#include "programas_vps.h"
 #include "puertos_prueba.h"
 #include "servidores/acceso_vps.h"
 #include "servidores/identidad_ssh.h"
@@ -45,31 +45,6 @@ unsigned modo(const fs::path& f) {
     return ::stat(f.c_str(), &info) == 0 ? (info.st_mode & 0777) : 0;
 }
 
-// systemctl for the server: every call is logged; "restart" stops the
-// unit's earlier run and starts its ExecStart in WorkingDirectory with its
-// Environment, in a session of its own whose id is kept in <unit>.pid;
-// "is-active" looks at that process.
-std::string standInSystemctl(const fs::path& programas) {
-    const std::string p = programas.string();
-    return "#!/bin/bash\n"
-           "echo \"$*\" >> '" + p + "/systemctl.log'\n"
-           "case $1 in\n"
-           "restart)\n"
-           "  f=/etc/systemd/system/$2.service; pid='" + p + "/'$2.pid\n"
-           "  if [ -f \"$pid\" ]; then v=$(cat \"$pid\"); kill -- -\"$v\" 2>/dev/null\n"
-           "    for i in $(seq 50); do kill -0 -- -\"$v\" 2>/dev/null || break; sleep 0.1; done; fi\n"
-           "  dir=$(sed -n 's/^WorkingDirectory=//p' \"$f\"); envs=$(sed -n 's/^Environment=//p' \"$f\")\n"
-           "  cmd=$(sed -n 's/^ExecStart=//p' \"$f\")\n"
-           "  cd \"$dir\" || exit 1\n"
-           "  # shellcheck disable=SC2086\n"
-           "  env $envs setsid $cmd </dev/null >>'" + p + "/'$2.log 2>&1 &\n"
-           "  echo $! > \"$pid\" ;;\n"
-           "is-active)\n"
-           "  v=$(cat '" + p + "/'$3.pid 2>/dev/null) && kill -0 \"$v\" 2>/dev/null || exit 3 ;;\n"
-           "esac\n"
-           "exit 0\n";
-}
-
 class DespliegueVPS : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -84,23 +59,10 @@ protected:
         ::setenv("XDG_RUNTIME_DIR", (raiz_ / "runtime").c_str(), 1);
         fijarIdAplicacion("es.sorvenia.tarvel.pruebas");
 
-        const fs::path programas = raiz_ / "programas";
-        escribir(programas / "systemctl", standInSystemctl(programas), fs::perms(0755));
-        escribir(programas / "nginx",
-                 "#!/bin/sh\necho \"$*\" >> '" + programas.string() + "/nginx.log'\necho 'nginx: test is successful'\n",
-                 fs::perms(0755));
-        escribir(programas / "certbot", "#!/bin/sh\necho \"$*\" >> '" + programas.string() + "/certbot.log'\n",
-                 fs::perms(0755));
-        // The server's Node.js 22 and npm are the app tests' own.
-        for (const char* p : {"node", "npm"}) fs::create_symlink(fs::path(NODE_APPS_BIN) / p, programas / p);
+        prueba::escribirProgramasVPS(raiz_ / "programas", NODE_APPS_BIN);
     }
     static void TearDownTestSuite() {
-        // The apps the stand-in systemctl started, each a session of its own.
-        for (const auto& e : fs::directory_iterator(raiz_ / "programas"))
-            if (e.path().extension() == ".pid") {
-                const int pid = std::atoi(leer(e.path()).c_str());
-                if (pid > 1) ::kill(-pid, SIGTERM);
-            }
+        prueba::pararAppsVPS(raiz_ / "programas");
         sshd_.reset();
         std::error_code ec;
         fs::remove_all(raiz_, ec);
