@@ -37,6 +37,7 @@
 #include "aplicaciones/ejecucion_local.h"
 #include "ias/caja.h"
 #include "ias/proceso.h"
+#include "plataforma/carpetas.h"
 #include "plataforma/resultado.h"
 #include "plataforma/tarea.h"
 
@@ -176,6 +177,46 @@ public:
                                                              std::function<void(const std::string&)> linea);
     // Runs the project's `npm test --silent`, streaming its lines to the page.
     Tarea<std::pair<bool, std::string>> comprobar();
+
+    // ---- Packing and deployment to a VPS -----------------------------------
+
+    // A packed project: the compressed tar archive in a private temporary
+    // folder that goes, with the archive, when this goes.
+    struct Paquete {
+        CarpetaTemporal carpeta;
+        std::filesystem::path archivo;
+    };
+    // Packs the project's sources with GNU tar (blocking: run it off the main
+    // thread), leaving out its data, secrets, installed packages, git
+    // history, agent folder, state file, design copy and backup copies.
+    // Symbolic links are stored as links, never followed. Fails (code
+    // "paquete") with the tool's output.
+    Resultado<Paquete> paquete() const;
+    // The names tar is told to leave out, relative to the project folder.
+    static const std::vector<std::string>& exclusiones();
+    // The deploy script of the resources ("apps/servidor.sh"), when present.
+    static std::optional<std::filesystem::path> guion();
+    // Uploads the deploy script, the data-copy script when the resources
+    // hold it, the archive and a non-empty ".env" into the server's upload
+    // folder, one ssh command after the other. Gives the remote archive
+    // path; fails with code "paquete" (nothing to send) or "subida" (the
+    // ssh failure's sentence), sending nothing after a failed command.
+    Tarea<Resultado<std::string>> subir(std::int64_t servicio, std::filesystem::path archivo) const;
+    // The remote path of this project's archive.
+    std::string archivoRemoto() const;
+    // Runs the uploaded deploy script over ssh with `argumentos` (each one
+    // quoted as one shell word), every output line going to `linea` on a
+    // runner thread. Gives (exit status, or -1 when ssh cannot start; the
+    // output). Never fails otherwise.
+    Tarea<std::pair<std::int32_t, std::string>> servidorSh(std::int64_t servicio, std::vector<std::string> argumentos,
+                                                           std::function<void(const std::string&)> linea) const;
+    // The deploy script's answer in its output (see lecturas_despliegue.h).
+    static std::optional<nlohmann::json> resultado(std::string_view salida);
+    // The sentence for a failed ssh command.
+    static std::string motivoSSH(std::string_view salida);
+    // Stores `registro` as this project's last deployment under
+    // "appDesplegada", keeping the other projects' entries.
+    void recordarDespliegue(const nlohmann::json& registro) const;
 
 private:
     // Sets or removes (nullopt) one key of the state file, keeping the rest;

@@ -3,7 +3,8 @@
 // tests' own OpenSSH server as the VPS (its /root a folder of the test) and a
 // scripted runner in place of the agent: what the page hears at each phase,
 // when no agent may start, and that a publication is recorded only when the
-// run ended well and the site answers.
+// run ended well and the site answers. And the app panel's deployment of
+// the design's app project to the same server, step by step.
 
 #include "editor/gui/editor_abierto.h"
 
@@ -21,6 +22,7 @@
 #include "plataforma/gui/web_vista.h"
 #include "plataforma/identidad.h"
 #include "plataforma/preferencias.h"
+#include "programas_vps.h"
 #include "servidor_http_prueba.h"
 #include "sshd_prueba.h"
 
@@ -143,6 +145,39 @@ protected:
     json registro() {
         const auto v = Preferencias::estandar().valor("vpsPublicado");
         return v && v->contains(id_) ? (*v)[id_] : json();
+    }
+
+    // The app panel's deployment: the page's "app" messages, one step at a
+    // time.
+    void escucharApp() {
+        pagina("window.__app = []; const a = window.tarvel.app;\n"
+               "window.tarvel.app = d => { window.__app.push(d); return a.call(window.tarvel, d); };\n"
+               "return true;");
+    }
+    std::vector<json> mensajesApp() {
+        const json l = pagina("return window.__app;");
+        return l.is_array() ? std::vector<json>(l.begin(), l.end()) : std::vector<json>{};
+    }
+    // Whether the page was sent this output line of the current step.
+    bool hayLinea(const std::string& linea) {
+        return esperarHasta([&] { return std::ranges::count(mensajesApp(), json({{"linea", linea}})) == 1; });
+    }
+    // Sends one step and gives its phase messages once one ends it.
+    std::vector<json> paso(const std::string& accion, json extra) {
+        pagina("window.__app = []; return 1;");
+        json m = {{"tipo", "app"}, {"accion", accion}, {"servidor", servicio_}, {"ip", "127.0.0.1"}};
+        m.update(extra);
+        pagina("document.dispatchEvent(new CustomEvent('sorvenia-mensaje', {detail: t})); return 1;", {{"t", m.dump()}});
+        const auto final = [](const json& r) {
+            const std::string d = r.value("despliegue", "");
+            return r.contains("estadoServidor") || d == "plan" || d == "hecho" || d == "vuelto" || d == "pidePass" ||
+                   d == "error";
+        };
+        esperarHasta([&] { return std::ranges::any_of(mensajesApp(), final); }, std::chrono::seconds(120));
+        std::vector<json> fases;
+        for (const auto& r : mensajesApp())
+            if (r.contains("despliegue") || r.contains("estadoServidor")) fases.push_back(r);
+        return fases;
     }
 
     static inline fs::path raiz_;
@@ -291,6 +326,54 @@ TEST_F(PublicarVPSEditor, SinClaudeConectadoNoSeEmpieza) {
               std::vector<json>{error("Para publicar en tu VPS hace falta Claude conectado (la app de Claude). "
                                       "Conéctalo en el menú de la IA.")});
     EXPECT_TRUE(guion_->peticiones.empty());
+}
+
+// The app panel's deployment, one step per page action, with the project
+// made from the design, a small Node app in it, and the deploy script run
+// for real on the test's server (stand-ins for systemctl, nginx, certbot).
+TEST_F(PublicarVPSEditor, UnaAppSePlaneaYSeDespliegaYQuedaRecordada) {
+    prueba::escribirProgramasVPS(raiz_ / "vps-programas", NODE_APPS_BIN);
+    struct ParadaApps {
+        ~ParadaApps() { prueba::pararAppsVPS(raiz_ / "vps-programas"); }
+    } parada;
+    abrir();
+    escucharApp();
+    pagina("document.dispatchEvent(new CustomEvent('sorvenia-mensaje', {detail: t})); return 1;",
+           {{"t", json({{"tipo", "app"}, {"accion", "crear"}}).dump()}});
+    ASSERT_TRUE(esperarHasta([&] { return modelo_->proyecto() != nullptr; }, std::chrono::seconds(60)));
+    const fs::path carpeta = modelo_->proyecto()->carpeta();
+    std::ofstream(carpeta / "package.json") << R"({"name":"app","private":true,"scripts":{"start":"node s.js"}})";
+    std::ofstream(carpeta / "s.js") << "require('node:http').createServer((q, r) => r.end('ok'))"
+                                       ".listen(Number(process.env.PORT), process.env.HOST);\n";
+    servicio_ = 71;
+    Preferencias::estandar().quitar("appDesplegada");
+
+    // A domain that is no domain never reaches the server.
+    EXPECT_EQ(paso("plan", {{"dominio", "mi dominio.com"}}),
+              (std::vector<json>{{{"despliegue", "error"},
+                                  {"texto", "Ese dominio no es válido. Pon sólo el nombre, p. ej. minegocio.es."}}}));
+
+    const auto plan = paso("plan", {{"dominio", "HTTPS://App.Ejemplo.es/"}, {"password", clave}});
+    EXPECT_EQ(plan, (std::vector<json>{{{"despliegue", "acceso"}},
+                                       {{"despliegue", "subiendo"}},
+                                       {{"despliegue", "planeando"}},
+                                       {{"despliegue", "plan"}, {"dominio", "app.ejemplo.es"}, {"texto", ""}}}));
+    EXPECT_TRUE(hayLinea("Revisando Node.js…"));
+    const auto desplegado = paso("desplegar", {{"dominio", "app.ejemplo.es"}});
+    ASSERT_EQ(desplegado.size(), 3u) << json(desplegado).dump();
+    EXPECT_EQ(desplegado[1], json({{"despliegue", "desplegando"}}));
+    EXPECT_EQ(desplegado[2]["despliegue"], "hecho") << desplegado[2].dump();
+    EXPECT_EQ(desplegado[2]["resultado"]["url"], "https://app.ejemplo.es/");
+    EXPECT_EQ(desplegado[2]["proyecto"]["desplegada"]["url"], "https://app.ejemplo.es/");
+    EXPECT_TRUE(hayLinea("Instalando los paquetes…"));
+
+    const auto registro = Preferencias::estandar().valor("appDesplegada").value_or(json())[carpeta.string()];
+    EXPECT_EQ(registro["servidor"], 71);
+    EXPECT_EQ(registro["ip"], "127.0.0.1");
+    EXPECT_EQ(registro["dominio"], "app.ejemplo.es");
+    EXPECT_EQ(registro["version"].get<std::string>().size(), std::string("20260101-120000").size());
+    EXPECT_EQ(paso("estadoServidor", json::object()).back(),
+              json({{"estadoServidor", {{"ok", true}, {"activo", true}, {"version", registro["version"]}}}}));
 }
 
 }  // namespace

@@ -192,6 +192,13 @@ public:
     Tarea<void> comprobarApp();
     void abrirAppEnNavegador();
     void mostrarCarpetaApp();
+    // The app panel's deployment to a VPS (despliegue_editor.cpp), one step
+    // of "estadoServidor", "plan", "desplegar" or "volver" with the page's
+    // "servidor", "ip", "dominio" and "password": access to the server first
+    // (the key installed with the password when it is not accepted), then
+    // the deploy script over ssh; every phase and output line goes to the
+    // page's "app". Nothing happens without a project or a server and IP.
+    Tarea<void> despliegue(std::string accion, nlohmann::json mensaje);
     // After an agent's turn on the app: the summary, then (when there is an
     // app to run and the editor is not parked) a new local run and the
     // summary again.

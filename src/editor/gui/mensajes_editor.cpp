@@ -236,6 +236,11 @@ struct MensajesEditor {
     static void navegadorApp(EditorAbierto& e, const Json&) { e.abrirAppEnNavegador(); }
     static void finderApp(EditorAbierto& e, const Json&) { e.mostrarCarpetaApp(); }
     static void colocarVistaApp(EditorAbierto& e, const Json& m) { e.colocarVistaApp(m); }
+    // Deployment to a VPS (despliegue_editor.cpp): the step reads its own keys.
+    static void estadoServidorApp(EditorAbierto& e, const Json& m) { lanzar(e.despliegue("estadoServidor", m)); }
+    static void planApp(EditorAbierto& e, const Json& m) { lanzar(e.despliegue("plan", m)); }
+    static void desplegarApp(EditorAbierto& e, const Json& m) { lanzar(e.despliegue("desplegar", m)); }
+    static void volverApp(EditorAbierto& e, const Json& m) { lanzar(e.despliegue("volver", m)); }
 
     static const std::map<std::string, Manejador, std::less<>>& accionesApp() {
         static const std::map<std::string, Manejador, std::less<>> tabla = {
@@ -246,6 +251,10 @@ struct MensajesEditor {
             {"comprobar", &comprobarApp},
             {"navegador", &navegadorApp},
             {"finder", &finderApp},
+            {"estadoServidor", &estadoServidorApp},
+            {"plan", &planApp},
+            {"desplegar", &desplegarApp},
+            {"volver", &volverApp},
         };
         return tabla;
     }

@@ -84,10 +84,14 @@ std::unique_ptr<SshdPrueba> SshdPrueba::arrancar(const std::string& clave, std::
     std::string rutaProgramas;
     std::string montajes;
     if (raizServidor) {
-        for (const char* c : {"root", "srv"}) fs::create_directories(raizServidor->raiz / c);
+        for (const char* c : {"root", "srv", "etc", ".etc-trabajo"}) fs::create_directories(raizServidor->raiz / c);
         rutaProgramas = "export PATH='" + raizServidor->programas.string() + "':\"$PATH\"\n";
         for (const char* c : {"root", "srv"})
             montajes += " && mount --bind '" + (raizServidor->raiz / c).string() + "' /" + c;
+        // /etc stays the machine's to read; what the sessions write there
+        // (web server and service files) lands in `raiz`/etc.
+        montajes += " && mount -t overlay overlay -o 'lowerdir=/etc,upperdir=" + (raizServidor->raiz / "etc").string() +
+                    ",workdir=" + (raizServidor->raiz / ".etc-trabajo").string() + "' /etc";
     }
     std::unique_ptr<SshdPrueba> s(new SshdPrueba());
     std::string plantilla = (fs::temp_directory_path() / "sshd-prueba-XXXXXX").string();

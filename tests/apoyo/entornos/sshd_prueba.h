@@ -23,7 +23,8 @@ namespace sorvenia::prueba {
 // What the sessions of a server that stands in for a customer's VPS see
 // instead of the machine's: `raiz`/root as /root and `raiz`/srv as /srv
 // (bind mounts in the server's private mount namespace, so the machine's
-// folders are never written), and the stand-in programs of `programas`
+// folders are never written), /etc with what they write there kept in
+// `raiz`/etc (an overlay on the machine's), and the stand-in programs of `programas`
 // (systemctl, nginx, certbot...) first on their PATH.
 struct RaizServidor {
     std::filesystem::path raiz;
