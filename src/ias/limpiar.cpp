@@ -35,7 +35,7 @@ bool terminaNombre(char c) { return esBlanco(c) || c == '>' || c == '/'; }
 
 // Copies the tag that starts after the "<" at `desde` into `salida`
 // without its event-handler attributes (name starting "on", with or
-// without a value), reading attribute values as a browser does, so a ">"
+// without a value) and names starting "=", reading attribute values as a browser does, so a ">"
 // inside quotes does not end the tag. Returns the position after its ">",
 // or the end of the text for a tag never closed.
 std::size_t copiarEtiqueta(std::string_view t, std::size_t desde, std::string& salida) {
@@ -69,7 +69,13 @@ std::size_t copiarEtiqueta(std::string_view t, std::size_t desde, std::string& s
             i = fin;
         }
         const bool manejador = nombre.size() > 2 && minuscula(nombre[0]) == 'o' && minuscula(nombre[1]) == 'n';
-        if (!manejador) {
+        // A name that starts with "=" goes too. Once a handler before it is
+        // removed, a browser would read that "=" as the value of the
+        // attribute before it, and the value's opening quote would no longer
+        // hide what follows: `a onclick=x =k="v onmouseover=y()"` must not
+        // become `a =k="v onmouseover=y()"`, whose handler is live.
+        const bool quitar = manejador || nombre.front() == '=';
+        if (!quitar) {
             salida.append(t.substr(inicio, i - inicio));
             continue;
         }

@@ -54,6 +54,12 @@ TEST(Limpiar, QuitaGuionesYManejadores) {
         // A handler right after the tag's name, glued to the next attribute:
         // that attribute must not join the name.
         {R"h(<a onclick="x()"href="b.html">B</a>)h", R"h(<a href="b.html">B</a>)h"},
+        // A removed handler must not leave a "=" after the attribute before
+        // it: that would open the quote's contents to the browser.
+        {R"h(<p a onclick=x =k="v onmouseover=robar()">t</p>)h", "<p a>t</p>"},
+        // As a browser reads it: "=" after blanks gives "a" its value, and
+        // the handler after that value is an attribute of its own.
+        {R"h(<p a =k="v onmouseover=robar()">t</p>)h", R"h(<p a =k="v>t</p>)h"},
         {"<p>uno < dos y <scripted> no es un guion</p>", "<p>uno &lt; dos y <scripted> no es un guion</p>"},
         // What is left around a removed script never joins into a new one.
         {"<div><<script></script>script>robar()</div>", "<div>&lt;script>robar()</div>"},
