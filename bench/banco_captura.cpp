@@ -164,8 +164,9 @@ PixelesPremultiplicados pixelesDe(const std::vector<std::uint8_t>& png) {
     return p;
 }
 
-// Resident kilobytes of this process's descendants named `nombre` (all of
-// them when empty), and of the whole tree with this process.
+// Resident megabytes of WebKit's web processes under this one (each render
+// ends its own, so only those still alive count), and of the whole process
+// tree with this process.
 struct Memoria {
     double web = 0;    // MB
     double arbol = 0;
@@ -205,7 +206,8 @@ Memoria memoria() {
         if (!nuestro) continue;
         const double kb = static_cast<double>(residente(pid)) / 1024.0;
         m.arbol += kb;
-        if (datos.second.find("WebProcess") != std::string::npos) m.web += kb;
+        // The kernel keeps 15 characters of a name: "WebKitWebProces".
+        if (datos.second.rfind("WebKitWebProce", 0) == 0) m.web += kb;
     }
     return m;
 }
