@@ -32,3 +32,11 @@ build/bench/banco_hoja
 # MP4 export of a 10 s 1080p animation, against ffmpeg encoding its frames from PNG files.
 cmake --build build --target banco_video
 scripts/entorno-pruebas.sh build/bench/banco_video
+# The agents' capture against headless Chromium (Debian's package; only the
+# benchmarks need it), the main loop during a tall capture, and memory.
+if ! command -v chromium >/dev/null; then
+  if [ "$(id -u)" -eq 0 ]; then apt-get install -y --no-install-recommends chromium
+  else sudo apt-get install -y --no-install-recommends chromium; fi
+fi
+cmake --build build --target banco_captura
+scripts/entorno-pruebas.sh build/bench/banco_captura "$(command -v chromium)"

@@ -1,7 +1,5 @@
 #include "editor/gui/renderizador.h"
 
-#include <gdk-pixbuf/gdk-pixbuf.h>
-
 #include <cmath>
 
 #include "centro/centro.h"
@@ -19,19 +17,25 @@ constexpr int calidadJpeg = 70;
 
 bool dentro(double v) { return std::isfinite(v) && v >= 1 && v <= ladoMaximo; }
 
-// The snapshot scaled to the output width, then encoded.
-Renderizador::Imagen codificar(GdkTexture* textura, int anchoSalida, bool jpeg) {
-    auto original = Ref<GdkPixbuf>::adoptar(gdk_pixbuf_get_from_texture(textura));
-    if (!original) return std::nullopt;
-    const int ancho = gdk_pixbuf_get_width(original.get()), alto = gdk_pixbuf_get_height(original.get());
-    const int altoSalida = std::max(1, static_cast<int>(std::lround(static_cast<double>(alto) * anchoSalida / ancho)));
-    auto escalada = Ref<GdkPixbuf>::adoptar(
-        gdk_pixbuf_scale_simple(original.get(), anchoSalida, altoSalida, GDK_INTERP_BILINEAR));
-    if (!escalada) return std::nullopt;
-    auto salida = Ref<GdkTexture>::adoptar(gdk_texture_new_for_pixbuf(escalada.get()));
-    auto bytes = codificarTextura(salida.get(), jpeg ? FormatoImagen::jpeg : FormatoImagen::png, calidadJpeg);
-    if (!bytes) return std::nullopt;
-    return std::move(*bytes);
+// The snapshot scaled to the output width, then encoded, on a worker
+// thread: a tall capture takes most of a second to encode, which the main
+// loop must not wait out. A snapshot held in memory is read there too; one
+// on the GPU is copied out first, on the main thread that owns it.
+Tarea<Renderizador::Imagen> codificar(Ref<GdkTexture> textura, int anchoSalida, bool jpeg) {
+    std::optional<PixelesPremultiplicados> copiados;
+    if (!descargaLibre(textura.get())) {
+        copiados = descargarTextura(textura.get());
+        textura = {};
+    }
+    auto bytes = co_await enSegundoPlano(
+        [textura = std::move(textura), copiados = std::move(copiados), anchoSalida, jpeg]() mutable {
+            const PixelesPremultiplicados pixeles =
+                copiados ? std::move(*copiados) : descargarTextura(textura.get());
+            textura = {};
+            return escalarYCodificar(pixeles, anchoSalida, jpeg, calidadJpeg);
+        });
+    if (!bytes) co_return std::nullopt;
+    co_return std::move(*bytes);
 }
 
 }  // namespace
@@ -93,7 +97,7 @@ Tarea<Renderizador::Imagen> Renderizador::pintar(std::string html, int ancho, in
     if (!co_await pagina.cargar(html, limites_)) co_return std::nullopt;
     const auto foto = co_await pagina.capturar(limites_.evaluacion);
     if (!foto) co_return std::nullopt;
-    co_return codificar((*foto).get(), anchoSalida, jpeg);
+    co_return co_await codificar(std::move(*foto), anchoSalida, jpeg);
 }
 
 }  // namespace sorvenia

@@ -50,6 +50,20 @@ Resultado<std::vector<std::uint8_t>> comoJpeg(GdkTexture* textura, int calidad) 
 
 }  // namespace
 
+PixelesPremultiplicados descargarTextura(GdkTexture* textura) {
+    PixelesPremultiplicados p;
+    p.ancho = gdk_texture_get_width(textura);
+    p.alto = gdk_texture_get_height(textura);
+    p.paso = static_cast<std::size_t>(p.ancho) * 4;
+    p.datos.resize(p.paso * static_cast<std::size_t>(p.alto));
+    // The default memory format is cairo's ARGB32: premultiplied,
+    // native-endian 32-bit words.
+    gdk_texture_download(textura, p.datos.data(), p.paso);
+    return p;
+}
+
+bool descargaLibre(GdkTexture* textura) { return GDK_IS_MEMORY_TEXTURE(textura); }
+
 Resultado<std::vector<std::uint8_t>> codificarTextura(GdkTexture* textura, FormatoImagen formato, int calidadJpeg) {
     if (textura == nullptr) return falloCodificar(nullptr);
     return formato == FormatoImagen::png ? comoPng(textura) : comoJpeg(textura, calidadJpeg);
