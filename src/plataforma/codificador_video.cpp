@@ -11,6 +11,7 @@ extern "C" {
 #include <glib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -56,15 +57,19 @@ struct LiberarEscalador {
     void operator()(SwsContext* s) const { sws_freeContext(s); }
 };
 
+// Converters side by side: copying a picture out of its texture converts
+// every pixel through floating point (GTK 4.8), which with the colour
+// conversion costs a core about 20 ms a frame, more than a frame's share of
+// a second at 30 fps once the machine is busy. Half the cores, two to four.
+int convertidores() { return static_cast<int>(std::clamp(std::thread::hardware_concurrency() / 2, 2U, 4U)); }
+
 }  // namespace
 
 // The FFmpeg objects and the three stages: the caller queues pictures,
-// two converters copy and scale them into the video's pixel format (the
-// copy out of the picture is the slow part, so two run side by side), and
-// the encoder takes the converted frames back in order.
+// several converters copy and scale them into the video's pixel format,
+// and the encoder takes the converted frames back in order and hands them
+// to x264, which encodes several frames at once on threads of its own.
 struct CodificadorVideo::Estado {
-    static constexpr int convertidores = 2;
-
     AjustesVideo ajustes;
     fs::path temporal;
     std::unique_ptr<AVFormatContext, LiberarFormato> formato;
@@ -78,6 +83,7 @@ struct CodificadorVideo::Estado {
     std::condition_variable hayTrabajo;  // converters and encoder wait here
     std::deque<std::pair<std::int64_t, Fotograma>> cola;
     std::map<std::int64_t, Cuadro> convertidos;
+    std::vector<Cuadro> libres;   // frames x264 has copied, for the converters to fill again
     std::int64_t recibidos = 0;   // pictures queued so far
     std::int64_t codificados = 0; // frames handed to the encoder (or dropped after a failure)
     bool fin = false;
@@ -88,7 +94,8 @@ struct CodificadorVideo::Estado {
     std::vector<std::thread> hilos;
 
     Hecho preparar();
-    Resultado<Cuadro> convertir(Fotograma& f, std::unique_ptr<SwsContext, LiberarEscalador>& escalador) const;
+    Resultado<Cuadro> convertir(Fotograma& f, std::vector<std::uint8_t>& copia, Cuadro cuadro,
+                                std::unique_ptr<SwsContext, LiberarEscalador>& escalador) const;
     Hecho vaciarCodec(AVFrame* cuadro);
     Hecho cerrar();
     void convertirSiempre();
@@ -121,6 +128,8 @@ Hecho CodificadorVideo::Estado::preparar() {
     // Designs are flat colours and text: a fast preset keeps recording
     // quicker than real time at this bit rate without visible loss.
     av_opt_set(c->priv_data, "preset", "veryfast", 0);
+    // x264 chooses its number of frame threads from the cores.
+    c->thread_count = 0;
     if (avcodec_open2(c, h264, nullptr) < 0) return falloApertura();
     if (avcodec_parameters_from_context(flujo->codecpar, c) < 0) return falloApertura();
     flujo->time_base = c->time_base;
@@ -148,26 +157,40 @@ Hecho CodificadorVideo::Estado::vaciarCodec(AVFrame* entrada) {
     }
 }
 
+// The picture scaled and converted into `cuadro` (a fresh frame when it is
+// null). Pixels still in their texture are copied into `copia`, which the
+// converter keeps from frame to frame.
 Resultado<CodificadorVideo::Estado::Cuadro> CodificadorVideo::Estado::convertir(
-    Fotograma& f, std::unique_ptr<SwsContext, LiberarEscalador>& escalador) const {
-    if (f.rellenar && f.ancho > 0 && f.alto > 0 && f.paso >= static_cast<std::size_t>(f.ancho) * 4) {
-        f.bytes.resize(f.paso * static_cast<std::size_t>(f.alto));
-        f.rellenar(f.bytes.data(), f.paso);
+    Fotograma& f, std::vector<std::uint8_t>& copia, Cuadro cuadro,
+    std::unique_ptr<SwsContext, LiberarEscalador>& escalador) const {
+    const bool filas = f.ancho > 0 && f.alto > 0 && f.paso >= static_cast<std::size_t>(f.ancho) * 4;
+    const std::size_t tamano = f.paso * static_cast<std::size_t>(std::max(f.alto, 0));
+    const std::uint8_t* pixeles = nullptr;
+    if (f.rellenar && filas) {
+        if (copia.size() < tamano) copia.resize(tamano);
+        f.rellenar(copia.data(), f.paso);
         f.rellenar = nullptr;  // what it holds goes now, not with the queue
-    }
-    if (f.ancho < 1 || f.alto < 1 || f.paso < static_cast<std::size_t>(f.ancho) * 4 ||
-        f.bytes.size() < f.paso * static_cast<std::size_t>(f.alto))
+        pixeles = copia.data();
+    } else if (filas && f.bytes.size() >= tamano) {
+        pixeles = f.bytes.data();
+    } else {
         return falloCierre();
+    }
     escalador.reset(sws_getCachedContext(escalador.release(), f.ancho, f.alto, AV_PIX_FMT_BGRA, ajustes.ancho,
                                          ajustes.alto, AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr,
                                          nullptr));
-    Cuadro cuadro(av_frame_alloc());
-    if (!escalador || !cuadro) return falloCierre();
-    cuadro->format = AV_PIX_FMT_YUV420P;
-    cuadro->width = ajustes.ancho;
-    cuadro->height = ajustes.alto;
-    if (av_frame_get_buffer(cuadro.get(), 0) < 0) return falloCierre();
-    const std::uint8_t* origen[1] = {f.bytes.data()};
+    if (!cuadro) {
+        cuadro.reset(av_frame_alloc());
+        if (!cuadro) return falloCierre();
+        cuadro->format = AV_PIX_FMT_YUV420P;
+        cuadro->width = ajustes.ancho;
+        cuadro->height = ajustes.alto;
+        if (av_frame_get_buffer(cuadro.get(), 0) < 0) return falloCierre();
+    }
+    // A frame given back may still be referenced inside the codec; then it
+    // gets buffers of its own instead of being written over.
+    if (!escalador || av_frame_make_writable(cuadro.get()) < 0) return falloCierre();
+    const std::uint8_t* origen[1] = {pixeles};
     const int pasos[1] = {static_cast<int>(f.paso)};
     sws_scale(escalador.get(), origen, pasos, 0, f.alto, cuadro->data, cuadro->linesize);
     return cuadro;
@@ -188,6 +211,7 @@ Hecho CodificadorVideo::Estado::cerrar() {
 
 void CodificadorVideo::Estado::convertirSiempre() {
     std::unique_ptr<SwsContext, LiberarEscalador> escalador;
+    std::vector<std::uint8_t> copia;
     for (;;) {
         std::unique_lock bloqueo(cerrojo);
         // Converted frames wait for the encoder at most `capacidad` deep.
@@ -195,10 +219,15 @@ void CodificadorVideo::Estado::convertirSiempre() {
         if (parar || cola.empty()) return;
         auto [orden, f] = std::move(cola.front());
         cola.pop_front();
+        Cuadro usado;
+        if (!libres.empty()) {
+            usado = std::move(libres.back());
+            libres.pop_back();
+        }
         auto esperando = std::exchange(hueco, {});
         bloqueo.unlock();
         if (esperando) esperando(true);
-        auto cuadro = convertir(f, escalador);
+        auto cuadro = convertir(f, copia, std::move(usado), escalador);
         bloqueo.lock();
         if (!cuadro) fallar(cuadro.fallo());
         convertidos.emplace(orden, cuadro ? std::move(*cuadro) : nullptr);
@@ -235,6 +264,8 @@ void CodificadorVideo::Estado::codificarSiempre() {
         bloqueo.lock();
         ++codificados;
         if (!h) fallar(h.fallo());
+        // x264 has taken its own copy of the picture.
+        if (nodo.mapped() && libres.size() < capacidad) libres.push_back(std::move(nodo.mapped()));
     }
 }
 
@@ -254,8 +285,7 @@ Resultado<std::unique_ptr<CodificadorVideo>> CodificadorVideo::abrir(AjustesVide
         ::unlink(estado->temporal.c_str());
         return listo.fallo();
     }
-    for (int i = 0; i < Estado::convertidores; ++i)
-        estado->hilos.emplace_back([e = estado.get()] { e->convertirSiempre(); });
+    for (int i = 0; i < convertidores(); ++i) estado->hilos.emplace_back([e = estado.get()] { e->convertirSiempre(); });
     estado->hilos.emplace_back([e = estado.get()] { e->codificarSiempre(); });
     return std::unique_ptr<CodificadorVideo>(new CodificadorVideo(std::move(estado)));
 }

@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "esperar_bucle.h"
 #include "plataforma/gui/iniciar_gtk.h"
 #include "plataforma/objeto_g.h"
+#include "video_prueba.h"
 
 namespace sorvenia {
 namespace {
@@ -142,6 +144,43 @@ TEST_F(RenderizadorTest, VideoImposibleOColgadoNoDejaArchivo) {
     EXPECT_EQ(v->fallo().codigo, "video");
     EXPECT_LT(std::chrono::steady_clock::now() - inicio, 25s);
     EXPECT_TRUE(std::filesystem::is_empty(carpeta));
+    std::filesystem::remove_all(carpeta);
+}
+
+// Frames are taken by several pages at once and must reach the video in
+// their order, each showing its own time: the red steps by 25 every 100 ms
+// (frame i at 10 fps: red 25 i). Progress is heard once a frame, rising to 1.
+TEST_F(RenderizadorTest, VideoFotogramasEnSuOrden) {
+    const std::filesystem::path carpeta =
+        std::filesystem::temp_directory_path() / ("renderizador-orden-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(carpeta);
+    std::filesystem::create_directories(carpeta);
+    const std::string html =
+        "<style>body{margin:0}.paso{position:absolute;left:0;top:0;width:320px;height:240px;"
+        "animation:rojo 1000ms steps(10,end) -50ms both}"
+        "@keyframes rojo{from{background:rgb(0,0,0)}to{background:rgb(250,0,0)}}</style>"
+        "<div class=\"paso\"></div>";
+    Renderizador r;
+    std::vector<double> avance;
+    const auto hecho = prueba::esperarTarea(
+        r.video(html, 320, 240, 1000, 10, carpeta / "orden.mp4", [&](double f) { avance.push_back(f); }), 60s);
+    ASSERT_TRUE(hecho.has_value());
+    ASSERT_TRUE(*hecho) << (*hecho).fallo().mensaje;
+    ASSERT_EQ(avance.size(), 10u);
+    EXPECT_TRUE(std::is_sorted(avance.begin(), avance.end()));
+    EXPECT_DOUBLE_EQ(avance.back(), 1.0);
+
+    const auto archivo = carpeta / "orden.mp4";
+    const auto video = prueba::leerVideo(archivo);
+    ASSERT_TRUE(video);
+    EXPECT_EQ(video->fotogramas, 10);
+    // Sought at its exact time, ffmpeg gives frame i (the first frame at or
+    // after the time asked for).
+    for (int i = 0; i < 10; ++i) {
+        const auto color = prueba::colorEnVideo(archivo, i / 10.0, 160, 120);
+        ASSERT_TRUE(color) << i;
+        EXPECT_NEAR((*color)[0], 25 * i, 8) << "frame " << i;
+    }
     std::filesystem::remove_all(carpeta);
 }
 
