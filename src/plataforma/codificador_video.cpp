@@ -291,14 +291,21 @@ Resultado<std::unique_ptr<CodificadorVideo>> CodificadorVideo::abrir(AjustesVide
 }
 
 CodificadorVideo::~CodificadorVideo() {
+    std::deque<std::pair<std::int64_t, Fotograma>> pendientes;  // their textures are let go here
     {
         std::lock_guard bloqueo(estado_->cerrojo);
         estado_->parar = true;
+        pendientes.swap(estado_->cola);
     }
     estado_->hayTrabajo.notify_all();
-    for (std::thread& h : estado_->hilos) h.join();
-    estado_->formato.reset();
-    if (!estado_->renombrado) ::unlink(estado_->temporal.c_str());
+    // A converter or the encoder may be half-way through a frame, and x264
+    // waits for its own threads when it is closed: a cancelled recording
+    // waits for them on a worker, not on the caller's thread.
+    enTrabajador([estado = std::move(estado_)] {
+        for (std::thread& h : estado->hilos) h.join();
+        estado->formato.reset();
+        if (!estado->renombrado) ::unlink(estado->temporal.c_str());
+    });
 }
 
 Tarea<Hecho> CodificadorVideo::anadir(Fotograma fotograma) {

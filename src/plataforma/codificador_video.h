@@ -8,8 +8,8 @@
 // Nothing appears under the destination's name until the video is whole:
 // the file is written under a hidden temporary name beside it and renamed
 // when it is closed. An encoder dropped before terminar() (a cancelled or
-// failed recording) removes its temporary file and leaves the destination
-// as it was.
+// failed recording) leaves the destination as it was; its threads are
+// stopped and its temporary file removed on a worker, moments later.
 
 #include <cstddef>
 #include <cstdint>
@@ -53,8 +53,8 @@ public:
     // with "No se puede escribir el vídeo." (code "video").
     static Resultado<std::unique_ptr<CodificadorVideo>> abrir(AjustesVideo ajustes);
 
-    // Stops the worker; unless terminar() succeeded, the temporary file is
-    // removed.
+    // Stops the threads without waiting for them; unless terminar()
+    // succeeded, the temporary file is removed once they have stopped.
     ~CodificadorVideo();
     CodificadorVideo(const CodificadorVideo&) = delete;
     CodificadorVideo& operator=(const CodificadorVideo&) = delete;
