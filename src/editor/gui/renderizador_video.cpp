@@ -46,9 +46,14 @@ Tarea<Hecho> Renderizador::video(std::string html, std::int64_t ancho, std::int6
     if (!medidas) co_return sinEscribir();
     if (!doc)
         if (const auto abierto = Centro::compartido().editor.lock()) doc = abierto->id();
-    auto codificador = CodificadorVideo::abrir(
-        {.destino = destino, .ancho = medidas->ancho, .alto = medidas->alto, .fps = static_cast<int>(fps),
-         .tasaBits = medidas->tasaBits});
+    // Opening x264 allocates its frames and starts its threads: a worker's
+    // job, not the main thread's.
+    auto codificador = co_await enSegundoPlano(
+        [ajustes = AjustesVideo{.destino = destino,
+                                .ancho = medidas->ancho,
+                                .alto = medidas->alto,
+                                .fps = static_cast<int>(fps),
+                                .tasaBits = medidas->tasaBits}] { return CodificadorVideo::abrir(ajustes); });
     if (!codificador) co_return codificador.fallo();
 
     // Each page is laid out at the design's size (the encoder scales each
