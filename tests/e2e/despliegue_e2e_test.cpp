@@ -103,12 +103,16 @@ protected:
             if (it->contains(clave) && (valor.empty() || (*it)[clave] == valor)) return *it;
         return std::nullopt;
     }
-    bool llega(const std::string& clave, const std::string& valor, std::size_t desde, std::chrono::milliseconds limite) {
-        return esperarQue([&] {
-            const auto todos = recibidos();
-            return std::any_of(todos.begin() + static_cast<std::ptrdiff_t>(std::min(desde, todos.size())), todos.end(),
-                               [&](const json& m) { return m.contains(clave) && (valor.empty() || m[clave] == valor); });
-        }, limite);
+    bool llega(const std::string& clave, const std::string& valor, std::size_t desde,
+               std::chrono::milliseconds limite) {
+        return esperarQue(
+            [&] {
+                const auto todos = recibidos();
+                return std::any_of(
+                    todos.begin() + static_cast<std::ptrdiff_t>(std::min(desde, todos.size())), todos.end(),
+                    [&](const json& m) { return m.contains(clave) && (valor.empty() || m[clave] == valor); });
+            },
+            limite);
     }
 
     // Opens the design, makes its app project and writes a small Node app
@@ -131,13 +135,15 @@ protected:
     }
     // The app menu's entry that opens the deployment panel.
     void abrirPanel() {
-        ASSERT_TRUE(esperarQue([&] {
-            return js("document.getElementById('app-boton').click();"
-                      " const b = [...document.querySelectorAll('#app-menu .opcion')]"
-                      ".find(b => b.textContent.includes('Desplegar en un VPS'));"
-                      " if (!b) { document.getElementById('app-boton').click(); return false; }"
-                      " b.click(); return !document.getElementById('panel-despliegue').hidden;") == json(true);
-        }, 30s));
+        ASSERT_TRUE(esperarQue(
+            [&] {
+                return js("document.getElementById('app-boton').click();"
+                          " const b = [...document.querySelectorAll('#app-menu .opcion')]"
+                          ".find(b => b.textContent.includes('Desplegar en un VPS'));"
+                          " if (!b) { document.getElementById('app-boton').click(); return false; }"
+                          " b.click(); return !document.getElementById('panel-despliegue').hidden;") == json(true);
+            },
+            30s));
     }
     // Answers the password dialog the page opened.
     void escribirPassword(const std::string& password) {
@@ -155,11 +161,13 @@ TEST_F(DespliegueE2E, SePreparaSeDespliegaYDaSuDireccion) {
     abrirPanel();
     // The account's VPS is offered; the page looks at its state at once and,
     // the application's key not being there yet, asks for the password.
-    ASSERT_TRUE(cumple("document.getElementById('despliegue-servidor').textContent.includes('vps-cuenta · 127.0.0.1')"));
+    ASSERT_TRUE(
+        cumple("document.getElementById('despliegue-servidor').textContent.includes('vps-cuenta · 127.0.0.1')"));
     escribirPassword("otra");
-    ASSERT_TRUE(cumple("document.getElementById('despliegue-fase').textContent === "
-                       "'La contraseña de root no es correcta.'",
-                       60s))
+    ASSERT_TRUE(
+        cumple("document.getElementById('despliegue-fase').textContent === "
+               "'La contraseña de root no es correcta.'",
+               60s))
         << texto("despliegue-fase") << json(recibidos()).dump();
     EXPECT_NE(texto("dialogo-texto").find("La contraseña de root no es correcta."), std::string::npos);
     escribirPassword(claveRoot);
@@ -177,7 +185,8 @@ TEST_F(DespliegueE2E, SePreparaSeDespliegaYDaSuDireccion) {
     EXPECT_EQ(fases(desde), (std::vector<std::string>{"acceso", "subiendo", "planeando", "plan"}));
     EXPECT_EQ((*ultimo("despliegue", "plan")), json({{"despliegue", "plan"}, {"dominio", dominioIP}, {"texto", ""}}));
     EXPECT_EQ(texto("despliegue-fase"), std::string("Todo listo para desplegar en ") + dominioIP + ".");
-    EXPECT_NE(texto("despliegue-registro").find("Revisando Node.js…"), std::string::npos) << texto("despliegue-registro");
+    EXPECT_NE(texto("despliegue-registro").find("Revisando Node.js…"), std::string::npos)
+        << texto("despliegue-registro");
     EXPECT_TRUE(fs::exists(raiz_ / "vps/root/tarvel-subida/barberia-ercilla.tgz"));
 
     // Deploy: the address comes back, shown with a button to open it, and
@@ -193,11 +202,14 @@ TEST_F(DespliegueE2E, SePreparaSeDespliegaYDaSuDireccion) {
     EXPECT_EQ(hecho["resultado"]["ok"], true);
     EXPECT_EQ(texto("despliegue-fase"), "Desplegada en " + url);
     EXPECT_EQ(js("return document.getElementById('despliegue-abrir').hidden;"), json(false));
-    EXPECT_NE(texto("despliegue-registro").find("Publicada la versión"), std::string::npos) << texto("despliegue-registro");
+    EXPECT_NE(texto("despliegue-registro").find("Publicada la versión"), std::string::npos)
+        << texto("despliegue-registro");
     // The answer line is for native code; the state line follows the deployment.
     EXPECT_EQ(texto("despliegue-registro").find("RESULTADO"), std::string::npos) << texto("despliegue-registro");
-    EXPECT_EQ(texto("despliegue-estado"), "En marcha en este VPS · versión " + hecho["resultado"].value("version", "?"));
-    EXPECT_NE(texto("despliegue-ultimo").find("Último despliegue: " + url), std::string::npos) << texto("despliegue-ultimo");
+    EXPECT_EQ(texto("despliegue-estado"),
+              "En marcha en este VPS · versión " + hecho["resultado"].value("version", "?"));
+    EXPECT_NE(texto("despliegue-ultimo").find("Último despliegue: " + url), std::string::npos)
+        << texto("despliegue-ultimo");
     const json registro = preferencias().value("appDesplegada", json::object()).value(carpeta_.string(), json());
     ASSERT_TRUE(registro.is_object()) << preferencias().dump();
     EXPECT_EQ(registro["servidor"], 7);
@@ -208,10 +220,12 @@ TEST_F(DespliegueE2E, SePreparaSeDespliegaYDaSuDireccion) {
     // the certificate asked for with the customer's address.
     const fs::path app = raiz_ / "vps/srv/tarvel-apps/barberia-ercilla";
     EXPECT_TRUE(fs::exists(app / "actual/servidor.js"));
-    const std::string sitio = prueba::leer(raiz_ / "vps/etc/nginx/conf.d/tarvel-app-barberia-ercilla.conf").value_or("");
+    const std::string sitio =
+        prueba::leer(raiz_ / "vps/etc/nginx/conf.d/tarvel-app-barberia-ercilla.conf").value_or("");
     EXPECT_NE(sitio.find(std::string("server_name ") + dominioIP + ";"), std::string::npos) << sitio;
-    EXPECT_NE(prueba::leer(programas_ / "certbot.log").value_or("").find("-m cliente@sorvenia.example -d " +
-                                                                         std::string(dominioIP)),
+    EXPECT_NE(prueba::leer(programas_ / "certbot.log")
+                  .value_or("")
+                  .find("-m cliente@sorvenia.example -d " + std::string(dominioIP)),
               std::string::npos);
     EXPECT_TRUE(capturar("ventana", "e2e-despliegue-hecho.png", "editor"));
 
@@ -238,15 +252,18 @@ TEST_F(DespliegueE2E, SePreparaSeDespliegaYDaSuDireccion) {
     const auto anadir = [&](const std::string& ip) {
         pulsar("#despliegue-anadir");
         js("document.getElementById('despliegue-vps-nombre').value = 'Mi servidor';"
-           " document.getElementById('despliegue-vps-ip').value = " + json(ip).dump() + "; return 1;");
+           " document.getElementById('despliegue-vps-ip').value = " +
+           json(ip).dump() + "; return 1;");
         pulsar("#dialogo-aceptar");
     };
     anadir("127.0.0.1.5");
-    EXPECT_TRUE(cumple("[...document.querySelectorAll('.aviso span')].some(a => a.textContent === "
-                       "'Escribe la IP del VPS (cuatro números separados por puntos).')"));
+    EXPECT_TRUE(
+        cumple("[...document.querySelectorAll('.aviso span')].some(a => a.textContent === "
+               "'Escribe la IP del VPS (cuatro números separados por puntos).')"));
     desde = recibidos().size();
     anadir(" 127.0.0.1 ");
-    ASSERT_TRUE(cumple("document.getElementById('despliegue-servidor').value === '900001'")) << json(recibidos()).dump();
+    ASSERT_TRUE(cumple("document.getElementById('despliegue-servidor').value === '900001'"))
+        << json(recibidos()).dump();
     EXPECT_EQ(js("return [...document.getElementById('despliegue-servidor').options].map(o => o.textContent);"),
               json({"vps-cuenta · 127.0.0.1", "Mi servidor · 127.0.0.1"}));
     ASSERT_TRUE(llega("estadoServidor", "", desde, 60s)) << json(recibidos()).dump();
@@ -262,9 +279,10 @@ TEST_F(DespliegueE2E, SiElVPSNoContestaLaPaginaLoDice) {
     abrirConApp();
     abrirPanel();
     escribirPassword(claveRoot);
-    ASSERT_TRUE(cumple("document.getElementById('despliegue-fase').textContent === "
-                       "'El VPS no contesta por SSH (puerto 22).'",
-                       60s))
+    ASSERT_TRUE(
+        cumple("document.getElementById('despliegue-fase').textContent === "
+               "'El VPS no contesta por SSH (puerto 22).'",
+               60s))
         << texto("despliegue-fase") << json(recibidos()).dump();
     EXPECT_NE(texto("dialogo-texto").find("El VPS no contesta por SSH (puerto 22)."), std::string::npos);
     pulsar("#dialogo-cancelar");

@@ -151,10 +151,8 @@ Tarea<void> EditorAbierto::servidoresApp() {
     if (!yo || cerrado_) co_return;
     for (const auto& e : PropiosVPS::vpsPropios())
         if (e.contains("id") && e["id"].is_number_integer() && e.contains("ip") && e["ip"].is_string())
-            servidores.push_back({{"id", e["id"]},
-                                  {"nombre", textoDe(e, "nombre")},
-                                  {"ip", e["ip"]},
-                                  {"so", textoDe(e, "so")}});
+            servidores.push_back(
+                {{"id", e["id"]}, {"nombre", textoDe(e, "nombre")}, {"ip", e["ip"]}, {"so", textoDe(e, "so")}});
     Json respuesta = {{"servidores", std::move(servidores)}};
     if (!texto.empty()) respuesta["texto"] = texto;
     js("app", std::move(respuesta));
