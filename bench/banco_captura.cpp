@@ -254,8 +254,7 @@ int main(int argc, char** argv) {
         if (par > 0)
             std::printf("%-24s %11.1f ms %19.1f ms %9.2fx %23.1f ms\n", m.nombre, nuestra, par, nuestra / par, fria);
         else
-            std::printf("%-24s %11.1f ms %22s %10s %23.1f ms\n", m.nombre, nuestra, "(no se pudo ejecutar)", "-",
-                        fria);
+            std::printf("%-24s %11.1f ms %22s %10s %23.1f ms\n", m.nombre, nuestra, "(no se pudo ejecutar)", "-", fria);
         std::fflush(stdout);
     }
 
@@ -298,11 +297,12 @@ int main(int argc, char** argv) {
     capturar(r, corriente, 1440, 900);
     prueba::esperarHasta([] { return false; }, 1000ms);
     const Memoria trasAlta = memoria();
-    std::printf("\nmemoria residente antes, tras 10 y tras 100 capturas de la mesa de 1440 x 900, y tras una de "
-                "1440 x 12.000 y otra de 1440 x 900:\n");
+    std::printf(
+        "\nmemoria residente antes, tras 10 y tras 100 capturas de la mesa de 1440 x 900, y tras una de "
+        "1440 x 12.000 y otra de 1440 x 900:\n");
     std::printf("  procesos web:  %8.1f MB -> %8.1f MB -> %8.1f MB (%.2fx) -> %8.1f MB\n", antes.web, tras10.web,
                 tras100.web, tras10.web > 0 ? tras100.web / tras10.web : 0.0, trasAlta.web);
-    std::printf("  árbol entero:  %8.1f MB -> %8.1f MB -> %8.1f MB (%.2fx) -> %8.1f MB\n", antes.arbol,
-                tras10.arbol, tras100.arbol, tras100.arbol / std::max(1.0, tras10.arbol), trasAlta.arbol);
+    std::printf("  árbol entero:  %8.1f MB -> %8.1f MB -> %8.1f MB (%.2fx) -> %8.1f MB\n", antes.arbol, tras10.arbol,
+                tras100.arbol, tras100.arbol / std::max(1.0, tras10.arbol), trasAlta.arbol);
     return 0;
 }
