@@ -20,7 +20,9 @@ void ConexionMCP::empezar() {
     socket_.non_blocking(true, ignorado);
     plazoDesdeAhora(motor_.limites.inactividad);
     vigilar();
-    leer();
+    // A client usually sends its request right after connecting: it is
+    // often there already, and is read without a turn of the I/O thread.
+    alPoderLeer({});
 }
 
 void ConexionMCP::plazoDesdeAhora(std::chrono::milliseconds duracion) { plazo_ = Reloj::now() + duracion; }
@@ -81,6 +83,7 @@ void ConexionMCP::recibido(std::size_t cuantos) {
     if (auto* peticion = std::get_if<PeticionCompleta>(&estado)) {
         // Reading stops here: bytes after the request are never looked at.
         fase_ = Fase::respondiendo;
+        leida_ = true;
         responder(motor_, shared_from_this(), std::move(*peticion));
         return;
     }
@@ -92,6 +95,10 @@ void ConexionMCP::recibido(std::size_t cuantos) {
 void ConexionMCP::cederMemoria() {
     soltarLector();
     escribir(std::make_shared<const std::string>(respuestaHTTP(estadoSinSitio, "")));
+}
+
+void ConexionMCP::responderYa(const RespuestaEndpoint& respuesta) {
+    escribir(std::make_shared<const std::string>(respuestaHTTP(respuesta.estado, respuesta.cuerpo)));
 }
 
 void ConexionMCP::enviar(const RespuestaEndpoint& respuesta) {
@@ -125,11 +132,14 @@ void ConexionMCP::escribir(std::shared_ptr<const std::string> bytes) {
 // the peer may then lose the response it has not read yet (a client still
 // sending a body too large to take is the usual case). So: end our side,
 // read and throw away what still comes, and close at its end or after a
-// short while.
+// short while. A client whose whole request was read and that has sent
+// nothing more has nothing left to send: that connection closes at once,
+// which sends the response and an orderly end, and frees its place.
 void ConexionMCP::alEscribir(const asio::error_code& error) {
     if (fase_ != Fase::escribiendo) return;
     if (error) return cerrar();
     asio::error_code ignorado;
+    if (leida_ && socket_.available(ignorado) == 0 && !ignorado) return cerrar();
     socket_.shutdown(asio::ip::tcp::socket::shutdown_send, ignorado);
     fase_ = Fase::escurriendo;
     ++motor_.escurriendo;

@@ -1,6 +1,7 @@
 #pragma once
-// One accepted connection of ServidorMCP: reads one request, hands it to the
-// workers, writes the one response and closes. Lives in the server's table
+// One accepted connection of ServidorMCP: reads one request, answers it
+// (through the workers when a handler must run), writes the one response
+// and closes. Lives in the server's table
 // of connections until it closes.
 
 #include <asio/ip/tcp.hpp>
@@ -27,6 +28,8 @@ public:
     void empezar();  // on the I/O thread, once
     void cerrar();   // on the I/O thread; no answer is sent
 
+    // On the I/O thread, once per connection, instead of enviar.
+    void responderYa(const RespuestaEndpoint& respuesta);
     // From any thread, once per connection.
     void enviar(const RespuestaEndpoint& respuesta);
     void abandonar();  // close without an answer
@@ -66,6 +69,7 @@ private:
     std::size_t recibidos_ = 0;
     LectorPeticion lector_;
     Fase fase_ = Fase::leyendo;
+    bool leida_ = false;  // the whole request came in
 };
 
 }  // namespace sorvenia::detalle
