@@ -30,6 +30,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -73,7 +75,53 @@ struct Destino {
     const char* nombre;
     std::uint16_t puerto;
     std::string ruta;
+    pid_t proceso;  // 0: the server is this process's I/O thread named "tarvel.mcp"
 };
+
+// Time on a CPU, and time waiting for one while runnable, of some threads.
+struct Uso {
+    double cpu = 0;     // seconds
+    double espera = 0;  // seconds
+    Uso& operator+=(const Uso& o) {
+        cpu += o.cpu;
+        espera += o.espera;
+        return *this;
+    }
+    Uso operator-(const Uso& o) const { return {cpu - o.cpu, espera - o.espera}; }
+};
+
+// The scheduler's account of one thread (/proc/.../schedstat).
+Uso usoDe(const std::filesystem::path& schedstat) {
+    std::ifstream f(schedstat);
+    double cpu = 0, espera = 0;
+    f >> cpu >> espera;
+    return {cpu / 1e9, espera / 1e9};
+}
+
+// What the server's threads have used so far: every thread of the
+// reference's process, or our server's one I/O thread (its workers are not
+// used by ping and tools/list).
+Uso usoServidor(const Destino& d) {
+    namespace fs = std::filesystem;
+    const fs::path tareas = d.proceso ? fs::path("/proc") / std::to_string(d.proceso) / "task" : fs::path("/proc/self/task");
+    Uso total;
+    std::error_code error;
+    for (const auto& t : fs::directory_iterator(tareas, error)) {
+        if (!d.proceso) {
+            std::string nombre;
+            std::getline(std::ifstream(t.path() / "comm"), nombre);
+            if (nombre != "tarvel.mcp") continue;
+        }
+        total += usoDe(t.path() / "schedstat");
+    }
+    return total;
+}
+
+double cargaMedia() {
+    double carga = 0;
+    std::ifstream("/proc/loadavg") >> carga;
+    return carga;
+}
 
 [[noreturn]] void abortar(const std::string& texto) {
     std::fprintf(stderr, "banco_mcp: %s\n", texto.c_str());
@@ -100,6 +148,7 @@ struct Tanda {
     std::vector<double> latencias;  // milliseconds
     double segundos = 0;
     std::size_t perdidas = 0;  // requests that got no answer at all
+    Uso servidor, generador;
 };
 
 // One connection of the load generator, from connect to the end of its answer.
@@ -128,6 +177,7 @@ public:
     Generador& operator=(const Generador&) = delete;
 
     void correr(std::size_t propias) {
+        const Uso antes = usoDe("/proc/thread-self/schedstat");
         abiertos_.resize(propias);
         for (std::size_t i = 0; i < propias; ++i) empezar(i);
         std::vector<epoll_event> eventos(propias);
@@ -138,9 +188,11 @@ public:
         }
         for (std::size_t i = 0; i < abiertos_.size(); ++i)
             if (abiertos_[i].fd >= 0) cerrar(i);
+        uso = usoDe("/proc/thread-self/schedstat") - antes;
     }
 
     std::vector<double> latencias;
+    Uso uso;
     std::size_t perdidas = 0;
     std::optional<std::string> fallo;
 
@@ -275,6 +327,7 @@ Tanda lanzar(const Destino& d, const Escenario& e, std::size_t peticiones) {
     for (std::size_t h = 0; h < hilos; ++h)
         generadores.push_back(std::make_unique<Generador>(d, e, peticion, siguiente, peticiones));
     Tanda tanda;
+    const Uso servidorAntes = usoServidor(d);
     const auto inicio = Reloj::now();
     {
         std::vector<std::jthread> corriendo;
@@ -284,7 +337,9 @@ Tanda lanzar(const Destino& d, const Escenario& e, std::size_t peticiones) {
             });
     }
     tanda.segundos = std::chrono::duration<double>(Reloj::now() - inicio).count();
+    tanda.servidor = usoServidor(d) - servidorAntes;
     for (const auto& g : generadores) {
+        tanda.generador += g->uso;
         if (g->fallo) abortar(std::string(d.nombre) + ", " + e.nombre + ": " + *g->fallo);
         tanda.latencias.insert(tanda.latencias.end(), g->latencias.begin(), g->latencias.end());
         tanda.perdidas += g->perdidas;
@@ -297,6 +352,8 @@ struct Medida {
     double p50 = 0;
     double p99 = 0;
     std::size_t perdidas = 0;
+    // Microseconds per answered request.
+    double cpuServidor = 0, esperaServidor = 0, cpuGenerador = 0;
 };
 
 double percentil(const std::vector<double>& ordenadas, double p) {
@@ -308,14 +365,19 @@ Medida resumir(const std::vector<Tanda>& tandas) {
     std::vector<double> todas;
     double segundos = 0;
     std::size_t perdidas = 0;
+    Uso servidor, generador;
     for (const auto& t : tandas) {
         todas.insert(todas.end(), t.latencias.begin(), t.latencias.end());
         segundos += t.segundos;
         perdidas += t.perdidas;
+        servidor += t.servidor;
+        generador += t.generador;
     }
     std::sort(todas.begin(), todas.end());
     if (todas.empty()) return {0, 0, 0, perdidas};
-    return {static_cast<double>(todas.size()) / segundos, percentil(todas, 0.50), percentil(todas, 0.99), perdidas};
+    const double n = static_cast<double>(todas.size());
+    return {n / segundos,        percentil(todas, 0.50),  percentil(todas, 0.99), perdidas,
+            servidor.cpu / n * 1e6, servidor.espera / n * 1e6, generador.cpu / n * 1e6};
 }
 
 // The reference server under Node.js, stopped with this object. Its
@@ -354,6 +416,7 @@ public:
     Referencia(const Referencia&) = delete;
     Referencia& operator=(const Referencia&) = delete;
     std::uint16_t puerto() const { return puerto_; }
+    pid_t proceso() const { return pid_; }
 
 private:
     pid_t pid_ = -1;
@@ -400,8 +463,8 @@ int main(int argc, char** argv) {
     Referencia referencia(argv[1], argv[2]);
 
     const Destino destinos[] = {
-        {"ServidorMCP", nuestro.puerto(), "/mcp/" + nuestro.token()},
-        {"referencia", referencia.puerto(), "/mcp"},
+        {"ServidorMCP", nuestro.puerto(), "/mcp/" + nuestro.token(), 0},
+        {"referencia", referencia.puerto(), "/mcp", referencia.proceso()},
     };
     std::size_t letras = 0;
     const std::string grande = llamadaGrande(letras);
@@ -418,8 +481,11 @@ int main(int argc, char** argv) {
     std::printf("MCP sobre 127.0.0.1: ServidorMCP frente a un servidor del SDK oficial (Streamable HTTP sin estado,\n"
                 "respuestas JSON, Node.js). N conexiones a la vez, una petición por conexión, %d rondas\n"
                 "alternas; latencia desde connect hasta el último byte de la respuesta; perdidas = peticiones\n"
-                "sin respuesta (conexión cerrada o reiniciada sin nada).\n\n",
-                rondas);
+                "sin respuesta (conexión cerrada o reiniciada sin nada). Generador de carga: %zu hilos con epoll.\n"
+                "CPU por petición: tiempo en CPU del servidor (nuestro hilo de E/S; todos los hilos de Node.js)\n"
+                "y, entre paréntesis, su espera en cola por una CPU estando listo; luego el del generador.\n"
+                "Carga media al empezar: %.1f\n\n",
+                rondas, hilosGenerador, cargaMedia());
     std::printf("%-16s %-12s %12s %10s %10s %9s\n", "", "", "peticiones/s", "p50 ms", "p99 ms", "perdidas");
     for (const auto& e : escenarios) {
         for (const auto& d : destinos) lanzar(d, e, e.calentamiento);
@@ -431,7 +497,11 @@ int main(int argc, char** argv) {
         imprimir("", destinos[1].nombre, suya);
         std::printf("%-16s %-12s %11.2fx %9.2fx %9.2fx\n", "", "cociente", nuestra.porSegundo / suya.porSegundo,
                     nuestra.p50 / suya.p50, nuestra.p99 / suya.p99);
-        std::printf("%-16s (%zu peticiones de %zu bytes por servidor)\n\n", "", e.peticiones, e.cuerpo.size());
+        std::printf("%-16s CPU por petición: %s %.1f µs (%.1f), %s %.1f µs (%.1f); generador %.1f y %.1f µs\n", "",
+                    destinos[0].nombre, nuestra.cpuServidor, nuestra.esperaServidor, destinos[1].nombre,
+                    suya.cpuServidor, suya.esperaServidor, nuestra.cpuGenerador, suya.cpuGenerador);
+        std::printf("%-16s (%zu peticiones de %zu bytes por servidor; carga media %.1f)\n\n", "", e.peticiones,
+                    e.cuerpo.size(), cargaMedia());
     }
     std::printf("cociente = ServidorMCP / referencia: más de 1x en peticiones/s y menos de 1x en latencia es mejor.\n");
     return 0;
