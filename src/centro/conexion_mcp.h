@@ -1,8 +1,7 @@
 #pragma once
 // One accepted connection of ServidorMCP: reads one request, answers it
 // (through the workers when a handler must run), writes the one response
-// and closes. Lives in the server's table
-// of connections until it closes.
+// and closes. Lives in the server's table of connections until it closes.
 
 #include <asio/ip/tcp.hpp>
 #include <asio/steady_timer.hpp>
