@@ -9,8 +9,11 @@
 //   mesa is captured, beside the time the same scaling and encoding take
 //   when run on the main thread: what the interface froze for when the
 //   encoding ran there.
+// - The first capture of a renderer (a new view and web process), where
+//   the warm capture saves its time.
 // - Renderer memory: the resident size of the web processes (and of the
-//   whole process tree) after 10 and after 100 captures.
+//   whole process tree) before, after 10 and after 100 captures, and after
+//   a tall capture followed by a usual one.
 // Run under a display (bench/correr.sh uses scripts/entorno-pruebas.sh).
 //
 //   banco_captura [CHROMIUM]
@@ -164,9 +167,9 @@ PixelesPremultiplicados pixelesDe(const std::vector<std::uint8_t>& png) {
     return p;
 }
 
-// Resident megabytes of WebKit's web processes under this one (each render
-// ends its own, so only those still alive count), and of the whole process
-// tree with this process.
+// Resident megabytes of WebKit's web processes under this one (the
+// renderer's warm page is one of them), and of the whole process tree with
+// this process.
 struct Memoria {
     double web = 0;    // MB
     double arbol = 0;
@@ -222,7 +225,6 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::string chromium = argc > 1 ? argv[1] : "chromium";
-    Renderizador r;
     const struct {
         const char* nombre;
         int ancho, alto;
@@ -230,39 +232,60 @@ int main(int argc, char** argv) {
 
     std::printf("captura en caliente: mediana de %d tras 2 de calentamiento (salida como la pide la herramienta, "
                 "como mucho %d px de ancho)\n\n", tomas, anchoMaximoSalida);
-    std::printf("%-24s %14s %22s %10s\n", "", "renderizador", "Chromium sin ventana", "relación");
+    std::printf("%-24s %14s %22s %10s %26s\n", "", "renderizador", "Chromium sin ventana", "relación",
+                "en frío (vista nueva)");
     for (const auto& m : mesas) {
         const std::string html = mesa(m.ancho, m.alto);
-        const double nuestra = nuestraMediana(r, html, m.ancho, m.alto);
+        double nuestra = 0;
+        {
+            Renderizador r;
+            nuestra = nuestraMediana(r, html, m.ancho, m.alto);
+        }
+        // The first render of a renderer: a new view and web process.
+        std::vector<double> frias;
+        for (int i = 0; i < 5; ++i) {
+            Renderizador r;
+            const auto t0 = Reloj::now();
+            capturar(r, html, m.ancho, m.alto);
+            frias.push_back(ms(Reloj::now() - t0));
+        }
+        const double fria = mediana(frias);
         const double par = chromiumMediana(chromium, html, m.ancho, m.alto);
         if (par > 0)
-            std::printf("%-24s %11.1f ms %19.1f ms %9.2fx\n", m.nombre, nuestra, par, nuestra / par);
+            std::printf("%-24s %11.1f ms %19.1f ms %9.2fx %23.1f ms\n", m.nombre, nuestra, par, nuestra / par, fria);
         else
-            std::printf("%-24s %11.1f ms %22s %10s\n", m.nombre, nuestra, "(no se pudo ejecutar)", "-");
+            std::printf("%-24s %11.1f ms %22s %10s %23.1f ms\n", m.nombre, nuestra, "(no se pudo ejecutar)", "-", fria);
         std::fflush(stdout);
     }
 
-    const std::string alta = mesa(1440, 12000);
-    capturar(r, alta, 1440, 12000);  // warm-up
-    std::vector<std::uint8_t> png;
-    const auto t0 = Reloj::now();
-    const double retraso = peorRetraso([&] { png = capturar(r, alta, 1440, 12000); });
-    const double total = ms(Reloj::now() - t0);
-    // The same scaling and encoding timed on the main thread, from the
-    // tall mesa's pixels at full size.
-    const auto entera = prueba::esperarTarea(r.png(alta, 1440, 12000, 1440, false), 60s);
-    if (!entera || !*entera) throw std::runtime_error("la captura entera ha fallado");
-    const PixelesPremultiplicados pixeles = pixelesDe(**entera);
-    const auto t1 = Reloj::now();
-    const auto bytes = escalarYCodificar(pixeles, anchoMaximoSalida, false, 70);
-    const double enPrincipal = ms(Reloj::now() - t1);
-    if (!bytes) throw std::runtime_error("la codificación ha fallado");
-    std::printf("\nmesa de 1440 x 12.000 (salida %zu bytes, captura entera %.0f ms):\n", png.size(), total);
-    std::printf("  peor retraso del bucle principal (temporizador de 10 ms): %.1f ms\n", retraso);
-    std::printf("  la misma escala y codificación en el hilo principal:      %.1f ms\n", enPrincipal);
-    std::printf("  relación: %.2fx (un fotograma son 16,7 ms)\n", retraso / enPrincipal);
-    std::fflush(stdout);
+    {
+        Renderizador r;
+        const std::string alta = mesa(1440, 12000);
+        capturar(r, alta, 1440, 12000);  // warm-up
+        std::vector<std::uint8_t> png;
+        const auto t0 = Reloj::now();
+        const double retraso = peorRetraso([&] { png = capturar(r, alta, 1440, 12000); });
+        const double total = ms(Reloj::now() - t0);
+        // The same scaling and encoding timed on the main thread, from the
+        // tall mesa's pixels at full size.
+        const auto entera = prueba::esperarTarea(r.png(alta, 1440, 12000, 1440, false), 60s);
+        if (!entera || !*entera) throw std::runtime_error("la captura entera ha fallado");
+        const PixelesPremultiplicados pixeles = pixelesDe(**entera);
+        const auto t1 = Reloj::now();
+        const auto bytes = escalarYCodificar(pixeles, anchoMaximoSalida, false, 70);
+        const double enPrincipal = ms(Reloj::now() - t1);
+        if (!bytes) throw std::runtime_error("la codificación ha fallado");
+        std::printf("\nmesa de 1440 x 12.000 (salida %zu bytes, captura entera %.0f ms):\n", png.size(), total);
+        std::printf("  peor retraso del bucle principal (temporizador de 10 ms): %.1f ms\n", retraso);
+        std::printf("  la misma escala y codificación en el hilo principal:      %.1f ms\n", enPrincipal);
+        std::printf("  relación: %.2fx (un fotograma son 16,7 ms)\n", retraso / enPrincipal);
+        std::fflush(stdout);
+    }
 
+    // A renderer of its own, after the others have ended their pages.
+    prueba::esperarHasta([] { return false; }, 1000ms);
+    const Memoria antes = memoria();
+    Renderizador r;
     const std::string corriente = mesa(1440, 900);
     for (int i = 0; i < 10; ++i) capturar(r, corriente, 1440, 900);
     prueba::esperarHasta([] { return false; }, 1000ms);
@@ -270,10 +293,16 @@ int main(int argc, char** argv) {
     for (int i = 10; i < 100; ++i) capturar(r, corriente, 1440, 900);
     prueba::esperarHasta([] { return false; }, 1000ms);
     const Memoria tras100 = memoria();
-    std::printf("\nmemoria residente tras 10 y tras 100 capturas de la mesa de 1440 x 900:\n");
-    std::printf("  procesos web:       %8.1f MB -> %8.1f MB (%.2fx)\n", tras10.web, tras100.web,
-                tras10.web > 0 ? tras100.web / tras10.web : 0.0);
-    std::printf("  árbol entero:       %8.1f MB -> %8.1f MB (%.2fx)\n", tras10.arbol, tras100.arbol,
-                tras100.arbol / std::max(1.0, tras10.arbol));
+    capturar(r, mesa(1440, 12000), 1440, 12000);
+    capturar(r, corriente, 1440, 900);
+    prueba::esperarHasta([] { return false; }, 1000ms);
+    const Memoria trasAlta = memoria();
+    std::printf(
+        "\nmemoria residente antes, tras 10 y tras 100 capturas de la mesa de 1440 x 900, y tras una de "
+        "1440 x 12.000 y otra de 1440 x 900:\n");
+    std::printf("  procesos web:  %8.1f MB -> %8.1f MB -> %8.1f MB (%.2fx) -> %8.1f MB\n", antes.web, tras10.web,
+                tras100.web, tras10.web > 0 ? tras100.web / tras10.web : 0.0, trasAlta.web);
+    std::printf("  árbol entero:  %8.1f MB -> %8.1f MB -> %8.1f MB (%.2fx) -> %8.1f MB\n", antes.arbol, tras10.arbol,
+                tras100.arbol, tras100.arbol / std::max(1.0, tras10.arbol), trasAlta.arbol);
     return 0;
 }

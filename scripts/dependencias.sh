@@ -26,6 +26,8 @@ paquetes=(
   # Video export encodes through FFmpeg's libraries; its tests and benchmark
   # read the result with the ffmpeg and ffprobe programs.
   libavcodec-dev libavformat-dev libswscale-dev libavutil-dev ffmpeg
+  # Checks the deploy script the application runs on customers' servers.
+  shellcheck
 )
 # npm fetches the front-end files the resources ship (the fonts); any
 # Node.js that brings npm will do, else Debian's.

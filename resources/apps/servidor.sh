@@ -97,6 +97,11 @@ revisar() {
 
 # ---- The running app ------------------------------------------------------
 
+# Whether something accepts connections on 127.0.0.1:PORT.
+escucha() {
+    (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
+}
+
 puerto_de() {
     local carpeta=$1 p otro usado
     if [[ -f $carpeta/puerto ]]; then
@@ -109,7 +114,9 @@ puerto_de() {
         for otro in "$APPS"/*/puerto; do
             [[ -f $otro && $(<"$otro") == "$p" ]] && usado=1
         done
-        [[ $usado == 0 ]] && break
+        # Something else already listening there would answer the app's
+        # health check in its place.
+        [[ $usado == 0 ]] && ! escucha "$p" && break
         p=$((p + 1))
     done
     printf '%s' "$p" >"$carpeta/puerto"

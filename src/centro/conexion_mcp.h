@@ -1,7 +1,7 @@
 #pragma once
-// One accepted connection of ServidorMCP: reads one request, hands it to the
-// workers, writes the one response and closes. Lives in the server's table
-// of connections until it closes.
+// One accepted connection of ServidorMCP: reads one request, answers it
+// (through the workers when a handler must run), writes the one response
+// and closes. Lives in the server's table of connections until it closes.
 
 #include <asio/ip/tcp.hpp>
 #include <asio/steady_timer.hpp>
@@ -9,7 +9,10 @@
 #include <chrono>
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
+
+#include <sys/types.h>
 
 #include "centro/marco_http.h"
 #include "centro/respuesta_mcp.h"
@@ -22,11 +25,17 @@ class ConexionMCP : public std::enable_shared_from_this<ConexionMCP> {
 public:
     using Reloj = std::chrono::steady_clock;
 
-    ConexionMCP(MotorMCP& motor, asio::ip::tcp::socket socket);
+    // Takes the accepted non-blocking descriptor.
+    ConexionMCP(MotorMCP& motor, int descriptor);
+    ~ConexionMCP();
+    ConexionMCP(const ConexionMCP&) = delete;
+    ConexionMCP& operator=(const ConexionMCP&) = delete;
 
     void empezar();  // on the I/O thread, once
     void cerrar();   // on the I/O thread; no answer is sent
 
+    // On the I/O thread, once per connection, instead of enviar.
+    void responderYa(const RespuestaEndpoint& respuesta);
     // From any thread, once per connection.
     void enviar(const RespuestaEndpoint& respuesta);
     void abandonar();  // close without an answer
@@ -46,6 +55,10 @@ public:
 private:
     enum class Fase { leyendo, respondiendo, escribiendo, escurriendo, cerrada };
 
+    // Into the I/O thread's poll set, once it must wait; false when it
+    // cannot be.
+    bool registrar();
+    std::optional<ssize_t> recibir();
     void leer();
     void alPoderLeer(const asio::error_code& espera);
     void recibido(std::size_t cuantos);
@@ -58,7 +71,8 @@ private:
     void plazoDesdeAhora(std::chrono::milliseconds duracion);
 
     MotorMCP& motor_;
-    asio::ip::tcp::socket socket_;
+    const int descriptor_;
+    asio::ip::tcp::socket socket_;  // takes the descriptor once waited on
     asio::steady_timer reloj_;
     const Reloj::time_point aceptada_ = Reloj::now();
     Reloj::time_point ultimaActividad_ = aceptada_;
@@ -66,6 +80,8 @@ private:
     std::size_t recibidos_ = 0;
     LectorPeticion lector_;
     Fase fase_ = Fase::leyendo;
+    bool leida_ = false;     // the whole request came in
+    bool vigilada_ = false;  // the timer was armed
 };
 
 }  // namespace sorvenia::detalle

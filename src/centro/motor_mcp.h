@@ -77,8 +77,13 @@ struct MotorMCP : std::enable_shared_from_this<MotorMCP> {
     void adoptar(int descriptor);
 };
 
-// Answers one complete request: runs on the worker pool, ends in exactly one
-// response on the connection or in closing it.
+// Requests up to this size, header block and body together, are decided on
+// the I/O thread as they complete.
+inline constexpr std::size_t peticionDecididaAlLeer = 16 * 1024;
+
+// Answers one complete request, on the I/O thread: ends in exactly one
+// response on the connection or in closing it. Tool and initialize
+// handlers, and larger requests, go to the pool.
 void responder(MotorMCP& motor, std::shared_ptr<ConexionMCP> conexion, PeticionCompleta peticion);
 
 }  // namespace sorvenia::detalle

@@ -1,9 +1,10 @@
-// Answering a complete request on the worker pool: the decision is pure
-// (respuesta_mcp.h); here the handlers are called and the answer is sent.
+// Answering a complete request: the decision is pure (respuesta_mcp.h);
+// here the handlers are called, on the worker pool, and the answer is sent.
 #include <asio/post.hpp>
 
 #include <atomic>
 #include <exception>
+#include <optional>
 #include <variant>
 
 #include "centro/conexion_mcp.h"
@@ -66,18 +67,43 @@ void inicializar(MotorMCP& motor, const std::shared_ptr<ConexionMCP>& conexion, 
     conexion->enviar(inicio.respuesta);
 }
 
+// What a decision asks for, on the worker pool.
+void cumplir(MotorMCP& motor, const std::shared_ptr<ConexionMCP>& conexion, DecisionMCP decision) {
+    std::visit(Casos{
+                   [&](RespuestaEndpoint& r) { conexion->enviar(r); },
+                   [&](Inicializar& i) { inicializar(motor, conexion, std::move(i)); },
+                   [&](LlamarHerramienta& l) { llamar(motor, conexion, std::move(l)); },
+               },
+               decision);
+}
+
 }  // namespace
 
 void responder(MotorMCP& motor, std::shared_ptr<ConexionMCP> conexion, PeticionCompleta peticion) {
+    // A small request is decided here on the I/O thread, in microseconds; when
+    // no handler is needed (ping, tools/list, refusals) the answer is
+    // written at once, without a trip to the pool and back. Larger requests
+    // are parsed on the pool, so that no other connection waits for them.
+    if (peticion.cabecera.size() + peticion.cuerpo.size() <= peticionDecididaAlLeer) {
+        std::optional<DecisionMCP> decision;
+        try {
+            decision = decidir(peticion.cabecera, peticion.cuerpo, motor.token, motor.instrucciones);
+        } catch (...) {
+            return conexion->cerrar();
+        }
+        if (auto* r = std::get_if<RespuestaEndpoint>(&*decision)) return conexion->responderYa(*r);
+        asio::post(motor.piscina, [&motor, conexion, decision = std::move(*decision)]() mutable {
+            try {
+                cumplir(motor, conexion, std::move(decision));
+            } catch (...) {
+                conexion->abandonar();
+            }
+        });
+        return;
+    }
     asio::post(motor.piscina, [&motor, conexion, peticion = std::move(peticion)] {
         try {
-            auto decision = decidir(peticion.cabecera, peticion.cuerpo, motor.token, motor.instrucciones);
-            std::visit(Casos{
-                           [&](RespuestaEndpoint& r) { conexion->enviar(r); },
-                           [&](Inicializar& i) { inicializar(motor, conexion, std::move(i)); },
-                           [&](LlamarHerramienta& l) { llamar(motor, conexion, std::move(l)); },
-                       },
-                       decision);
+            cumplir(motor, conexion, decidir(peticion.cabecera, peticion.cuerpo, motor.token, motor.instrucciones));
         } catch (...) {
             conexion->abandonar();
         }

@@ -139,14 +139,7 @@ void MotorMCP::adoptar(int descriptor) {
         ::close(descriptor);
         return;
     }
-    asio::ip::tcp::socket socket(contexto);
-    asio::error_code error;
-    socket.assign(asio::ip::tcp::v4(), descriptor, error);
-    if (error) {
-        ::close(descriptor);
-        return;
-    }
-    auto conexion = std::make_shared<ConexionMCP>(*this, std::move(socket));
+    auto conexion = std::make_shared<ConexionMCP>(*this, descriptor);
     conexiones.emplace(conexion.get(), conexion);
     conexion->empezar();
 }

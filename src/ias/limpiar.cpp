@@ -82,7 +82,9 @@ std::size_t copiarEtiqueta(std::string_view t, std::size_t desde, std::string& s
         while (!salida.empty() && esBlanco(salida.back())) salida.pop_back();  // with the blank before it
         // A quoted value may be followed by the next attribute with no blank
         // between them: keep one, or that attribute would join the tag's name.
-        if (i < t.size() && !esBlanco(t[i]) && t[i] != '>' && t[i] != '/') salida += ' ';
+        // Before a "/" too: glued to an unquoted value before the removed
+        // attribute, a browser reads the "/" and what follows as that value.
+        if (i < t.size() && !esBlanco(t[i]) && t[i] != '>') salida += ' ';
     }
     return t.size();
 }

@@ -485,6 +485,31 @@ TEST(ServidorMCP, HerramientaAsincronaNoBloqueaAOtros) {
                           R"({"type":"text","text":"b"}],"isError":true}})"));
 }
 
+// An answer far larger than the socket takes at once, to a client that
+// starts reading late: the rest is written as the client reads, and all of
+// it arrives before the connection closes.
+TEST(ServidorMCP, RespuestaGrandeAUnLectorTardio) {
+    ServidorMCP servidor;
+    const std::string texto(40'000, 'a');
+    servidor.ponerEjecutar([&](PeticionHerramienta, AlTerminarHerramienta terminar) {
+        Json items = Json::array();
+        for (int i = 0; i < 100; ++i) items.push_back({{"type", "text"}, {"text", texto}});
+        terminar(std::move(items));
+    });
+    ASSERT_TRUE(servidor.arrancar(std::nullopt).ok());
+    ClienteTCP cliente(servidor.puerto());
+    ASSERT_TRUE(
+        cliente.enviar(peticionHTTP("POST", "/mcp/" + servidor.token(),
+                                    R"({"jsonrpc":"2.0","id":3,"method":"tools/call","params":{"name":"ver"}})")));
+    std::this_thread::sleep_for(300ms);  // the answer fills the socket meanwhile
+    const auto r = cliente.leerHastaCierre(20s);
+    EXPECT_TRUE(r.fin);
+    ASSERT_TRUE(r.bytes.starts_with("HTTP/1.1 200 OK\r\n"));
+    const Json cuerpo = Json::parse(cuerpoDe(r.bytes));
+    ASSERT_EQ(cuerpo["result"]["content"].size(), 100u);
+    for (const auto& item : cuerpo["result"]["content"]) EXPECT_EQ(item["text"], texto);
+}
+
 TEST(ServidorMCP, ManejadoresQueFallanOTardanMas) {
     auto servidor = std::make_unique<ServidorMCP>();
     LlamadasPendientes pendientes;

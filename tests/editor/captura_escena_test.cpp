@@ -118,6 +118,30 @@ TEST_F(CapturaConEscenaTest, ComoEnElEditor) {
     EXPECT_GT(std::abs(propios - ajenos), propios / 10) << propios << " " << ajenos;
 }
 
+// A scene made again under the same name (the agent changed it) shows its
+// new picture in the next render, though the renderer keeps its page.
+TEST_F(CapturaConEscenaTest, EscenaRehechaSeVeNueva) {
+    const fs::path carpeta = Escenas::carpeta("diseno-rehecho");
+    fs::create_directories(carpeta);
+    const auto poster = [&](guint32 rgba) {
+        auto imagen = Ref<GdkPixbuf>::adoptar(gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, 64, 36));
+        gdk_pixbuf_fill(imagen.get(), rgba);
+        ASSERT_TRUE(gdk_pixbuf_save(imagen.get(), (carpeta / "ola.jpg").c_str(), "jpeg", nullptr, nullptr));
+    };
+    Renderizador r;
+    poster(0x00c800ff);
+    const Foto antes = pintar(r, html("x.ttf"), "diseno-rehecho");
+    ASSERT_TRUE(antes.pixbuf);
+    EXPECT_TRUE(verde(antes.color(150, 80)));
+    poster(0xd00000ff);
+    const Foto despues = pintar(r, html("x.ttf"), "diseno-rehecho");
+    ASSERT_TRUE(despues.pixbuf);
+    for (const int x : {150, 450}) {
+        const auto c = despues.color(x, 80);
+        EXPECT_TRUE(c[0] > 150 && c[1] < 60 && c[2] < 60) << x << ": " << c[0] << "," << c[1] << "," << c[2];
+    }
+}
+
 TEST_F(CapturaConEscenaTest, SinDisenoNombradoElAbiertoEnLaVentana) {
     Renderizador r;
     auto abierto = std::make_shared<prueba::EditorDoble>("clave", "diseno-con-escena");

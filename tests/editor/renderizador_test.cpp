@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <vector>
 
@@ -72,6 +73,43 @@ TEST_F(RenderizadorTest, PngYJpegAlAnchoPedido) {
     EXPECT_EQ((**jpeg)[0], 0xFF);
     EXPECT_EQ((**jpeg)[1], 0xD8);
     EXPECT_EQ(decodificar(**jpeg).ancho(), 100);
+}
+
+// Renders one after another share a page: each shows its own document laid
+// out at its own viewport, never the size or the content of the one before.
+TEST_F(RenderizadorTest, CadaRenderConSuTamanoYSuDocumento) {
+    Renderizador r;
+    const auto mitades = [](const std::string& arriba, const std::string& abajo) {
+        return "<div style=\"height:50vh;background:" + arriba +
+               "\"></div><div style=\"height:50vh;background:" + abajo + "\"></div>";
+    };
+    const struct {
+        double ancho, alto;
+        int salida;
+        std::string arriba, abajo;
+        std::vector<int> rgbArriba, rgbAbajo;
+    } casos[] = {
+        {400, 300, 200, "#f00", "#00f", {255, 0, 0}, {0, 0, 255}},
+        {300, 600, 150, "#0f0", "#000", {0, 255, 0}, {0, 0, 0}},
+        {1440, 900, 1000, "#00f", "#f00", {0, 0, 255}, {255, 0, 0}},
+        {390, 844, 390, "#000", "#0f0", {0, 0, 0}, {0, 255, 0}},
+        {400, 300, 200, "#f00", "#00f", {255, 0, 0}, {0, 0, 255}},
+    };
+    for (const auto& c : casos) {
+        const auto png = prueba::esperarTarea(r.png(mitades(c.arriba, c.abajo), c.ancho, c.alto, c.salida, false), 40s);
+        ASSERT_TRUE(png.has_value() && png->has_value()) << c.ancho << "x" << c.alto;
+        const auto imagen = decodificar(**png);
+        ASSERT_TRUE(imagen.pixbuf);
+        const int alto = static_cast<int>(std::lround(c.alto * c.salida / c.ancho));
+        EXPECT_EQ(imagen.ancho(), c.salida);
+        EXPECT_EQ(imagen.alto(), alto);
+        // Just inside each half, near the line between them and the bottom:
+        // a viewport of another height puts the line elsewhere.
+        for (const int y : {alto / 2 - 3, 2})
+            EXPECT_TRUE(cerca(imagen.color(c.salida / 2, y), c.rgbArriba)) << c.ancho << "x" << c.alto << " y=" << y;
+        for (const int y : {alto / 2 + 3, alto - 2})
+            EXPECT_TRUE(cerca(imagen.color(c.salida / 2, y), c.rgbAbajo)) << c.ancho << "x" << c.alto << " y=" << y;
+    }
 }
 
 TEST_F(RenderizadorTest, TamanosFueraDeRangoNoSePintan) {

@@ -60,6 +60,10 @@ TEST(Limpiar, QuitaGuionesYManejadores) {
         // As a browser reads it: "=" after blanks gives "a" its value, and
         // the handler after that value is an attribute of its own.
         {R"h(<p a =k="v onmouseover=robar()">t</p>)h", R"h(<p a =k="v>t</p>)h"},
+        // Nor a "/" after it: glued to "x" it would end the quote early and
+        // bring the handler inside it to life.
+        {R"h(<p a=x onclick="y"/b="c onmouseover=robar()">t</p>)h", R"h(<p a=x /b="c onmouseover=robar()">t</p>)h"},
+        {R"h(<p a=x =z/b="c onmouseover=robar()">t</p>)h", R"h(<p a=x /b="c onmouseover=robar()">t</p>)h"},
         {"<p>uno < dos y <scripted> no es un guion</p>", "<p>uno &lt; dos y <scripted> no es un guion</p>"},
         // What is left around a removed script never joins into a new one.
         {"<div><<script></script>script>robar()</div>", "<div>&lt;script>robar()</div>"},

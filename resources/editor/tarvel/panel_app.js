@@ -34,5 +34,8 @@ export class PanelApp {
     if (this.editor.abrirEjecucion) {
       caja.append(opcion("Probar y construir", "Verla funcionando aquí, sus pruebas y la IA", () => this.editor.abrirEjecucion()));
     }
+    if (this.editor.abrirDespliegue && !d.movil) {
+      caja.append(opcion("Desplegar en un VPS", "Ponerla en marcha en tu servidor, con tu dominio", () => this.editor.abrirDespliegue()));
+    }
   }
 }

@@ -10,6 +10,7 @@ import { Editor } from "./editor.js";
 import { ejecutar } from "./herramientas.js";
 import { Lienzo } from "./lienzo.js";
 import { PanelApp } from "./panel_app.js";
+import { PanelDespliegue } from "./panel_despliegue.js";
 import { PanelEjecucion } from "./panel_ejecucion.js";
 import { Paneles, avisar } from "./paneles.js";
 import { $, el, enviar, esObjeto } from "./utiles.js";
@@ -48,7 +49,13 @@ $("chat-disenar").addEventListener("click", () => {
 const paneles = new Paneles(editor, lienzo, chat);
 const panelApp = new PanelApp(editor);
 const panelEjecucion = new PanelEjecucion({ avisar, chat });
-editor.abrirEjecucion = () => panelEjecucion.alternar(true);
+// The two app panels share the place over the canvas: one at a time.
+const panelDespliegue = new PanelDespliegue({ avisar, alAbrir: () => panelEjecucion.alternar(false) });
+editor.abrirEjecucion = () => {
+  panelDespliegue.alternar(false);
+  panelEjecucion.alternar(true);
+};
+editor.abrirDespliegue = () => panelDespliegue.alternar(true);
 editor.ganchos = {
   alAbrirPagina: () => { lienzo.tocada = false; lienzo.ajustar(); },
   alEnfocar: (foco) => {
@@ -184,6 +191,7 @@ window.tarvel = {
     if (typeof dato.error === "string") avisar(dato.error, true);
     panelApp.recibir();
     panelEjecucion.recibir(dato);
+    panelDespliegue.recibir(dato);
   },
   publicado: (dato) => paneles.publicado(dato),
   publicadoHosting(dato) {

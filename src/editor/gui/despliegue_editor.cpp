@@ -15,6 +15,7 @@
 #include "editor/publicacion_vps.h"
 #include "servidores/acceso_vps.h"
 #include "servidores/identidad_ssh.h"
+#include "servidores/vps_propios.h"
 
 namespace sorvenia {
 namespace {
@@ -132,6 +133,40 @@ Tarea<void> EditorAbierto::despliegue(std::string accion, Json m) {
         if (texto.empty() && estado != 0) texto = ProyectoAplicacion::motivoSSH(salida);
         co_return enviar({{"despliegue", estado == 0 ? "vuelto" : "error"}, {"resultado", r}, {"texto", texto}});
     }
+}
+
+Tarea<void> EditorAbierto::servidoresApp() {
+    const std::weak_ptr<EditorAbierto> debil = shared_from_this();
+    Json servidores = Json::array();
+    std::string texto;
+    if (const auto cuenta = cuenta_.lock()) {
+        try {
+            for (const auto& v : co_await cuenta->listarVPS())
+                servidores.push_back({{"id", v.id}, {"nombre", v.nombre}, {"ip", v.ip}, {"so", v.so}});
+        } catch (const std::exception& e) {
+            texto = e.what();
+        }
+    }
+    const auto yo = debil.lock();
+    if (!yo || cerrado_) co_return;
+    for (const auto& e : PropiosVPS::vpsPropios())
+        if (e.contains("id") && e["id"].is_number_integer() && e.contains("ip") && e["ip"].is_string())
+            servidores.push_back(
+                {{"id", e["id"]}, {"nombre", textoDe(e, "nombre")}, {"ip", e["ip"]}, {"so", textoDe(e, "so")}});
+    Json respuesta = {{"servidores", std::move(servidores)}};
+    if (!texto.empty()) respuesta["texto"] = texto;
+    js("app", std::move(respuesta));
+}
+
+void EditorAbierto::anadirVPSApp(const Json& m) {
+    const std::string nombre = textoDe(m, "nombre");
+    std::string ip = textoDe(m, "ip");
+    const auto blanco = [](char c) { return c == ' ' || c == '\t'; };
+    while (!ip.empty() && blanco(ip.back())) ip.pop_back();
+    while (!ip.empty() && blanco(ip.front())) ip.erase(0, 1);
+    const auto anadido = PropiosVPS::anadirVPS(nombre, ip);
+    if (!anadido) return js("app", {{"texto", anadido.fallo().mensaje}});
+    js("app", {{"anadido", *anadido}});
 }
 
 }  // namespace sorvenia

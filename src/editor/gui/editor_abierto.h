@@ -199,6 +199,14 @@ public:
     // the deploy script over ssh; every phase and output line goes to the
     // page's "app". Nothing happens without a project or a server and IP.
     Tarea<void> despliegue(std::string accion, nlohmann::json mensaje);
+    // The servers a deployment can go to, for the page's "app"
+    // {"servidores": [{"id", "nombre", "ip", "so"}]}: the account's VPSs, then
+    // the customer's own. When the account cannot be asked, its own ones
+    // still come, with the reason in "texto".
+    Tarea<void> servidoresApp();
+    // Adds one of the customer's own servers ("nombre", "ip" trimmed of
+    // blanks): {"anadido": id}, or {"texto": why not}.
+    void anadirVPSApp(const nlohmann::json& mensaje);
     // After an agent's turn on the app: the summary, then (when there is an
     // app to run and the editor is not parked) a new local run and the
     // summary again.

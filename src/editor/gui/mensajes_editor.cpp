@@ -241,6 +241,8 @@ struct MensajesEditor {
     static void planApp(EditorAbierto& e, const Json& m) { lanzar(e.despliegue("plan", m)); }
     static void desplegarApp(EditorAbierto& e, const Json& m) { lanzar(e.despliegue("desplegar", m)); }
     static void volverApp(EditorAbierto& e, const Json& m) { lanzar(e.despliegue("volver", m)); }
+    static void servidoresApp(EditorAbierto& e, const Json&) { lanzar(e.servidoresApp()); }
+    static void anadirVPSApp(EditorAbierto& e, const Json& m) { e.anadirVPSApp(m); }
 
     static const std::map<std::string, Manejador, std::less<>>& accionesApp() {
         static const std::map<std::string, Manejador, std::less<>> tabla = {
@@ -255,6 +257,8 @@ struct MensajesEditor {
             {"plan", &planApp},
             {"desplegar", &desplegarApp},
             {"volver", &volverApp},
+            {"servidores", &servidoresApp},
+            {"anadirVPS", &anadirVPSApp},
         };
         return tabla;
     }

@@ -1,18 +1,23 @@
 #include "editor/gui/pagina_render.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "editor/escenas.h"
 #include "editor/gui/esquema_escena.h"
 #include "medios/gui/esquema_fuente.h"
 #include "plataforma/gui/anfitrion_oculto.h"
+#include "plataforma/gui/javascript_web.h"
+#include "plataforma/gui/relevo_mensajes.h"
 #include "plataforma/gui/web_vista.h"
 #include "plataforma/recursos.h"
 
 namespace sorvenia {
 namespace {
 
-constexpr int sondeosListo = 40;
-constexpr double pausaSondeo = 0.1;
-constexpr double pausaFinal = 0.12;
+// How long the page may take to have its fonts and images: after that the
+// picture is taken with whatever has arrived.
+constexpr double esperaRecursos = 4;
 
 std::string reemplazarTodo(std::string texto, std::string_view de, std::string_view a) {
     for (std::size_t p = texto.find(de); p != std::string::npos; p = texto.find(de, p + a.size()))
@@ -27,28 +32,94 @@ std::string uriCarpetaEditor() {
     return uri ? std::string(uri.get()) + "/" : "";
 }
 
-// Waits for the load with polling: a load that neither finishes nor fails
-// (a crashed web process, a page that never stops) ends at the limit.
-Tarea<void> esperarCarga(WebKitWebView* vista, double limite) {
-    for (double pasado = 0; pasado < limite && webkit_web_view_is_loading(vista) != FALSE; pasado += 0.02)
-        co_await dormir(0.02);
+// The scene URLs of one load. A web process keeps what a custom scheme
+// served under a URL for as long as it lives, so a page that loads again
+// after a scene file was replaced would show the old one: each load names
+// the scenes under a host of its own (the handler reads only the file name).
+std::string escenasDeCarga() {
+    static std::uint64_t cargas = 0;
+    return "\"escena://c" + std::to_string(++cargas) + "/";
 }
 
-// Fonts loaded and every image complete, asked at most 40 times; any answer
-// other than a plain false (true, an error) ends it. False when the page
-// gave no answer in time: a page whose script never lets go shows nothing
-// worth a picture, only whatever was painted before it got stuck.
-Tarea<bool> esperarListo(WebVista& web, double limite) {
-    for (int i = 0; i < sondeosListo; ++i) {
-        auto pregunta =
-            web.llamar("return document.fonts.status==='loaded' && [...document.images].every(i=>i.complete);");
-        const auto respuesta = co_await conTiempoLimite(std::move(pregunta), limite);
-        if (!respuesta) co_return false;
-        if (!*respuesta || **respuesta != false) break;
-        co_await dormir(pausaSondeo);
+struct EstadoCarga {
+    bool terminada = false;
+    std::function<void(bool)> listo;
+};
+
+Tarea<bool> oirFin(std::shared_ptr<EstadoCarga> estado) {
+    co_return co_await conRetrollamada<bool>([estado](std::function<void(bool)> listo) {
+        if (estado->terminada) listo(true);
+        else estado->listo = std::move(listo);
+    });
+}
+
+// The end of a load, heard from the view's "load-changed" signal. Made
+// before the load is asked for, so that a quick one is not missed; a load
+// that fails also ends with "finished".
+class FinDeCarga {
+public:
+    explicit FinDeCarga(WebKitWebView* vista)
+        : vista_(Ref<WebKitWebView>::compartir(vista)),
+          estado_(std::make_shared<EstadoCarga>()),
+          senal_(conectarSenal(vista, "load-changed", &FinDeCarga::alCambiar, estado_.get())) {}
+    ~FinDeCarga() {
+        g_signal_handler_disconnect(vista_.get(), senal_);
+        // A wait given up on still holds its callback: let it end.
+        if (auto listo = std::exchange(estado_->listo, {})) listo(false);
     }
-    co_await dormir(pausaFinal);
-    co_return true;
+    FinDeCarga(const FinDeCarga&) = delete;
+    FinDeCarga& operator=(const FinDeCarga&) = delete;
+
+    // True when the load ended within `limite` seconds.
+    Tarea<bool> esperar(double limite) const {
+        if (estado_->terminada) co_return true;
+        const auto terminada = co_await conTiempoLimite(oirFin(estado_), limite);
+        co_return terminada.value_or(false);
+    }
+
+private:
+    static void alCambiar(WebKitWebView*, WebKitLoadEvent evento, gpointer datos) {
+        if (evento != WEBKIT_LOAD_FINISHED) return;
+        auto* estado = static_cast<EstadoCarga*>(datos);
+        estado->terminada = true;
+        if (auto listo = std::exchange(estado->listo, {})) listo(true);
+    }
+
+    Ref<WebKitWebView> vista_;
+    std::shared_ptr<EstadoCarga> estado_;
+    gulong senal_;
+};
+
+// Awaited in the page, from our own script world (the page's scripts cannot
+// stand in for what it reads): the fonts loaded, every image loaded or
+// failed, and the viewport at the size asked for (a new size reaches the web
+// process on its own time). True when all of it came within `espera`
+// milliseconds, false when the time ran out first.
+constexpr const char* guionListo = R"(
+const cargada = (i) => i.complete || new Promise((r) => {
+  i.addEventListener("load", r, {once: true});
+  i.addEventListener("error", r, {once: true});
+});
+const medida = () => innerWidth === ancho && innerHeight === alto;
+const dispuesta = medida() || new Promise((r) => {
+  const oir = () => { if (medida()) { removeEventListener("resize", oir); r(); } };
+  addEventListener("resize", oir);
+});
+const todo = Promise.all([document.fonts.ready, dispuesta, ...[...document.images].map(cargada)]);
+const tarde = new Promise((r) => setTimeout(r, espera));
+return await Promise.race([todo.then(() => true), tarde.then(() => false)]);
+)";
+
+// False when the page gave no answer in time: a page whose script never
+// lets go shows nothing worth a picture, only whatever was painted before
+// it got stuck. The snapshot paints the document itself, so once this
+// answers there is no frame to wait for.
+Tarea<bool> esperarListo(WebKitWebView* vista, int ancho, int alto, double limite) {
+    const double espera = std::min(esperaRecursos, limite / 2);
+    auto pregunta = llamarFuncion(Ref<WebKitWebView>::compartir(vista), mundoSorvenia, guionListo,
+                                  {{"ancho", ancho}, {"alto", alto}, {"espera", espera * 1000}});
+    const auto respuesta = co_await conTiempoLimite(std::move(pregunta), limite);
+    co_return respuesta.has_value();
 }
 
 using Textura = Resultado<Ref<GdkTexture>>;
@@ -76,11 +147,18 @@ Tarea<Textura> capturarVisible(Ref<WebKitWebView> vista) {
 PaginaRender::PaginaRender(const std::optional<std::string>& doc, int ancho, int alto)
     : web_(std::make_shared<WebVista>("renderizador")),
       anfitrion_(std::make_unique<AnfitrionOculto>()),
+      carpetaEscenas_(std::make_shared<std::filesystem::path>(Escenas::carpeta(doc))),
       ancho_(ancho),
       alto_(alto) {
     servirFuentes(*web_);
-    // The view lives for this page only, which has one design.
-    servirEscenas(*web_, [carpeta = Escenas::carpeta(doc)] { return carpeta; });
+    servirEscenas(*web_, [carpeta = carpetaEscenas_] { return *carpeta; });
+    anfitrion_->alojar(web_->widget());
+}
+
+void PaginaRender::preparar(const std::optional<std::string>& doc, int ancho, int alto) {
+    *carpetaEscenas_ = Escenas::carpeta(doc);
+    ancho_ = ancho;
+    alto_ = alto;
 }
 
 PaginaRender::~PaginaRender() {
@@ -89,12 +167,14 @@ PaginaRender::~PaginaRender() {
 }
 
 Tarea<bool> PaginaRender::cargar(const std::string& html, LimitesRender limites) {
-    anfitrion_->alojar(web_->widget());
     anfitrion_->dimensionar(ancho_, alto_);
-    web_->cargarHTML(Renderizador::documento(reemplazarTodo(html, "\"escenas/", "\"escena://local/"), "", false),
+    const FinDeCarga fin(web_->vistaWeb());
+    web_->cargarHTML(Renderizador::documento(reemplazarTodo(html, "\"escenas/", escenasDeCarga()), "", false),
                      uriCarpetaEditor());
-    co_await esperarCarga(web_->vistaWeb(), limites.carga);
-    co_return co_await esperarListo(*web_, limites.evaluacion);
+    // A load that never ends is left at its limit: whether the page
+    // answers then decides.
+    co_await fin.esperar(limites.carga);
+    co_return co_await esperarListo(web_->vistaWeb(), ancho_, alto_, limites.evaluacion);
 }
 
 Tarea<Resultado<Ref<GdkTexture>>> PaginaRender::capturar(double limite) {

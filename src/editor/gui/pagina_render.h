@@ -1,11 +1,13 @@
 #pragma once
-// The page of one render or recording: design HTML in a web view of its
+// The page of renders or of one recording: design HTML in a web view of its
 // own, hosted in a window that is never presented, serving the user's fonts
-// and the scenes of one design. Dropping it ends its web process, which
-// releases whatever still waits on the page.
+// and the scenes of one design. It may load one document after another.
+// Dropping it ends its web process, which releases whatever still waits on
+// the page.
 
 #include <gdk/gdk.h>
 
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,9 +31,13 @@ public:
     PaginaRender(const PaginaRender&) = delete;
     PaginaRender& operator=(const PaginaRender&) = delete;
 
+    // The viewport and the design of the next load, for a page reused by
+    // another render.
+    void preparar(const std::optional<std::string>& doc, int ancho, int alto);
+
     // Loads the complete document around `html` and waits, within the
-    // limits, until its fonts and images are ready. False when the page
-    // gave no answer in time.
+    // limits, until its fonts and images are ready and the viewport has its
+    // size. False when the page gave no answer in time.
     Tarea<bool> cargar(const std::string& html, LimitesRender limites);
 
     // The visible viewport, or a failure (also when it takes longer than
@@ -44,6 +50,8 @@ public:
 private:
     std::shared_ptr<WebVista> web_;
     std::unique_ptr<AnfitrionOculto> anfitrion_;
+    // Read by the scene handler at each request.
+    std::shared_ptr<std::filesystem::path> carpetaEscenas_;
     int ancho_;
     int alto_;
 };

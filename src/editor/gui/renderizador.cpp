@@ -14,6 +14,11 @@ namespace {
 
 constexpr int ladoMaximo = 16384;
 constexpr int calidadJpeg = 70;
+// Renders one warm page serves before a new one takes its place: whatever
+// a web process keeps from document to document is let go with it.
+constexpr int rendersPorPagina = 50;
+// Seconds without renders after which the warm page is dropped.
+constexpr unsigned segundosOcioso = 30;
 
 bool dentro(double v) { return std::isfinite(v) && v >= 1 && v <= ladoMaximo; }
 
@@ -61,6 +66,8 @@ Renderizador& Renderizador::compartido() {
 
 Renderizador::Renderizador(LimitesRender limites) : limites_(limites) {}
 
+Renderizador::~Renderizador() { olvidarOcioso(); }
+
 void Renderizador::liberarTurno() {
     if (esperando_.empty()) {
         ocupado_ = false;
@@ -75,6 +82,7 @@ Tarea<Renderizador::Imagen> Renderizador::png(std::string html, double ancho, do
                                               std::optional<std::string> doc) {
     if (!dentro(ancho) || !dentro(alto) || !dentro(anchoSalida)) co_return std::nullopt;
     co_await Turno(*this);
+    olvidarOcioso();
     if (!doc)
         if (const auto abierto = Centro::compartido().editor.lock()) doc = abierto->id();
     docCaptura_ = std::move(doc);
@@ -85,19 +93,52 @@ Tarea<Renderizador::Imagen> Renderizador::png(std::string html, double ancho, do
     // process makes every wait fail, so it finishes and frees its view.
     if (!resultado)
         if (auto web = actual_.lock()) webkit_web_view_terminate_web_process(web->vistaWeb());
+    // A page that failed a render is not trusted with the next one.
+    if (!resultado || !*resultado) caliente_.reset();
+    soltarCuandoOcioso();
     liberarTurno();
     co_return resultado ? std::move(*resultado) : std::nullopt;
 }
 
+std::shared_ptr<PaginaRender> Renderizador::paginaPara(int ancho, int alto) {
+    if (caliente_ && usosCaliente_ < rendersPorPagina) {
+        caliente_->preparar(docCaptura_, ancho, alto);
+    } else {
+        caliente_.reset();  // its web process ends before the next one starts
+        caliente_ = std::make_shared<PaginaRender>(docCaptura_, ancho, alto);
+        usosCaliente_ = 0;
+    }
+    ++usosCaliente_;
+    return caliente_;
+}
+
 Tarea<Renderizador::Imagen> Renderizador::pintar(std::string html, int ancho, int alto, int anchoSalida, bool jpeg) {
-    // Each render owns its view and host; when it is given up, ending the
-    // web process releases whatever still waits on the page.
-    PaginaRender pagina(docCaptura_, ancho, alto);
-    actual_ = pagina.debil();
-    if (!co_await pagina.cargar(html, limites_)) co_return std::nullopt;
-    const auto foto = co_await pagina.capturar(limites_.evaluacion);
+    // The render holds its page: when it is given up, ending the web
+    // process releases whatever still waits on it.
+    const std::shared_ptr<PaginaRender> pagina = paginaPara(ancho, alto);
+    actual_ = pagina->debil();
+    if (!co_await pagina->cargar(html, limites_)) co_return std::nullopt;
+    const auto foto = co_await pagina->capturar(limites_.evaluacion);
     if (!foto) co_return std::nullopt;
     co_return co_await codificar(std::move(*foto), anchoSalida, jpeg);
+}
+
+void Renderizador::soltarCuandoOcioso() {
+    olvidarOcioso();
+    if (!caliente_) return;
+    ocioso_ = g_timeout_add_seconds(
+        segundosOcioso,
+        [](gpointer datos) -> gboolean {
+            auto& r = *static_cast<Renderizador*>(datos);
+            r.ocioso_ = 0;
+            if (!r.ocupado_) r.caliente_.reset();
+            return G_SOURCE_REMOVE;
+        },
+        this);
+}
+
+void Renderizador::olvidarOcioso() {
+    if (ocioso_ != 0) g_source_remove(std::exchange(ocioso_, 0));
 }
 
 }  // namespace sorvenia

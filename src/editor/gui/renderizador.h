@@ -2,8 +2,11 @@
 // Renderizador: design HTML turned into a PNG or JPEG picture without
 // showing anything. It serves the agents' screenshots, the thumbnails saved
 // with each design and the picture exports. Renders run one after another in
-// the order they were asked for; each runs in a fresh web view hosted in a
-// window that is never presented.
+// the order they were asked for, in a web view hosted in a window that is
+// never presented. The view is kept warm between renders (each loads its
+// document into it) and made anew after a number of renders, after a render
+// that failed, and after a while with none, so that its memory stays
+// bounded and an idle application holds no web process for it.
 
 #include <cstdint>
 #include <deque>
@@ -33,6 +36,7 @@ class Renderizador {
 public:
     static Renderizador& compartido();
     explicit Renderizador(LimitesRender limites = {});
+    ~Renderizador();
     Renderizador(const Renderizador&) = delete;
     Renderizador& operator=(const Renderizador&) = delete;
 
@@ -70,10 +74,18 @@ public:
 private:
     struct Turno;
     Tarea<Imagen> pintar(std::string html, int ancho, int alto, int anchoSalida, bool jpeg);
+    std::shared_ptr<class PaginaRender> paginaPara(int ancho, int alto);
     void liberarTurno();
+    void soltarCuandoOcioso();
+    void olvidarOcioso();
 
     LimitesRender limites_;
     std::weak_ptr<class WebVista> actual_;  // the view of the render under way
+    // The warm page, shared with the render that uses it (a render given up
+    // keeps its page until it ends, while the next one gets a new page).
+    std::shared_ptr<PaginaRender> caliente_;
+    int usosCaliente_ = 0;
+    unsigned ocioso_ = 0;  // the GLib timeout that drops the warm page
     std::optional<std::string> docCaptura_;
     bool ocupado_ = false;
     std::deque<std::coroutine_handle<>> esperando_;
