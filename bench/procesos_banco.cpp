@@ -115,6 +115,17 @@ Cpu cpuEnReposo(const std::function<std::vector<pid_t>()>& procesos, const std::
     return r;
 }
 
+double asentarse(const std::function<std::vector<pid_t>()>& procesos, const std::function<void(int)>& esperar,
+                 int limite) {
+    constexpr double quieto = 3.0;
+    int seguidos = 0;
+    for (int s = 1; s <= limite; ++s) {
+        seguidos = cpuEnReposo(procesos, esperar, 1).total < quieto ? seguidos + 1 : 0;
+        if (seguidos == 2) return s - 2;
+    }
+    return -1;
+}
+
 std::string Cpu::detalle() const {
     std::string r;
     char cifra[32];

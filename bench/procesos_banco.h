@@ -34,6 +34,13 @@ struct Cpu {
 Cpu cpuEnReposo(const std::function<std::vector<pid_t>()>& procesos, const std::function<void(int)>& esperar,
                 int segundos);
 
+// Seconds until the processes `procesos()` names settle after showing
+// something new: until two one-second windows in a row use less than 3% of
+// one core (painting a big design in software takes long). -1 when they
+// have not settled after `limite` seconds.
+double asentarse(const std::function<std::vector<pid_t>()>& procesos, const std::function<void(int)>& esperar,
+                 int limite);
+
 // Memory of a tree now: proportional set size (shared pages split among
 // the processes that map them) and resident set size, in MB.
 struct Memoria {

@@ -64,7 +64,9 @@ export function quitarPeligrosos(raiz) {
 }
 
 export class VistaMesa {
-  constructor(mesa, capa) {
+  // `observador` (a ResizeObserver) watches the page's size while the
+  // mesa lives.
+  constructor(mesa, capa, observador) {
     this.id = mesa.id;
     this.nombre = el("span", { class: "mesa-nombre" });
     this.medida = el("span", { class: "mesa-medida" });
@@ -93,6 +95,8 @@ export class VistaMesa {
     this.editando = null;
     this.escritos = {};
     this.entradas = null;
+    this.observador = observador;
+    observador.observe(this.body);
   }
 
   get body() {
@@ -271,6 +275,7 @@ export class VistaMesa {
   }
 
   destruir() {
+    this.observador.unobserve(this.body);
     this.raiz.remove();
   }
 }
