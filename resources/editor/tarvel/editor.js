@@ -221,7 +221,7 @@ export class Editor {
     mesa.animaciones = mesa.animaciones.filter((a) => presentes.has(a.lid));
     vista.presentar(vista.body, this.doc.recursos);
     vista.animar(mesa);
-    vista.medir(mesa);
+    // Its new height, if any, comes through the ResizeObserver (or altoDe).
   }
 
   deshacer() {

@@ -202,7 +202,15 @@ export class VistaMesa {
     }
     this.presentar(this.body, contexto.recursos);
     this.animar(mesa);
-    this.medir(mesa);
+    // A mesa whose height follows its content is measured here only when it
+    // is new or its width or least height changed: changes of its page reach
+    // the ResizeObserver, and a measure on every edit would make the engine
+    // lay out the whole canvas before the frame needs it.
+    const medida = `${mesa.auto}/${mesa.ancho}/${mesa.alto}`;
+    if (!mesa.auto || this.medidaDe !== medida) {
+      this.medidaDe = medida;
+      this.medir(mesa);
+    }
     return nueva;
   }
 
