@@ -96,7 +96,8 @@ void imprimir(const Programa& nuestro, const Programa& par) {
                     medianaDe(*p, [](const Vuelta& v) { return v.cpu; }),
                     medianaDe(*p, [](const Vuelta& v) { return v.memoria.pss; }),
                     medianaDe(*p, [](const Vuelta& v) { return v.memoria.rss; }));
-        std::printf("    CPU por proceso en la última vuelta: %s\n", p->vueltas.back().cpuDetalle.c_str());
+        std::printf("    en la última vuelta, CPU por proceso: %s\n    memoria (PSS) por proceso: %s\n",
+                    p->vueltas.back().cpuDetalle.c_str(), p->vueltas.back().memoria.detalle.c_str());
     }
     const auto pintura = [](const Programa& p) { return medianaDe(p, [](const Vuelta& v) { return v.pinturaMs; }); };
     const auto pss = [](const Programa& p) { return medianaDe(p, [](const Vuelta& v) { return v.memoria.pss; }); };

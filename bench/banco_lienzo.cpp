@@ -355,7 +355,8 @@ void imprimirMostrado(const Mostrada& editor, const Mostrada& par, int mesas) {
     const auto fila = [](const char* nombre, const Mostrada& m) {
         std::printf("%-36s %10.1f s %13.1f%% %9.1f MB %9.1f MB %9d\n", nombre, m.asentadaS, m.cpu.total,
                     m.memoria.pss, m.memoria.rss, m.memoria.procesos);
-        std::printf("    CPU por proceso: %s\n", m.cpu.detalle().c_str());
+        std::printf("    CPU por proceso: %s\n    memoria (PSS) por proceso: %s\n", m.cpu.detalle().c_str(),
+                    m.memoria.detalle.c_str());
     };
     fila("editor (este proceso y los suyos)", editor);
     fila("MiniBrowser, los mismos documentos", par);

@@ -138,10 +138,19 @@ std::string Cpu::detalle() const {
 
 Memoria memoria(pid_t raiz) {
     Memoria m;
+    std::vector<std::pair<double, std::string>> grandes;
     for (pid_t p : arbol(raiz)) {
-        m.pss += static_cast<double>(campoKb(p, "Pss:")) / 1024.0;
+        const double pss = static_cast<double>(campoKb(p, "Pss:")) / 1024.0;
+        m.pss += pss;
         m.rss += static_cast<double>(campoKb(p, "Rss:")) / 1024.0;
         ++m.procesos;
+        if (pss >= 1.0) grandes.emplace_back(pss, nombreDe(p));
+    }
+    std::sort(grandes.begin(), grandes.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    char cifra[32];
+    for (const auto& [pss, nombre] : grandes) {
+        std::snprintf(cifra, sizeof cifra, " %.1f MB", pss);
+        m.detalle += (m.detalle.empty() ? "" : ", ") + nombre + cifra;
     }
     return m;
 }

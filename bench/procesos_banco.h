@@ -47,6 +47,7 @@ struct Memoria {
     double pss = 0;
     double rss = 0;
     int procesos = 0;
+    std::string detalle;  // PSS of each process over 1 MB: "WebKitWebProces 1200.0 MB, ..."
 };
 Memoria memoria(pid_t raiz);
 
