@@ -46,9 +46,7 @@ struct Programa {
     std::vector<Vuelta> vueltas;
 };
 
-void dormir(int ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
+void dormir(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 Vuelta medir(Programa& p, int vuelta) {
     const std::string casa = p.casa.string();
@@ -56,9 +54,9 @@ Vuelta medir(Programa& p, int vuelta) {
     Vuelta v;
     const banco::PrimeraPintura pintura = banco::medirPrimeraPintura(
         [&] {
-            hijo.emplace(p.argumentos,
-                         std::vector<std::string>{"HOME=" + casa, "XDG_CONFIG_HOME=" + casa + "/config",
-                                                  "XDG_DATA_HOME=" + casa + "/data", "XDG_CACHE_HOME=" + casa + "/cache"});
+            hijo.emplace(p.argumentos, std::vector<std::string>{"HOME=" + casa, "XDG_CONFIG_HOME=" + casa + "/config",
+                                                                "XDG_DATA_HOME=" + casa + "/data",
+                                                                "XDG_CACHE_HOME=" + casa + "/cache"});
         },
         muestreo, "arranque_" + p.nombre + "_" + std::to_string(vuelta) + ".png");
     v.pinturaMs = pintura.ms;
@@ -86,9 +84,10 @@ double medianaDe(const Programa& p, F campo) {
 }
 
 void imprimir(const Programa& nuestro, const Programa& par) {
-    std::printf("Arranque hasta la primera página pintada (casa nueva: la página de entrar), %d vueltas por turnos;\n"
-                "luego %d s en reposo con la página mostrada (el programa y sus procesos de WebKit):\n\n",
-                vueltas, segundosQuieto);
+    std::printf(
+        "Arranque hasta la primera página pintada (casa nueva: la página de entrar), %d vueltas por turnos;\n"
+        "luego %d s en reposo con la página mostrada (el programa y sus procesos de WebKit):\n\n",
+        vueltas, segundosQuieto);
     std::printf("%-34s %12s %10s %14s %12s %12s\n", "", "1.ª pintura", "(1.ª vez)", "CPU en reposo", "PSS", "RSS");
     for (const Programa* p : {&nuestro, &par}) {
         std::printf("%-34s %9.0f ms %7.0f ms %13.1f%% %9.1f MB %9.1f MB\n", p->nombre.c_str(),
@@ -119,8 +118,10 @@ int main(int argc, char** argv) {
     if (::mkdtemp(plantilla) == nullptr) return 1;
     const fs::path carpeta = plantilla;
     Programa nuestro{"sorvenia-tarvel", {argc > 1 ? argv[1] : SORVENIA_APP}, carpeta / "nuestro", {}};
-    Programa par{"MiniBrowser", {argc > 2 ? argv[2] : banco::miniBrowserDebian, "file://" + pagina.string()},
-                 carpeta / "par", {}};
+    Programa par{"MiniBrowser",
+                 {argc > 2 ? argv[2] : banco::miniBrowserDebian, "file://" + pagina.string()},
+                 carpeta / "par",
+                 {}};
     try {
         for (int i = 0; i < vueltas; ++i) {
             for (Programa* p : {&nuestro, &par}) {

@@ -60,8 +60,8 @@ using nlohmann::json;
 namespace fs = std::filesystem;
 
 const fs::path carpetaEditor = fs::path(SORVENIA_FUENTE) / "resources/editor";
-constexpr int ediciones = 40;      // samples, each the mean of a batch
-constexpr int porMuestra = 10;     // the page's clock is coarsened to whole milliseconds
+constexpr int ediciones = 40;            // samples, each the mean of a batch
+constexpr int porMuestra = 10;           // the page's clock is coarsened to whole milliseconds
 constexpr int edicionesHistorial = 200;  // the undo history's length
 constexpr int segundosQuieto = 5;
 constexpr int elementosPorMesa = 200;
@@ -73,10 +73,13 @@ constexpr int limiteAsentarse = 120;  // seconds
 // wait that polls would show in the idle figures).
 void reposar(int ms) {
     bool fin = false;
-    g_timeout_add(static_cast<guint>(ms), [](gpointer p) -> gboolean {
-        *static_cast<bool*>(p) = true;
-        return G_SOURCE_REMOVE;
-    }, &fin);
+    g_timeout_add(
+        static_cast<guint>(ms),
+        [](gpointer p) -> gboolean {
+            *static_cast<bool*>(p) = true;
+            return G_SOURCE_REMOVE;
+        },
+        &fin);
     while (!fin) g_main_context_iteration(nullptr, TRUE);
 }
 
@@ -143,9 +146,9 @@ void abrirEditor(WebVista& vista, int mesas) {
 }
 
 struct Medida {
-    banco::Cpu cpu;          // % of one core at rest
-    double edicionMs = 0;    // median
-    double mediaMs = 0;      // all the edits' time over their number
+    banco::Cpu cpu;            // % of one core at rest
+    double edicionMs = 0;      // median
+    double mediaMs = 0;        // all the edits' time over their number
     double crecimientoMb = 0;  // PSS of the tree after the history's length of edits, minus before
 };
 
@@ -217,18 +220,20 @@ fs::path paginaPar(const json& doc, const json& marco, const fs::path& carpeta) 
         "body{font-family:Inter,system-ui,sans-serif;-webkit-font-smoothing:antialiased}"
         "h1,h2,h3,h4,h5,h6,p,ul,ol{margin:0}img{display:block;max-width:100%}html{overflow:hidden}"
         ":root{--marca:#e4572e}";
-    std::string html = "<!doctype html><html><head><meta charset=utf-8><style>body{margin:0;background:#e9e9ee;"
-                       "overflow:hidden}.mundo{position:absolute;left:0;top:0;transform-origin:0 0}"
-                       "iframe{position:absolute;border:0;background:#fff}</style></head><body><div class=mundo "
-                       "style=\"transform:" + marco["transform"].get<std::string>() + "\">";
+    std::string html =
+        "<!doctype html><html><head><meta charset=utf-8><style>body{margin:0;background:#e9e9ee;"
+        "overflow:hidden}.mundo{position:absolute;left:0;top:0;transform-origin:0 0}"
+        "iframe{position:absolute;border:0;background:#fff}</style></head><body><div class=mundo "
+        "style=\"transform:" +
+        marco["transform"].get<std::string>() + "\">";
     const json& mesas = doc["paginas"][0]["mesas"];
     for (std::size_t i = 0; i < mesas.size() && i < marco["cajas"].size(); ++i) {
         const json& caja = marco["cajas"][i];
         const std::string documento = "<!doctype html><html><head><meta charset=utf-8><style>" + base +
                                       mesas[i]["css"].get<std::string>() + "</style></head><body>" +
                                       mesas[i]["html"].get<std::string>() + "</body></html>";
-        html += "<iframe sandbox=\"allow-same-origin\" style=\"left:" + caja["x"].dump() + "px;top:" +
-                caja["y"].dump() + "px;width:" + caja["w"].dump() + "px;height:" + caja["h"].dump() +
+        html += "<iframe sandbox=\"allow-same-origin\" style=\"left:" + caja["x"].dump() +
+                "px;top:" + caja["y"].dump() + "px;width:" + caja["w"].dump() + "px;height:" + caja["h"].dump() +
                 "px\" srcdoc=\"" + escaparAtributo(documento) + "\"></iframe>";
     }
     html += "</div></body></html>";
@@ -255,8 +260,7 @@ Mostrada disenoMostrado(int mesas, const fs::path& carpeta, fs::path& par) {
     Mostrada m;
     if (banco::asentarse([] { return banco::arbol(::getpid()); }, reposar, limiteAsentarse) >= 0)
         m.asentadaS = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    else
-        m.asentadaS = -1;
+    else m.asentadaS = -1;
     m.cpu = cpuPropia(segundosQuieto);
     m.memoria = banco::memoria(::getpid());
     const json marco = prueba::llamarEnPagina(
@@ -287,8 +291,7 @@ Mostrada parMostrado(const std::string& miniBrowser, const fs::path& pagina, con
     reposar(2000);  // the program's own start
     if (banco::asentarse([pid] { return banco::arbol(pid); }, reposar, limiteAsentarse) >= 0)
         m.asentadaS = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    else
-        m.asentadaS = -1;
+    else m.asentadaS = -1;
     m.cpu = banco::cpuEnReposo([pid] { return banco::arbol(pid); }, reposar, segundosQuieto);
     m.memoria = banco::memoria(pid);
     return m;
@@ -352,23 +355,26 @@ std::pair<Retraso, Retraso> retrasoConIndicador() {
 }
 
 void imprimirMostrado(const Mostrada& editor, const Mostrada& par, int mesas) {
-    std::printf("El diseño de %d mesas y %d elementos mostrado en una ventana de %d × %d, %d s en reposo:\n",
-                mesas, mesas * elementosPorMesa, anchoVentana, altoVentana, segundosQuieto);
+    std::printf("El diseño de %d mesas y %d elementos mostrado en una ventana de %d × %d, %d s en reposo:\n", mesas,
+                mesas * elementosPorMesa, anchoVentana, altoVentana, segundosQuieto);
     std::printf("%-36s %12s %14s %12s %12s %9s\n", "", "pintado en", "CPU en reposo", "PSS", "RSS", "procesos");
     const auto fila = [](const char* nombre, const Mostrada& m) {
-        std::printf("%-36s %10.1f s %13.1f%% %9.1f MB %9.1f MB %9d\n", nombre, m.asentadaS, m.cpu.total,
-                    m.memoria.pss, m.memoria.rss, m.memoria.procesos);
+        std::printf("%-36s %10.1f s %13.1f%% %9.1f MB %9.1f MB %9d\n", nombre, m.asentadaS, m.cpu.total, m.memoria.pss,
+                    m.memoria.rss, m.memoria.procesos);
         std::printf("    CPU por proceso: %s\n    memoria (PSS) por proceso: %s\n", m.cpu.detalle().c_str(),
                     m.memoria.detalle.c_str());
     };
     fila("editor (este proceso y los suyos)", editor);
     fila("MiniBrowser, los mismos documentos", par);
-    std::printf("editor / MiniBrowser: memoria (PSS) %.2fx, (RSS) %.2fx; pintado %.2fx; CPU en reposo %+.1f puntos "
-                "de un núcleo\n",
-                editor.memoria.pss / std::max(par.memoria.pss, 1.0), editor.memoria.rss / std::max(par.memoria.rss, 1.0),
-                editor.asentadaS / std::max(par.asentadaS, 0.1), editor.cpu.total - par.cpu.total);
-    std::printf("(«pintado en»: desde cargar hasta que el árbol de procesos gasta menos del 3%% de un núcleo dos "
-                "segundos seguidos; -1 si no llega en %d s)\n\n", limiteAsentarse);
+    std::printf(
+        "editor / MiniBrowser: memoria (PSS) %.2fx, (RSS) %.2fx; pintado %.2fx; CPU en reposo %+.1f puntos "
+        "de un núcleo\n",
+        editor.memoria.pss / std::max(par.memoria.pss, 1.0), editor.memoria.rss / std::max(par.memoria.rss, 1.0),
+        editor.asentadaS / std::max(par.asentadaS, 0.1), editor.cpu.total - par.cpu.total);
+    std::printf(
+        "(«pintado en»: desde cargar hasta que el árbol de procesos gasta menos del 3%% de un núcleo dos "
+        "segundos seguidos; -1 si no llega en %d s)\n\n",
+        limiteAsentarse);
 }
 
 }  // namespace
@@ -398,9 +404,10 @@ int main(int argc, char** argv) {
     std::error_code ec;
     fs::remove_all(carpeta, ec);
 
-    std::printf("El lienzo del editor con 1 y con 50 mesas (%d elementos cada una, auto alto) sin mostrar, %d s en "
-                "reposo, %d tandas de %d ediciones de un texto (la media de cada tanda) y luego %d más:\n\n",
-                elementosPorMesa, segundosQuieto, ediciones, porMuestra, edicionesHistorial);
+    std::printf(
+        "El lienzo del editor con 1 y con 50 mesas (%d elementos cada una, auto alto) sin mostrar, %d s en "
+        "reposo, %d tandas de %d ediciones de un texto (la media de cada tanda) y luego %d más:\n\n",
+        elementosPorMesa, segundosQuieto, ediciones, porMuestra, edicionesHistorial);
     std::printf("%-36s %14s %18s %12s %22s\n", "", "CPU en reposo", "edición (mediana)", "(media)",
                 "PSS tras las ediciones");
     std::printf("%-36s %13.1f%% %15.2f ms %9.2f ms %+19.1f MB\n", "editor, 1 mesa", una.cpu.total, una.edicionMs,
@@ -408,10 +415,11 @@ int main(int argc, char** argv) {
     std::printf("%-36s %13.1f%% %15.2f ms %9.2f ms %+19.1f MB\n", "editor, 50 mesas", cincuenta.cpu.total,
                 cincuenta.edicionMs, cincuenta.mediaMs, cincuenta.crecimientoMb);
     std::printf("%-36s %13.1f%% %16s\n", "página simple con las 50 mesas", simple, "-");
-    std::printf("\nedición 50 mesas / 1 mesa: %.2fx (medias %.2fx); CPU en reposo 50 mesas - página simple: %+.1f puntos "
-                "de un núcleo\n",
-                cincuenta.edicionMs / std::max(una.edicionMs, 0.01), cincuenta.mediaMs / std::max(una.mediaMs, 0.01),
-                cincuenta.cpu.total - simple);
+    std::printf(
+        "\nedición 50 mesas / 1 mesa: %.2fx (medias %.2fx); CPU en reposo 50 mesas - página simple: %+.1f puntos "
+        "de un núcleo\n",
+        cincuenta.edicionMs / std::max(una.edicionMs, 0.01), cincuenta.mediaMs / std::max(una.mediaMs, 0.01),
+        cincuenta.cpu.total - simple);
     std::printf("CPU por proceso, 1 mesa: %s\nCPU por proceso, 50 mesas: %s\n", una.cpu.detalle().c_str(),
                 cincuenta.cpu.detalle().c_str());
     std::printf("\nRetraso del bucle principal (temporizador de 10 ms, editor de 1 mesa en una ventana, %d s):\n",

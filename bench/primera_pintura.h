@@ -15,8 +15,8 @@
 namespace sorvenia::banco {
 
 struct PrimeraPintura {
-    double ms = -1;        // from the start to that picture; -1 when none came
-    double muestreoMs = 0; // mean time between two samples (the figure's grain)
+    double ms = -1;         // from the start to that picture; -1 when none came
+    double muestreoMs = 0;  // mean time between two samples (the figure's grain)
 };
 
 // Starts the program with `lanzar` and samples the screen for `duracion`.

@@ -160,8 +160,8 @@ Hijo::Hijo(const std::vector<std::string>& argumentos, const std::vector<std::st
     for (char** e = environ; *e != nullptr; ++e) {
         const std::string v = *e;
         const std::string clave = v.substr(0, v.find('=') + 1);
-        const bool cambiada = std::any_of(entorno.begin(), entorno.end(),
-                                          [&](const std::string& n) { return n.rfind(clave, 0) == 0; });
+        const bool cambiada =
+            std::any_of(entorno.begin(), entorno.end(), [&](const std::string& n) { return n.rfind(clave, 0) == 0; });
         if (!cambiada) variables.push_back(v);
     }
     std::vector<char*> argv;
@@ -179,9 +179,7 @@ Hijo::Hijo(const std::vector<std::string>& argumentos, const std::vector<std::st
     if (error != 0) throw std::runtime_error("no se pudo lanzar " + argumentos.front());
 }
 
-bool Hijo::vivo() const {
-    return ::waitpid(pid_, nullptr, WNOHANG) == 0;
-}
+bool Hijo::vivo() const { return ::waitpid(pid_, nullptr, WNOHANG) == 0; }
 
 Hijo::~Hijo() {
     if (pid_ <= 0) return;

@@ -959,11 +959,12 @@ TEST_F(PaginaEditorTest, LasListasDelPanelSiguenAlDisenoYAlDeshacer) {
     EXPECT_EQ(listas().at("mesas"), json({"Inicio", "Contacto*"}));
 
     const auto renombrar = [this](const std::string& nombre) {
-        llamar("const li = document.querySelector('#lista-paginas li');\n"
-               "li.dispatchEvent(new MouseEvent('dblclick', {bubbles: true}));\n"
-               "const campo = li.querySelector('input');\n"
-               "campo.value = nombre; campo.blur(); return 1;",
-               {{"nombre", nombre}});
+        llamar(
+            "const li = document.querySelector('#lista-paginas li');\n"
+            "li.dispatchEvent(new MouseEvent('dblclick', {bubbles: true}));\n"
+            "const campo = li.querySelector('input');\n"
+            "campo.value = nombre; campo.blur(); return 1;",
+            {{"nombre", nombre}});
     };
     renombrar("Tienda");
     EXPECT_EQ(listas().at("paginas"), json({"Tienda*"}));
