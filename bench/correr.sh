@@ -18,9 +18,14 @@ build/bench/banco_puente build/tarvel-mcp "$(command -v node)" build/interop/ser
 # An agent's event line to the chat message on the editor page, under a display.
 cmake --build build --target banco_chat_agente
 scripts/entorno-pruebas.sh build/bench/banco_chat_agente
-# The editor canvas at rest and under edits, 1 and 50 mesas.
+# The editor canvas at rest and under edits, 1 and 50 mesas; the 50-mesa
+# design shown beside WebKitGTK's MiniBrowser showing the same documents.
 cmake --build build --target banco_lienzo
 scripts/entorno-pruebas.sh build/bench/banco_lienzo
+# The application's start to its first painted page, and its idle memory,
+# beside MiniBrowser opening the same page.
+cmake --build build --target banco_arranque
+scripts/entorno-pruebas.sh build/bench/banco_arranque
 # The agents' output-line parsers, against JSON parsing of the same lines.
 build/bench/banco_lineas_agente
 # The servers screen's pseudo-terminal against a `script`-driven one.

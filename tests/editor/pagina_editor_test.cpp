@@ -941,6 +941,43 @@ TEST_F(PaginaEditorTest, MuestraElEstadoLosAvisosYSigueEnSegundoPlano) {
     EXPECT_NE(bien("ver_tarvel").find("Diseño «Barbería Ercilla (copia)»"), std::string::npos);
 }
 
+// The side lists are rebuilt only when what they show changes; they must
+// still follow renames, undo (which replaces the mesa and page objects) and a
+// page name edited in place.
+TEST_F(PaginaEditorTest, LasListasDelPanelSiguenAlDisenoYAlDeshacer) {
+    cargar(carga(disenoGuardado()));
+    const auto listas = [this] {
+        return llamar(
+            "const filas = (id) => [...document.querySelectorAll(`#${id} li`)].map((li) =>\n"
+            "  (li.querySelector('input') ? 'campo:' + li.querySelector('input').value : li.querySelector('span').textContent) +\n"
+            "  (li.classList.contains('activa') ? '*' : ''));\n"
+            "return {paginas: filas('lista-paginas'), mesas: filas('lista-mesas')};");
+    };
+    EXPECT_EQ(listas(), json({{"paginas", {"Web*"}}, {"mesas", {"Inicio", "Contacto"}}}));
+
+    bien("mesas", {{"accion", "renombrar"}, {"id", "m2"}, {"nombre", "Reservas"}});
+    EXPECT_EQ(listas().at("mesas"), json({"Inicio", "Reservas"}));
+    llamar("document.getElementById('deshacer').click(); return 1;");
+    EXPECT_EQ(listas().at("mesas"), json({"Inicio", "Contacto"}));
+    // The row's button finds the mesa the undo put back.
+    llamar("document.querySelectorAll('#lista-mesas li button')[1].click(); return 1;");
+    EXPECT_EQ(listas().at("mesas"), json({"Inicio", "Contacto*"}));
+
+    const auto renombrar = [this](const std::string& nombre) {
+        llamar(
+            "const li = document.querySelector('#lista-paginas li');\n"
+            "li.dispatchEvent(new MouseEvent('dblclick', {bubbles: true}));\n"
+            "const campo = li.querySelector('input');\n"
+            "campo.value = nombre; campo.blur(); return 1;",
+            {{"nombre", nombre}});
+    };
+    renombrar("Tienda");
+    EXPECT_EQ(listas().at("paginas"), json({"Tienda*"}));
+    // Left as it was, the field goes and the name comes back.
+    renombrar("Tienda");
+    EXPECT_EQ(listas().at("paginas"), json({"Tienda*"}));
+}
+
 TEST_F(PaginaEditorTest, FotoDelEditorConDosMesas) {
     cargar(carga(disenoGuardado(), {{"tarjetaAgentes", true}, {"agentesConectados", json::array({"Claude Code"})}}));
     llamar("window.tarvel.estado({guardado: 'guardado'});\n"

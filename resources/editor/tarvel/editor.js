@@ -34,6 +34,12 @@ export class Editor {
     this.agenteExterno = null;
     this.agenteChat = "";
     this.ganchos = {};
+    // Mesas whose height follows their content grow as their pictures and
+    // fonts arrive. The engine reports each change of a mesa's page size,
+    // so nothing is polled while the canvas is at rest.
+    this.observador = new ResizeObserver(() => {
+      if (this.doc && this.medirTodas() && this.ganchos.alMedir) this.ganchos.alMedir();
+    });
   }
 
   // ---- the document ----
@@ -215,7 +221,7 @@ export class Editor {
     mesa.animaciones = mesa.animaciones.filter((a) => presentes.has(a.lid));
     vista.presentar(vista.body, this.doc.recursos);
     vista.animar(mesa);
-    vista.medir(mesa);
+    // Its new height, if any, comes through the ResizeObserver (or altoDe).
   }
 
   deshacer() {
@@ -297,7 +303,7 @@ export class Editor {
           vista = null;
         }
         if (!vista) {
-          vista = new VistaMesa(mesa, capa);
+          vista = new VistaMesa(mesa, capa, this.observador);
           this.vistas.set(mesa.id, vista);
         }
         if (vista.actualizar(mesa, { ...contexto, portada: orden === 0 })) {
@@ -345,9 +351,13 @@ export class Editor {
     return cambio;
   }
 
+  // Measured when asked: while the view is hidden the engine reports no
+  // size changes, and tools read heights then too.
   altoDe(mesa) {
     const vista = this.vista(mesa.id);
-    return vista && vista.alto ? vista.alto : mesa.alto;
+    if (!vista) return mesa.alto;
+    if (mesa.auto) vista.medir(mesa);
+    return vista.alto || mesa.alto;
   }
 
   cssVariables(modo) {

@@ -394,21 +394,34 @@ export class Paneles {
 
   pintarListas() {
     const doc = this.editor.doc;
+    const sel = this.editor.seleccion;
+    // Rebuilt only when what they show changed: the panels are painted after
+    // every edit, and a design of many mesas would rebuild its whole list.
+    // Their buttons look the page and mesa up when pressed, so an undo that
+    // replaces those objects leaves them working.
+    const clave = JSON.stringify([doc.pagina, doc.paginas.map((p) => [p.id, p.nombre, p.mesas.length]),
+      this.editor.pagina().mesas.map((m) => [m.id, m.nombre, m.ancho]), sel ? sel.mesa : null]);
+    if (clave === this.claveListas) return;
+    this.claveListas = clave;
     const paginas = vaciar($("lista-paginas"));
     doc.paginas.forEach((p, i) => {
       const item = el("li", { class: i === doc.pagina ? "activa" : "" },
         el("button", { type: "button", class: "fila", onclick: () => this.editor.abrirPagina(i) },
           el("span", { texto: p.nombre }), el("small", { texto: String(p.mesas.length) })));
-      item.addEventListener("dblclick", () => this.renombrarPagina(item, p));
+      item.addEventListener("dblclick", () => {
+        const pagina = this.editor.doc.paginas[i];
+        if (pagina) this.renombrarPagina(item, pagina);
+      });
       paginas.append(item);
     });
     const lista = vaciar($("lista-mesas"));
-    const sel = this.editor.seleccion;
     this.editor.pagina().mesas.forEach((m, i) => {
       lista.append(el("li", { class: sel && sel.mesa === m.id ? "activa" : "" },
         el("button", { type: "button", class: "fila", onclick: () => {
-          this.editor.seleccionar({ mesa: m.id, lid: null });
-          this.lienzo.mostrar({ x: m.x, y: m.y, w: m.ancho, h: this.editor.altoDe(m) });
+          const mesa = this.editor.mesa(m.id);
+          if (!mesa) return;
+          this.editor.seleccionar({ mesa: mesa.id, lid: null });
+          this.lienzo.mostrar({ x: mesa.x, y: mesa.y, w: mesa.ancho, h: this.editor.altoDe(mesa) });
         } }, el("span", { texto: m.nombre }), el("small", { texto: i === 0 ? "portada" : `${m.ancho}` }))));
     });
     $("vacio").hidden = this.editor.pagina().mesas.length > 0;
@@ -417,6 +430,7 @@ export class Paneles {
   renombrarPagina(item, pagina) {
     const entrada = el("input", { value: pagina.nombre, maxlength: "60", "aria-label": "Nombre de la página" });
     const terminar = () => {
+      this.claveListas = null;  // the list holds the field now: rebuild it
       const valor = entrada.value.trim();
       if (valor && valor !== pagina.nombre) this.editor.cambiar(() => { pagina.nombre = valor; });
       else this.pintar();

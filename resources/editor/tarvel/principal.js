@@ -70,6 +70,8 @@ editor.ganchos = {
   alMostrarMesa: (mesa) => lienzo.mostrar({ x: mesa.x, y: mesa.y, w: mesa.ancho, h: editor.altoDe(mesa) }),
   antesDeCambiar: () => disenoIA.quitarVistaPrevia(),
   despuesDeCambiar: () => disenoIA.reponerVistaPrevia(),
+  // A mesa grew or shrank: effects that wait for the scroll may now be in view.
+  alMedir: () => lienzo.programarRevelado(),
 };
 editor.alCambiar(() => lienzo.programarRevelado());
 editor.alCambiar(() => {
@@ -399,12 +401,6 @@ document.addEventListener("keyup", (e) => {
     $("lienzo").classList.remove("mano");
   }
 });
-
-// Pages whose height follows their content grow as their pictures and
-// fonts arrive.
-setInterval(() => {
-  if (editor.doc && editor.medirTodas()) lienzo.programarRevelado();
-}, 600);
 
 paneles.pestana("chat");
 paneles.ponerModo("seleccionar");

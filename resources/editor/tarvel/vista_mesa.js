@@ -64,7 +64,9 @@ export function quitarPeligrosos(raiz) {
 }
 
 export class VistaMesa {
-  constructor(mesa, capa) {
+  // `observador` (a ResizeObserver) watches the page's size while the
+  // mesa lives.
+  constructor(mesa, capa, observador) {
     this.id = mesa.id;
     this.nombre = el("span", { class: "mesa-nombre" });
     this.medida = el("span", { class: "mesa-medida" });
@@ -93,6 +95,8 @@ export class VistaMesa {
     this.editando = null;
     this.escritos = {};
     this.entradas = null;
+    this.observador = observador;
+    observador.observe(this.body);
   }
 
   get body() {
@@ -198,7 +202,15 @@ export class VistaMesa {
     }
     this.presentar(this.body, contexto.recursos);
     this.animar(mesa);
-    this.medir(mesa);
+    // A mesa whose height follows its content is measured here only when it
+    // is new or its width or least height changed: changes of its page reach
+    // the ResizeObserver, and a measure on every edit would make the engine
+    // lay out the whole canvas before the frame needs it.
+    const medida = `${mesa.auto}/${mesa.ancho}/${mesa.alto}`;
+    if (!mesa.auto || this.medidaDe !== medida) {
+      this.medidaDe = medida;
+      this.medir(mesa);
+    }
     return nueva;
   }
 
@@ -271,6 +283,7 @@ export class VistaMesa {
   }
 
   destruir() {
+    this.observador.unobserve(this.body);
     this.raiz.remove();
   }
 }
