@@ -35,6 +35,7 @@
 
 #include "editor/gui/renderizador.h"
 #include "esperar_bucle.h"
+#include "procesos_banco.h"
 #include "plataforma/gui/iniciar_gtk.h"
 #include "plataforma/objeto_g.h"
 #include "plataforma/pixeles_imagen.h"
@@ -176,41 +177,12 @@ struct Memoria {
 };
 
 Memoria memoria() {
-    std::map<int, std::pair<int, std::string>> procesos;  // pid → (parent, name)
-    for (const auto& e : fs::directory_iterator("/proc")) {
-        const std::string nombre = e.path().filename();
-        if (nombre.empty() || !std::all_of(nombre.begin(), nombre.end(), ::isdigit)) continue;
-        std::ifstream f(e.path() / "stat");
-        std::string linea;
-        if (!std::getline(f, linea)) continue;
-        const auto abre = linea.find('('), cierre = linea.rfind(')');
-        if (abre == std::string::npos || cierre == std::string::npos) continue;
-        std::istringstream campos(linea.substr(cierre + 2));
-        std::string estado;
-        int padre = 0;
-        campos >> estado >> padre;
-        procesos[std::stoi(nombre)] = {padre, linea.substr(abre + 1, cierre - abre - 1)};
-    }
-    const auto residente = [](int pid) {
-        std::ifstream f("/proc/" + std::to_string(pid) + "/status");
-        for (std::string linea; std::getline(f, linea);)
-            if (linea.rfind("VmRSS:", 0) == 0) return std::stol(linea.substr(6));
-        return 0L;
-    };
     Memoria m;
-    for (const auto& [pid, datos] : procesos) {
-        bool nuestro = pid == ::getpid();
-        for (int p = datos.first; !nuestro && p > 1;) {
-            if (p == ::getpid()) nuestro = true;
-            const auto it = procesos.find(p);
-            if (it == procesos.end()) break;
-            p = it->second.first;
-        }
-        if (!nuestro) continue;
-        const double kb = static_cast<double>(residente(pid)) / 1024.0;
-        m.arbol += kb;
+    for (const pid_t pid : banco::arbol(::getpid())) {
+        const double mb = banco::residenteMb(pid);
+        m.arbol += mb;
         // The kernel keeps 15 characters of a name: "WebKitWebProces".
-        if (datos.second.rfind("WebKitWebProce", 0) == 0) m.web += kb;
+        if (banco::nombreDe(pid).rfind("WebKitWebProce", 0) == 0) m.web += mb;
     }
     return m;
 }

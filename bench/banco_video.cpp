@@ -39,6 +39,7 @@ extern "C" {
 #include <vector>
 
 #include "editor/gui/guion_tiempo.h"
+#include "procesos_banco.h"
 #include "editor/gui/pagina_render.h"
 #include "editor/gui/renderizador.h"
 #include "plataforma/codificador_video.h"
@@ -178,34 +179,8 @@ private:
     static gboolean leer(gpointer datos) {
         auto* yo = static_cast<CpuHijos*>(datos);
         const double tic = static_cast<double>(sysconf(_SC_CLK_TCK));
-        std::map<int, std::pair<int, double>> procesos;  // pid -> (parent, CPU seconds)
-        for (const auto& e : fs::directory_iterator("/proc")) {
-            const std::string nombre = e.path().filename();
-            if (nombre.empty() || !std::all_of(nombre.begin(), nombre.end(), ::isdigit)) continue;
-            std::ifstream f(e.path() / "stat");
-            std::string linea;
-            if (!std::getline(f, linea)) continue;
-            const auto cierre = linea.rfind(')');
-            if (cierre == std::string::npos) continue;
-            std::istringstream campos(linea.substr(cierre + 2));
-            std::string estado, x;
-            int padre = 0;
-            campos >> estado >> padre;
-            for (int i = 0; i < 9; ++i) campos >> x;  // fields 5 to 13
-            double usuario = 0, sistema = 0;
-            campos >> usuario >> sistema;
-            procesos[std::stoi(nombre)] = {padre, (usuario + sistema) / tic};
-        }
-        for (const auto& [pid, proceso] : procesos) {
-            bool nuestro = false;
-            for (int p = proceso.first; !nuestro && p > 1;) {
-                if (p == ::getpid()) nuestro = true;
-                const auto it = procesos.find(p);
-                if (it == procesos.end()) break;
-                p = it->second.first;
-            }
-            if (nuestro) yo->visto_[pid] = proceso.second;
-        }
+        for (const auto& [pid, ticks] : sorvenia::banco::ticksBajo(::getpid()))
+            yo->visto_[pid] = static_cast<double>(ticks) / tic;
         return G_SOURCE_CONTINUE;
     }
 

@@ -58,6 +58,8 @@ long long campoKb(pid_t pid, const std::string& campo) {
     return 0;
 }
 
+}  // namespace
+
 std::string nombreDe(pid_t pid) {
     std::ifstream f("/proc/" + std::to_string(pid) + "/comm");
     std::string nombre;
@@ -65,7 +67,15 @@ std::string nombreDe(pid_t pid) {
     return nombre;
 }
 
-}  // namespace
+double residenteMb(pid_t pid) { return static_cast<double>(campoKb(pid, "Rss:")) / 1024.0; }
+
+std::map<pid_t, long long> ticksBajo(pid_t raiz) {
+    const auto todos = tabla();
+    std::map<pid_t, long long> r;
+    for (pid_t p : arbol(raiz))
+        if (const auto it = todos.find(p); p != raiz && it != todos.end()) r[p] = it->second.ticks;
+    return r;
+}
 
 std::vector<pid_t> arbol(pid_t raiz) {
     const auto procesos = tabla();
@@ -142,7 +152,7 @@ Memoria memoria(pid_t raiz) {
     for (pid_t p : arbol(raiz)) {
         const double pss = static_cast<double>(campoKb(p, "Pss:")) / 1024.0;
         m.pss += pss;
-        m.rss += static_cast<double>(campoKb(p, "Rss:")) / 1024.0;
+        m.rss += residenteMb(p);
         ++m.procesos;
         if (pss >= 1.0) grandes.emplace_back(pss, nombreDe(p));
     }

@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,14 @@ std::vector<pid_t> arbol(pid_t raiz);
 
 // Clock ticks of CPU (user + system) used so far by those processes.
 long long ticks(const std::vector<pid_t>& procesos);
+
+// The same, of each process of the tree under `raiz` (`raiz` left out).
+std::map<pid_t, long long> ticksBajo(pid_t raiz);
+
+// A process's program name as the kernel keeps it (15 characters:
+// "WebKitWebProces"), and its resident set size in MB.
+std::string nombreDe(pid_t pid);
+double residenteMb(pid_t pid);
 
 // Percentage of one core used by each process `procesos()` names while
 // `esperar(ms)` lets `segundos` pass, with the program's name, and their sum.
