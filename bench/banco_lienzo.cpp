@@ -14,6 +14,9 @@
 //   then idle CPU and memory of this process and its web processes; the
 //   peer is MiniBrowser showing the same 50 documents (one sandboxed frame
 //   per mesa, same sizes, same place and zoom) from a plain file.
+//   The same editor once more with WebKit's compositing turned off for its
+//   view, and for both the time between animation frames while the canvas
+//   pans and zooms (what the user feels when moving around the design).
 // - Idle CPU with the view not shown: the CPU time of this process and
 //   every process it started over a few seconds while nobody does
 //   anything, as a percentage of one core. The peer is the same 50 mesas'
@@ -246,11 +249,44 @@ struct Mostrada {
     double asentadaS = 0;  // from the design's load to the end of its painting
     banco::Cpu cpu;
     banco::Memoria memoria;
+    // Between animation frames while the canvas pans, then zooms (ms).
+    double panMediana = 0, panP95 = 0, zoomMediana = 0, zoomP95 = 0;
 };
 
+// Moves the canvas one step per animation frame, `pasos` times, panning or
+// zooming around its place; the sorted times between frames.
+std::vector<double> moverLienzo(WebVista& vista, bool zoom, int pasos) {
+    const json t = prueba::llamarEnPagina(
+        vista,
+        "const mundo = document.getElementById('mundo');\n"
+        "const base = mundo.style.transform;\n"
+        "const m = /translate\\(([-\\d.e]+)px, ([-\\d.e]+)px\\) scale\\(([-\\d.e]+)\\)/.exec(base);\n"
+        "const [x, y, k] = [Number(m[1]), Number(m[2]), Number(m[3])];\n"
+        "const t = [];\n"
+        "let antes = performance.now();\n"
+        "for (let i = 0; i < pasos; i++) {\n"
+        "  const d = (i % 10) - 5;\n"
+        "  mundo.style.transform = zoom ? `translate(${x}px, ${y}px) scale(${k * (1 + d / 50)})`\n"
+        "                              : `translate(${x + 8 * d}px, ${y + 4 * d}px) scale(${k})`;\n"
+        "  await new Promise((r) => requestAnimationFrame(r));\n"
+        "  const ahora = performance.now();\n"
+        "  t.push(ahora - antes);\n"
+        "  antes = ahora;\n"
+        "}\n"
+        "mundo.style.transform = base;\n"
+        "return t;",
+        {{"zoom", zoom}, {"pasos", pasos}}, std::chrono::seconds(300));
+    std::vector<double> v = t.get<std::vector<double>>();
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
 // The editor with the 50 mesas in a shown window; also gives the peer's file.
-Mostrada disenoMostrado(int mesas, const fs::path& carpeta, fs::path& par) {
+Mostrada disenoMostrado(int mesas, const fs::path& carpeta, fs::path& par, bool composicion = true) {
     WebVista vista("tarvel", {});
+    if (!composicion)
+        webkit_settings_set_hardware_acceleration_policy(webkit_web_view_get_settings(WEBKIT_WEB_VIEW(vista.widget())),
+                                                         WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
     GtkWidget* ventana = gtk_window_new();
     gtk_window_set_default_size(GTK_WINDOW(ventana), anchoVentana, altoVentana);
     gtk_window_set_child(GTK_WINDOW(ventana), vista.widget());
@@ -263,6 +299,13 @@ Mostrada disenoMostrado(int mesas, const fs::path& carpeta, fs::path& par) {
     else m.asentadaS = -1;
     m.cpu = cpuPropia(segundosQuieto);
     m.memoria = banco::memoria(::getpid());
+    constexpr int pasos = 60;
+    const std::vector<double> pan = moverLienzo(vista, false, pasos);
+    const std::vector<double> zoom = moverLienzo(vista, true, pasos);
+    m.panMediana = pan[pasos / 2];
+    m.panP95 = pan[pasos * 95 / 100];
+    m.zoomMediana = zoom[pasos / 2];
+    m.zoomP95 = zoom[pasos * 95 / 100];
     const json marco = prueba::llamarEnPagina(
         vista,
         "const mundo = document.getElementById('mundo');\n"
@@ -354,6 +397,23 @@ std::pair<Retraso, Retraso> retrasoConIndicador() {
     return {sin, con};
 }
 
+void imprimirSinComposicion(const Mostrada& editor, const Mostrada& sin, const Mostrada& par) {
+    std::printf("\nEl mismo editor sin la composición de WebKit (todo se pinta por software en su vista), y el "
+                "tiempo entre fotogramas mientras el lienzo se desplaza y se acerca (60 pasos, uno por fotograma):\n");
+    std::printf("%-36s %12s %12s %14s %14s %14s %14s\n", "", "PSS", "RSS", "desplazar med.", "desplazar p95",
+                "acercar med.", "acercar p95");
+    const auto fila = [](const char* nombre, const Mostrada& m) {
+        std::printf("%-36s %9.1f MB %9.1f MB %11.1f ms %11.1f ms %11.1f ms %11.1f ms\n", nombre, m.memoria.pss,
+                    m.memoria.rss, m.panMediana, m.panP95, m.zoomMediana, m.zoomP95);
+    };
+    fila("editor, con composición", editor);
+    fila("editor, sin composición", sin);
+    std::printf("sin composición / MiniBrowser: memoria (PSS) %.2fx; sin / con composición: fotogramas al "
+                "desplazar (p95) %.2fx, al acercar (p95) %.2fx\n\n",
+                sin.memoria.pss / std::max(par.memoria.pss, 1.0), sin.panP95 / std::max(editor.panP95, 0.1),
+                sin.zoomP95 / std::max(editor.zoomP95, 0.1));
+}
+
 void imprimirMostrado(const Mostrada& editor, const Mostrada& par, int mesas) {
     std::printf("El diseño de %d mesas y %d elementos mostrado en una ventana de %d × %d, %d s en reposo:\n", mesas,
                 mesas * elementosPorMesa, anchoVentana, altoVentana, segundosQuieto);
@@ -396,6 +456,9 @@ int main(int argc, char** argv) {
     const Mostrada editorMostrado = disenoMostrado(50, carpeta, par);
     const Mostrada parMostrada = parMostrado(miniBrowser, par, carpeta);
     imprimirMostrado(editorMostrado, parMostrada, 50);
+    fs::path parSin;
+    const Mostrada sinComposicion = disenoMostrado(50, carpeta, parSin, false);
+    imprimirSinComposicion(editorMostrado, sinComposicion, parMostrada);
 
     const Medida una = medirEditor(1);
     const Medida cincuenta = medirEditor(50);
