@@ -22,7 +22,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <set>
 
 #include "agentes_prueba.h"
 #include "app_e2e.h"
@@ -87,28 +86,7 @@ protected:
 
     // The real claude on the login PATH the application sees, signed in with
     // a key of the stand-in, and nothing that leaves 127.0.0.1.
-    void prepararClaude() {
-        const fs::path bin = raiz_ / "path-login";
-        fs::create_directories(bin);
-        fs::create_symlink(CLAUDE_BIN, bin / "claude");
-        const std::map<std::string, std::string> cambios = {
-            {"SHELL", (fs::path(SORVENIA_FUENTE) / "tests/apoyo/bin/shell-login").string()},
-            {"SORVENIA_PATH_LOGIN", bin.string() + ":/usr/bin:/bin"},
-            {"ANTHROPIC_BASE_URL", modelo_->url()},
-            {"ANTHROPIC_API_KEY", "sk-ant-prueba"},
-            {"CLAUDE_CODE_DISABLE_NONESSENTIAL_TRAFFIC", "1"},
-            {"DISABLE_AUTOUPDATER", "1"},
-            {"DISABLE_TELEMETRY", "1"},
-            {"DISABLE_ERROR_REPORTING", "1"}};
-        const std::set<std::string> fuera = {"CLAUDECODE",  "CLAUDE_CONFIG_DIR", "http_proxy",
-                                             "https_proxy", "HTTP_PROXY",        "HTTPS_PROXY",
-                                             "all_proxy",   "ALL_PROXY",         "ANTHROPIC_AUTH_TOKEN"};
-        std::erase_if(entorno_, [&](const std::string& e) {
-            const std::string nombre = e.substr(0, e.find('='));
-            return cambios.contains(nombre) || fuera.contains(nombre);
-        });
-        for (const auto& [nombre, valor] : cambios) entorno_.push_back(nombre + "=" + valor);
-    }
+    void prepararClaude() { darClaudeDePrueba(modelo_->url(), {{"claude", CLAUDE_BIN}}); }
 
     json js(const std::string& cuerpo) { return valor(cuerpo, web); }
     bool cumple(const std::string& expresion, std::chrono::milliseconds limite = 60s) {

@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <set>
 
 #include "agentes_prueba.h"
 #include "app_e2e.h"
@@ -55,26 +54,9 @@ protected:
                  {"content", R"({"name": "barberia", "private": true, "scripts": {"start": "node server.js"}})"}}}},
               {{"texto", "La aplicación está lista."}},
               {{"texto", "Sigo con la aplicación."}}}}});
-        const fs::path bin = raiz_ / "path-login";
-        fs::create_directories(bin);
-        fs::create_symlink(CLAUDE_BIN, bin / "claude");
-        for (const char* programa : {"node", "npm"}) fs::create_symlink(fs::path(NODE_APPS_BIN) / programa, bin / programa);
-        const std::map<std::string, std::string> cambios = {
-            {"SHELL", (fs::path(SORVENIA_FUENTE) / "tests/apoyo/bin/shell-login").string()},
-            {"SORVENIA_PATH_LOGIN", bin.string() + ":/usr/bin:/bin"},
-            {"ANTHROPIC_BASE_URL", modelo_->url()},
-            {"ANTHROPIC_API_KEY", "sk-ant-prueba"},
-            {"CLAUDE_CODE_DISABLE_NONESSENTIAL_TRAFFIC", "1"},
-            {"DISABLE_AUTOUPDATER", "1"},
-            {"DISABLE_TELEMETRY", "1"},
-            {"DISABLE_ERROR_REPORTING", "1"}};
-        const std::set<std::string> fuera = {"CLAUDECODE", "CLAUDE_CONFIG_DIR", "http_proxy", "https_proxy", "HTTP_PROXY",
-                                             "HTTPS_PROXY", "all_proxy", "ALL_PROXY", "ANTHROPIC_AUTH_TOKEN"};
-        std::erase_if(entorno_, [&](const std::string& e) {
-            const std::string nombre = e.substr(0, e.find('='));
-            return cambios.contains(nombre) || fuera.contains(nombre);
-        });
-        for (const auto& [nombre, valor] : cambios) entorno_.push_back(nombre + "=" + valor);
+        darClaudeDePrueba(modelo_->url(), {{"claude", CLAUDE_BIN},
+                                           {"node", fs::path(NODE_APPS_BIN) / "node"},
+                                           {"npm", fs::path(NODE_APPS_BIN) / "npm"}});
     }
 
     void escuchar() {

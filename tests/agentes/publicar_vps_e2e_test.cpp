@@ -79,28 +79,7 @@ protected:
     }
 
     // The real claude on the login PATH, talking to the stand-in model.
-    void prepararClaude(prueba::ModeloFalso& modelo) {
-        const fs::path bin = raiz_ / "path-login";
-        fs::create_directories(bin);
-        fs::create_symlink(CLAUDE_BIN, bin / "claude");
-        const std::map<std::string, std::string> cambios = {
-            {"SHELL", (fs::path(SORVENIA_FUENTE) / "tests/apoyo/bin/shell-login").string()},
-            {"SORVENIA_PATH_LOGIN", bin.string() + ":/usr/bin:/bin"},
-            {"ANTHROPIC_BASE_URL", modelo.url()},
-            {"ANTHROPIC_API_KEY", "sk-ant-prueba"},
-            {"CLAUDE_CODE_DISABLE_NONESSENTIAL_TRAFFIC", "1"},
-            {"DISABLE_AUTOUPDATER", "1"},
-            {"DISABLE_TELEMETRY", "1"},
-            {"DISABLE_ERROR_REPORTING", "1"}};
-        const std::set<std::string> fuera = {"CLAUDECODE", "CLAUDE_CONFIG_DIR", "http_proxy", "https_proxy",
-                                             "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY",
-                                             "ANTHROPIC_AUTH_TOKEN"};
-        std::erase_if(entorno_, [&](const std::string& e) {
-            const std::string nombre = e.substr(0, e.find('='));
-            return cambios.contains(nombre) || fuera.contains(nombre);
-        });
-        for (const auto& [nombre, valor] : cambios) entorno_.push_back(nombre + "=" + valor);
-    }
+    void prepararClaude(prueba::ModeloFalso& modelo) { darClaudeDePrueba(modelo.url(), {{"claude", CLAUDE_BIN}}); }
 
     // The one command the agent may use on the VPS.
     std::string lanzador() const { return (raiz_ / "home/.sorvenia-tarvel/ssh/bin/tarvel-vps-7").string(); }

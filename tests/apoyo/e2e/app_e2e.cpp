@@ -5,6 +5,7 @@
 #include <fstream>
 #include <future>
 #include <iterator>
+#include <set>
 
 #include "foto_prueba.h"
 #include "plataforma/cripto.h"
@@ -115,6 +116,29 @@ void AppE2E::darVpsDePrueba(int puerto, const std::string& usuario) {
     std::ofstream(archivo) << cuentas;
     entorno_.push_back("SORVENIA_SSH_PUERTO=" + std::to_string(puerto));
     entorno_.push_back("SORVENIA_SSH_USUARIO=" + usuario);
+}
+
+void AppE2E::darClaudeDePrueba(const std::string& urlModelo, const std::map<std::string, fs::path>& programas) {
+    const fs::path bin = raiz_ / "path-login";
+    fs::create_directories(bin);
+    for (const auto& [nombre, programa] : programas) fs::create_symlink(programa, bin / nombre);
+    const std::map<std::string, std::string> cambios = {
+        {"SHELL", (fs::path(SORVENIA_FUENTE) / "tests/apoyo/bin/shell-login").string()},
+        {"SORVENIA_PATH_LOGIN", bin.string() + ":/usr/bin:/bin"},
+        {"ANTHROPIC_BASE_URL", urlModelo},
+        {"ANTHROPIC_API_KEY", "sk-ant-prueba"},
+        {"CLAUDE_CODE_DISABLE_NONESSENTIAL_TRAFFIC", "1"},
+        {"DISABLE_AUTOUPDATER", "1"},
+        {"DISABLE_TELEMETRY", "1"},
+        {"DISABLE_ERROR_REPORTING", "1"}};
+    const std::set<std::string> fuera = {"CLAUDECODE",  "CLAUDE_CONFIG_DIR", "http_proxy",
+                                         "https_proxy", "HTTP_PROXY",        "HTTPS_PROXY",
+                                         "all_proxy",   "ALL_PROXY",         "ANTHROPIC_AUTH_TOKEN"};
+    std::erase_if(entorno_, [&](const std::string& e) {
+        const std::string nombre = e.substr(0, e.find('='));
+        return cambios.contains(nombre) || fuera.contains(nombre);
+    });
+    for (const auto& [nombre, valor] : cambios) entorno_.push_back(nombre + "=" + valor);
 }
 
 void AppE2E::arrancarAplicacion(const std::vector<std::string>& argumentos) {

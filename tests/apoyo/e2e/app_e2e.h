@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -55,6 +56,12 @@ protected:
     // OpenSSH server on `puerto` as `usuario`; call before
     // arrancarCuentaLocal().
     void darVpsDePrueba(int puerto, const std::string& usuario);
+    // Puts `programas` (name → program) on the login PATH the application
+    // sees, and sends claude to the stand-in model at `urlModelo` with a test
+    // key; the machine's own claude settings and proxies stay out, so nothing
+    // leaves 127.0.0.1. Call before arrancarAplicacion().
+    void darClaudeDePrueba(const std::string& urlModelo,
+                           const std::map<std::string, std::filesystem::path>& programas);
     // Sets these keys of the test build's preferences, the others kept; call
     // before arrancarAplicacion().
     void cambiarPreferencias(const nlohmann::json& cambios);
