@@ -95,10 +95,12 @@ Tarea<Resultado<std::string>> ProyectoAplicacion::subir(std::int64_t servicio, f
     if (const auto copia = Recursos::ruta("apps/copia-datos.mjs"))
         if (auto texto = leerBytes(*copia)) envios.emplace_back("cat > /root/tarvel-subida/copia-datos.mjs", std::move(*texto));
     envios.emplace_back("cat > " + comillasShell(remoto), std::move(*bytes));
+    // The script installs whatever .env it finds: one left by an earlier
+    // upload goes when the project no longer has one.
+    const std::string envRemoto = comillasShell(std::string(subida) + carpeta_.filename().string() + ".env");
     if (auto env = leerBytes(carpeta_ / ".env"); env && !env->empty())
-        envios.emplace_back("umask 077 && cat > " +
-                                comillasShell(std::string(subida) + carpeta_.filename().string() + ".env"),
-                            std::move(*env));
+        envios.emplace_back("umask 077 && cat > " + envRemoto, std::move(*env));
+    else envios.emplace_back("rm -f " + envRemoto, "");
 
     for (auto& [orden, entrada] : envios) {
         const auto [ok, salida] = co_await enSegundoPlano([servicio, orden = std::move(orden), entrada = std::move(entrada)] {

@@ -145,7 +145,10 @@ Resultado<fs::path> dejarArchivos(const std::string& doc,
 
 Tarea<Hecho> subir(std::int64_t servicio, fs::path carpeta) {
     const auto [ok, salida] = co_await enSegundoPlano([servicio, carpeta]() -> ParSalida {
-        auto vaciado = remotoBloqueante(servicio, "rm -rf /root/tarvel-subida && mkdir -p /root/tarvel-subida");
+        // The pages of an earlier upload go (the agent copies every .html it
+        // finds there); an app deployment's script, archive and settings in
+        // the same folder stay, or its state check and going back would fail.
+        auto vaciado = remotoBloqueante(servicio, "mkdir -p /root/tarvel-subida && rm -f /root/tarvel-subida/*.html");
         if (!vaciado.first) return vaciado;
         // The legacy protocol, as the file browser's copies: it needs nothing
         // on the server but its shell (no SFTP subsystem), and the fixed

@@ -196,6 +196,12 @@ TEST_F(DespliegueVPS, SubePlaneaDespliegaYVuelveConUnNombreConBlancosYComillas) 
     EXPECT_EQ(vuelta.estado, 0) << vuelta.salida;
     EXPECT_EQ(correr(p, servicio, {"estado", nombre}).respuesta,
               (json{{"ok", true}, {"activo", true}, {"version", "20260101-120000"}}));
+
+    // A .env the project no longer has is not installed again from an
+    // earlier upload.
+    fs::remove(p.carpeta() / ".env");
+    ASSERT_TRUE(esperarEnBucle(p.subir(servicio, paquete->archivo)).ok());
+    EXPECT_FALSE(fs::exists(subida / "mi app 'dos'.env"));
 }
 
 TEST_F(DespliegueVPS, UnPuertoCerradoDaSuFraseYNoSeSubeNada) {

@@ -216,11 +216,12 @@ TEST_F(SubidaVPS, LasPaginasLleganALaCarpetaDeSubidaConSusNombres) {
     ASSERT_TRUE(esperarEnBucle(PublicarVPS::prepararFuera(servicio, "127.0.0.1")).ok());
     ASSERT_TRUE(esperarEnBucle(PublicarVPS::instalarLlave(servicio, "clave")).ok());
 
-    // A leftover of an earlier upload goes; only the pages travel, names
-    // with blanks and quotes included.
+    // The pages of an earlier upload go, an app deployment's script stays;
+    // only the pages travel, names with blanks and quotes included.
     const fs::path subida = raiz_ / "servidor" / "root" / "tarvel-subida";
     fs::create_directories(subida);
     std::ofstream(subida / "vieja.html") << "antes";
+    std::ofstream(subida / "servidor.sh") << "# despliegue";
     const std::vector<std::pair<std::string, std::string>> archivos = {
         {"index.html", "<h1>Inicio</h1>"}, {"a b'c \"d\".html", "<h1>Rara</h1>"}, {"notas.txt", "no"}};
     const auto carpeta = PublicarVPS::dejarArchivos("dis-1", archivos);
@@ -228,7 +229,7 @@ TEST_F(SubidaVPS, LasPaginasLleganALaCarpetaDeSubidaConSusNombres) {
     const auto subido = esperarEnBucle(PublicarVPS::subir(servicio, *carpeta));
     ASSERT_TRUE(subido.ok()) << subido.fallo().mensaje;
 
-    EXPECT_EQ(nombresEn(subida), (std::set<std::string>{"index.html", "a b'c \"d\".html"}));
+    EXPECT_EQ(nombresEn(subida), (std::set<std::string>{"index.html", "a b'c \"d\".html", "servidor.sh"}));
     EXPECT_EQ(leer(subida / "a b'c \"d\".html"), "<h1>Rara</h1>");
     // The machine's own /root was never the server's.
     EXPECT_FALSE(fs::exists("/root/tarvel-subida/a b'c \"d\".html"));

@@ -52,9 +52,10 @@ Tarea<void> EditorAbierto::despliegue(std::string accion, Json m) {
     const auto error = [&](const std::string& texto) { enviar({{"despliegue", "error"}, {"texto", texto}}); };
 
     // The domain goes to a script that runs as root: checked before anything
-    // reaches the server.
+    // reaches the server, by the steps that pass it on (the state check and
+    // going back never use it, so a half-typed domain does not stop them).
     const auto dominio = DespliegueApp::dominio(textoDe(m, "dominio"), ip->get<std::string>());
-    if (!dominio) co_return error(PublicacionVPS::textoDominioNoValido);
+    if (!dominio && (accion == "plan" || accion == "desplegar")) co_return error(PublicacionVPS::textoDominioNoValido);
 
     enviar({{"despliegue", "acceso"}});
     const auto password = m.find("password");
