@@ -264,5 +264,26 @@ TEST_F(CambioIATest, UnaEdicionDuranteLaVistaPreviaVaAlDisenoSinLaVistaPrevia) {
     EXPECT_NE(despues.find("Abierto los sábados"), std::string::npos) << despues;
 }
 
+TEST_F(CambioIATest, UnCambioDelPanelDuranteLaVistaPreviaVaAlDiseno) {
+    clicEn("titulo");
+    const json pedido = pedir("Otro titular");
+    ASSERT_TRUE(pedido.is_object());
+    llamar("window.tarvel.iaParcial({req, html: '<cambio lid=\"titulo\"><h1 data-lid=\"titulo\">Barber'}); return 1;",
+           {{"req", pedido.value("req", -1)}});
+    ASSERT_EQ(textoEnLaMesa("titulo"), "Barber");
+
+    // The selected element's panel, built before the preview showed.
+    ASSERT_EQ(llamar("const l = [...document.querySelectorAll('label.campo')]"
+                     ".find((c) => c.textContent.startsWith('Color del texto'));"
+                     "if (!l) return false;"
+                     "const i = l.querySelector('input'); i.value = 'rgb(1, 2, 3)';"
+                     "i.dispatchEvent(new Event('change')); return true;"),
+              json(true));
+    const std::string guardado = html("m1");
+    EXPECT_NE(guardado.find("<h1 data-lid=\"titulo\" style=\"color: rgb(1, 2, 3);\">"), std::string::npos) << guardado;
+    EXPECT_EQ(guardado.find("Barber<"), std::string::npos) << guardado;
+    EXPECT_EQ(textoEnLaMesa("titulo"), "Barber");
+}
+
 }  // namespace
 }  // namespace sorvenia

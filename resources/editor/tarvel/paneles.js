@@ -482,7 +482,15 @@ export class Paneles {
   panelElemento(mesa, elemento) {
     const editor = this.editor;
     const lid = elemento.getAttribute("data-lid");
-    const cambiarEl = (fn) => editor.cambiar(() => { fn(); editor.tocar(mesa.id); });
+    // Each change acts on the element as the mesa holds it when the change
+    // runs: taking an AI preview away first puts the mesa's stored body back,
+    // and the element this panel was built from is then no longer in it.
+    const cambiarEl = (fn) => editor.cambiar(() => {
+      const actual = editor.vista(mesa.id)?.elemento(lid);
+      if (!actual) return;
+      fn(actual);
+      editor.tocar(mesa.id);
+    });
     const partes = [el("div", { class: "cabeza-panel" },
       el("strong", { texto: `<${elemento.localName}>` }), el("span", { class: "lid", texto: lid }),
       el("span", { class: "donde", texto: `en «${mesa.nombre}»` }))];
@@ -490,29 +498,29 @@ export class Paneles {
     const soloTexto = [...elemento.childNodes].every((n) => n.nodeType === Node.TEXT_NODE) && !/^(img|video|svg|input|br|hr|iframe)$/.test(elemento.localName);
     if (soloTexto) {
       partes.push(el("section", { class: "grupo-panel" }, el("h3", { texto: "Texto" }),
-        this.entrada(elemento.textContent, (v) => cambiarEl(() => { elemento.textContent = v; }), { multilinea: true, rows: "3" })));
+        this.entrada(elemento.textContent, (v) => cambiarEl((e) => { e.textContent = v; }), { multilinea: true, rows: "3" })));
     } else if (elemento.textContent.trim()) {
       partes.push(el("p", { class: "ayuda", texto: "Haz doble clic en el texto, en el tarvel, para cambiarlo ahí mismo." }));
     }
     if (elemento.localName === "img") {
       const src = elemento.getAttribute("data-tv-src") ?? elemento.getAttribute("src") ?? "";
       partes.push(el("section", { class: "grupo-panel" }, el("h3", { texto: "Imagen" }),
-        this.campo("Dirección", this.entrada(src, (v) => cambiarEl(() => { elemento.removeAttribute("data-tv-src"); elemento.setAttribute("src", v.trim()); }))),
-        this.campo("Texto alternativo", this.entrada(elemento.getAttribute("alt") || "", (v) => cambiarEl(() => elemento.setAttribute("alt", v)))),
+        this.campo("Dirección", this.entrada(src, (v) => cambiarEl((e) => { e.removeAttribute("data-tv-src"); e.setAttribute("src", v.trim()); }))),
+        this.campo("Texto alternativo", this.entrada(elemento.getAttribute("alt") || "", (v) => cambiarEl((e) => e.setAttribute("alt", v)))),
         el("button", { type: "button", onclick: () => this.elegirImagen && this.elegirImagen(mesa.id, lid) }, "Elegir una imagen del ordenador…")));
     }
     if (elemento.localName === "a") {
       partes.push(el("section", { class: "grupo-panel" }, el("h3", { texto: "Enlace" }),
-        this.campo("Va a", this.entrada(elemento.getAttribute("href") || "", (v) => cambiarEl(() => elemento.setAttribute("href", v.trim()))))));
+        this.campo("Va a", this.entrada(elemento.getAttribute("href") || "", (v) => cambiarEl((e) => e.setAttribute("href", v.trim()))))));
     }
 
     const calculado = elemento.ownerDocument.defaultView.getComputedStyle(elemento);
     const estilo = (propiedad, etiqueta, opciones) => {
       const actual = elemento.style.getPropertyValue(propiedad);
-      const poner = (v) => cambiarEl(() => {
-        if (v.trim()) elemento.style.setProperty(propiedad, v.trim());
-        else elemento.style.removeProperty(propiedad);
-        if (elemento.getAttribute("style") === "") elemento.removeAttribute("style");
+      const poner = (v) => cambiarEl((e) => {
+        if (v.trim()) e.style.setProperty(propiedad, v.trim());
+        else e.style.removeProperty(propiedad);
+        if (e.getAttribute("style") === "") e.removeAttribute("style");
       });
       let control;
       if (opciones) {
@@ -557,8 +565,8 @@ export class Paneles {
     partes.push(el("section", { class: "grupo-panel acciones" },
       el("button", { type: "button", disabled: !padre, onclick: () => editor.seleccionar({ mesa: mesa.id, lid: padre.getAttribute("data-lid") }) }, "Seleccionar el que lo contiene"),
       el("div", { class: "fila-botones" },
-        el("button", { type: "button", disabled: !elemento.previousElementSibling, onclick: () => cambiarEl(() => elemento.previousElementSibling.before(elemento)) }, "Subir"),
-        el("button", { type: "button", disabled: !elemento.nextElementSibling, onclick: () => cambiarEl(() => elemento.nextElementSibling.after(elemento)) }, "Bajar"),
+        el("button", { type: "button", disabled: !elemento.previousElementSibling, onclick: () => cambiarEl((e) => e.previousElementSibling?.before(e)) }, "Subir"),
+        el("button", { type: "button", disabled: !elemento.nextElementSibling, onclick: () => cambiarEl((e) => e.nextElementSibling?.after(e)) }, "Bajar"),
         el("button", { type: "button", onclick: () => this.duplicarSeleccion() }, "Duplicar")),
       el("button", { type: "button", class: "peligro", onclick: () => this.borrarSeleccion() }, "Borrar")));
     return partes;
