@@ -38,7 +38,7 @@ export class Editor {
     // fonts arrive. The engine reports each change of a mesa's page size,
     // so nothing is polled while the canvas is at rest.
     this.observador = new ResizeObserver(() => {
-      if (this.doc && this.medirTodas() && this.ganchos.alMedir) this.ganchos.alMedir();
+      if (this.doc) this.medirTodas();
     });
   }
 
@@ -341,14 +341,23 @@ export class Editor {
 
   // Measures the mesas whose height follows their content (images and
   // fonts arrive late); true when one changed.
-  medirTodas() {
+  // Measures these mesas' heights; when one changed, the marks follow it and
+  // the canvas is told, however the change was noticed.
+  medir(mesas) {
     let cambio = false;
-    for (const { mesa } of this.todas()) {
+    for (const mesa of mesas) {
       const vista = this.vista(mesa.id);
       if (vista && mesa.auto && vista.medir(mesa)) cambio = true;
     }
-    if (cambio) this.actualizarMarcas();
+    if (cambio) {
+      this.actualizarMarcas();
+      if (this.ganchos.alMedir) this.ganchos.alMedir();
+    }
     return cambio;
+  }
+
+  medirTodas() {
+    return this.medir([...this.todas()].map(({ mesa }) => mesa));
   }
 
   // Measured when asked: while the view is hidden the engine reports no
@@ -356,7 +365,7 @@ export class Editor {
   altoDe(mesa) {
     const vista = this.vista(mesa.id);
     if (!vista) return mesa.alto;
-    if (mesa.auto) vista.medir(mesa);
+    this.medir([mesa]);
     return vista.alto || mesa.alto;
   }
 
