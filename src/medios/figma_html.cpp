@@ -26,7 +26,6 @@ constexpr double limiteGeometria = 1e6;
 // Bytes of SVG and image addresses one conversion embeds at most: a tree
 // that names the same large asset in thousands of nodes would otherwise
 // grow the page without bound.
-constexpr std::size_t presupuestoRecursos = 64 * 1024 * 1024;
 
 const json& campo(const json& objeto, std::string_view clave) {
     static const json nada;
@@ -95,7 +94,7 @@ struct Contexto {
     const Mapa& svgs;
     const Mapa& imagenes;
     std::set<std::string>& fuentes;
-    std::size_t recursos = 0;
+    std::size_t& recursos;
 };
 
 bool arcoCompleto(const json& nodo) {
@@ -322,9 +321,15 @@ std::string fmt(double x) {
 }
 
 std::string html(const json& nodo, const R& padre, const Mapa& svgs, const Mapa& imagenes,
-                 std::set<std::string>& fuentes) {
-    Contexto ctx{svgs, imagenes, fuentes};
+                 std::set<std::string>& fuentes, std::size_t& recursos) {
+    Contexto ctx{svgs, imagenes, fuentes, recursos};
     return htmlNodo(nodo, acotado(padre), ctx, 0);
+}
+
+std::string html(const json& nodo, const R& padre, const Mapa& svgs, const Mapa& imagenes,
+                 std::set<std::string>& fuentes) {
+    std::size_t recursos = 0;
+    return html(nodo, padre, svgs, imagenes, fuentes, recursos);
 }
 
 }  // namespace sorvenia::Figma

@@ -4,6 +4,7 @@
 // the fuzz build. The node tree is untrusted: names and texts are escaped,
 // numbers are clamped, the nesting is bounded.
 
+#include <cstddef>
 #include <map>
 #include <set>
 #include <string>
@@ -45,5 +46,15 @@ std::string fmt(double x);
 // and "." are kept of a family's name). A hidden node gives "".
 std::string html(const nlohmann::json& nodo, const R& padre, const std::map<std::string, std::string>& svgs,
                  const std::map<std::string, std::string>& imagenes, std::set<std::string>& fuentes);
+
+// The same, for one of several nodes of a page: `recursos` counts the bytes
+// of pictures and vector exports the page embeds so far, across all of them.
+// Past the page's budget a node keeps its box but embeds nothing more.
+std::string html(const nlohmann::json& nodo, const R& padre, const std::map<std::string, std::string>& svgs,
+                 const std::map<std::string, std::string>& imagenes, std::set<std::string>& fuentes,
+                 std::size_t& recursos);
+
+// The page's budget of embedded bytes.
+inline constexpr std::size_t presupuestoRecursos = 64 * 1024 * 1024;
 
 }  // namespace sorvenia::Figma

@@ -50,8 +50,12 @@ Marco pagina(const Json& marco, const std::map<std::string, std::string>& svgs,
 
     const Json vacio;
     const Json& rellenos = marco.is_object() && marco.contains("fills") ? marco["fills"] : vacio;
+    // The frame's own background and every node inside it share one budget
+    // of embedded bytes.
+    const std::string fondo = relleno(rellenos, imagenes).value_or("#ffffff");
+    std::size_t recursos = fondo.size();
     std::string estilo = "position:relative;width:" + fmt(caja.width) + "px;height:" + fmt(caja.height) +
-                         "px;overflow:hidden;background:" + relleno(rellenos, imagenes).value_or("#ffffff");
+                         "px;overflow:hidden;background:" + fondo;
     if (marco.is_object() && marco.contains("cornerRadius"))
         if (const auto radio = num(marco["cornerRadius"]))
             estilo += ";border-radius:" + fmt(std::clamp(*radio, 0.0, 1e6)) + "px";
@@ -59,7 +63,7 @@ Marco pagina(const Json& marco, const std::map<std::string, std::string>& svgs,
     std::set<std::string> fuentes;
     std::string dentro;
     if (marco.is_object() && marco.contains("children") && marco["children"].is_array())
-        for (const Json& hijo : marco["children"]) dentro += html(hijo, caja, svgs, imagenes, fuentes);
+        for (const Json& hijo : marco["children"]) dentro += html(hijo, caja, svgs, imagenes, fuentes, recursos);
     m.html = hojaDeFuentes(fuentes) + "<div data-nombre=\"" + esc(m.nombre) + "\" style=\"" + estilo + "\">" + dentro +
              "</div>";
     return m;

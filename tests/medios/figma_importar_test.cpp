@@ -14,6 +14,7 @@
 #include "figma_prueba.h"
 #include "fotos_prueba.h"
 #include "medios/figma_enlace.h"
+#include "medios/figma_html.h"
 #include "medios/figma_importar.h"
 #include "medios/figma_token.h"
 #include "plataforma/cripto.h"
@@ -416,6 +417,24 @@ TEST(FigmaToken, CuentaDeLaConexion) {
     ASSERT_TRUE(Llavero::guardar("", "conexion:figma"));
     EXPECT_EQ(Figma::token({}), std::nullopt);
     Llavero::usarAlmacen(anterior);
+}
+
+TEST(FigmaPagina, LosHijosDeUnMarcoCompartenElPresupuestoDeLaPagina) {
+    // Twenty vectors straight under the frame, all naming one 8 MiB export:
+    // the page stays within its budget however the frame spreads them.
+    json marco = {{"type", "FRAME"}, {"name", "iconos"},
+                  {"absoluteBoundingBox", {{"x", 0}, {"y", 0}, {"width", 100}, {"height", 100}}}};
+    for (int i = 0; i < 20; ++i)
+        marco["children"].push_back({{"type", "VECTOR"}, {"name", "v"}, {"id", "1:1"},
+                                     {"absoluteBoundingBox", {{"x", 0}, {"y", 0}, {"width", 10}, {"height", 10}}}});
+    const Figma::Marco pagina = Figma::pagina(marco, {{"1:1", std::string(8u << 20u, 'a')}}, {});
+    std::size_t vectores = 0;
+    for (auto p = pagina.html.find("data-nombre=\"v\""); p != std::string::npos;
+         p = pagina.html.find("data-nombre=\"v\"", p + 1))
+        ++vectores;
+    EXPECT_EQ(vectores, 20u);
+    // The last export may pass the budget once; twenty of them would not.
+    EXPECT_LT(pagina.html.size(), 2 * Figma::presupuestoRecursos);
 }
 
 }  // namespace
