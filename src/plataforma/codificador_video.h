@@ -33,9 +33,9 @@ struct AjustesVideo {
 
 // One picture: rows of 8-bit blue, green, red, alpha (premultiplied), the
 // layout GDK downloads textures in. Any size: it is scaled to the video's.
-// The pixels are either in `bytes` or written by `rellenar` into `bytes`
-// (sized `paso` x `alto`) on the encoder's thread, which takes a copy of
-// the picture off the caller's thread.
+// The pixels are either in `bytes` or written by `rellenar` (into a buffer
+// of the encoder's, `paso` x `alto`) on the encoder's thread, which takes a
+// copy of the picture off the caller's thread.
 struct Fotograma {
     std::vector<std::uint8_t> bytes;
     int ancho = 0;

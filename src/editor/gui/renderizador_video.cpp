@@ -9,6 +9,7 @@
 #include "editor/gui/rodaje_video.h"
 #include "editor/medidas_video.h"
 #include "plataforma/codificador_video.h"
+#include "plataforma/gui/codificar_imagen.h"
 
 namespace sorvenia {
 namespace {
@@ -21,12 +22,20 @@ constexpr int paginasALaVez = 2;
 Fallo sinEscribir() { return Fallo{"No se puede escribir el vídeo.", "video"}; }
 
 // The snapshot's pixels as GDK lays them out by default: blue, green, red
-// and premultiplied alpha, four bytes each. The copy is made on the
-// encoder's thread (a snapshot is a texture in memory, immutable, so it may
-// be read there) while the page here moves on to the next frame; the
-// texture is let go on the main thread.
+// and premultiplied alpha, four bytes each. A snapshot held in memory is
+// immutable, so the copy is made on the encoder's thread while the page here
+// moves on to the next frame, and the texture is let go on the main thread;
+// one held by the GPU is copied here, on the main thread that owns it.
 Fotograma fotogramaDe(Ref<GdkTexture> textura) {
     Fotograma f;
+    if (!descargaLibre(textura.get())) {
+        PixelesPremultiplicados p = descargarTextura(textura.get());
+        f.ancho = p.ancho;
+        f.alto = p.alto;
+        f.paso = p.paso;
+        f.bytes = std::move(p.datos);
+        return f;
+    }
     f.ancho = gdk_texture_get_width(textura.get());
     f.alto = gdk_texture_get_height(textura.get());
     f.paso = static_cast<std::size_t>(f.ancho) * 4;
