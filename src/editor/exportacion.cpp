@@ -11,19 +11,12 @@
 
 #include "comun/conexion_tarvel.h"
 #include "editor/escenas.h"
+#include "plataforma/fichero_privado.h"
 
 namespace sorvenia::Exportacion {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A new name beside `destino`, hidden while it is being written; its random
-// end keeps two exports to one place apart.
-fs::path temporalJunto(const fs::path& destino) {
-    std::string sufijo;
-    for (int i = 0; i < 8; ++i) sufijo += "abcdefghijklmnopqrstuvwxyz0123456789"[g_random_int_range(0, 36)];
-    return destino.parent_path() / ("." + destino.filename().string() + ".parcial-" + sufijo);
-}
 
 // The sentence names the file; the system's reason is added in its own
 // words, which may not be Spanish, after the sentence.

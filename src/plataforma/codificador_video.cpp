@@ -8,7 +8,6 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-#include <glib.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,6 +21,8 @@ extern "C" {
 #include <thread>
 #include <vector>
 
+#include "plataforma/fichero_privado.h"
+
 namespace sorvenia {
 namespace {
 
@@ -29,14 +30,6 @@ namespace fs = std::filesystem;
 
 Fallo falloApertura() { return Fallo{"No se puede escribir el vídeo.", "video"}; }
 Fallo falloCierre() { return Fallo{"El vídeo no se ha cerrado bien.", "video"}; }
-
-// A hidden name beside the destination; its random end keeps two
-// recordings to one place apart.
-fs::path temporalJunto(const fs::path& destino) {
-    std::string sufijo;
-    for (int i = 0; i < 8; ++i) sufijo += "abcdefghijklmnopqrstuvwxyz0123456789"[g_random_int_range(0, 36)];
-    return destino.parent_path() / ("." + destino.filename().string() + ".parcial-" + sufijo);
-}
 
 struct LiberarFormato {
     void operator()(AVFormatContext* f) const {

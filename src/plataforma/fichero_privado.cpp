@@ -4,6 +4,8 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <glib.h>
+
 #include <cerrno>
 #include <string>
 #include <system_error>
@@ -80,6 +82,12 @@ Hecho escribirPrivado(const std::filesystem::path& fichero, std::string_view byt
 
 Resultado<struct stat> escribirPrivadoDuradero(const std::filesystem::path& fichero, std::string_view bytes) {
     return escribir(fichero, bytes, true);
+}
+
+std::filesystem::path temporalJunto(const std::filesystem::path& destino) {
+    std::string sufijo;
+    for (int i = 0; i < 8; ++i) sufijo += "abcdefghijklmnopqrstuvwxyz0123456789"[g_random_int_range(0, 36)];
+    return destino.parent_path() / ("." + destino.filename().string() + ".parcial-" + sufijo);
 }
 
 }  // namespace sorvenia

@@ -23,4 +23,9 @@ Hecho escribirPrivado(const std::filesystem::path& fichero, std::string_view byt
 // file compares to tell its own version from one someone else wrote later.
 Resultado<struct stat> escribirPrivadoDuradero(const std::filesystem::path& fichero, std::string_view bytes);
 
+// A new name beside `destino` for a file written whole and then renamed over
+// it (exports, recordings): hidden while it is being written, and its random
+// end keeps two writers to one place apart.
+std::filesystem::path temporalJunto(const std::filesystem::path& destino);
+
 }  // namespace sorvenia
