@@ -8,6 +8,7 @@
 
 #include "centro/apertura_editor.h"
 #include "centro/centro.h"
+#include "comun/texto.h"
 #include "centro/letras.h"
 #include "centro/editor_modelo.h"
 
@@ -24,15 +25,6 @@ std::string_view recortar(std::string_view t) {
     return t.substr(inicio, t.find_last_not_of(blancos) - inicio + 1);
 }
 
-// "2025-03-01T09:30:00Z"
-std::string fechaISO(Trabajos::Instante instante) {
-    const std::time_t segundos = std::chrono::system_clock::to_time_t(instante);
-    std::tm utc{};
-    gmtime_r(&segundos, &utc);
-    char texto[32];
-    const std::size_t n = std::strftime(texto, sizeof texto, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return std::string(texto, n);
-}
 
 gboolean avisarCambio(gpointer datos) {
     auto* funcion = static_cast<std::function<void()>*>(datos);

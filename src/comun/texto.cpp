@@ -1,5 +1,7 @@
 #include "comun/texto.h"
 
+#include <ctime>
+
 namespace sorvenia {
 
 std::string codificarURL(std::string_view texto, bool dejarBarras) {
@@ -33,6 +35,14 @@ std::string enMinusculas(std::string_view texto) {
     for (char& c : r)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return r;
+}
+
+std::string fechaISO(std::chrono::system_clock::time_point instante) {
+    const std::time_t segundos = std::chrono::system_clock::to_time_t(instante);
+    std::tm utc{};
+    gmtime_r(&segundos, &utc);
+    char texto[32];
+    return {texto, std::strftime(texto, sizeof texto, "%Y-%m-%dT%H:%M:%SZ", &utc)};
 }
 
 }  // namespace sorvenia

@@ -1,7 +1,8 @@
 #pragma once
 // Small ASCII text helpers shared by both programs and the local services:
-// URL percent-encoding and case folding that never look at the locale.
+// URL percent-encoding, case folding and dates that never look at the locale.
 
+#include <chrono>
 #include <string>
 #include <string_view>
 
@@ -16,5 +17,8 @@ int valorHex(char c);
 
 // "A" to "Z" lowered; every other byte (UTF-8 included) left as it is.
 std::string enMinusculas(std::string_view texto);
+
+// The moment in UTC to the second, as ISO 8601: "2025-03-01T09:30:00Z".
+std::string fechaISO(std::chrono::system_clock::time_point instante);
 
 }  // namespace sorvenia

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "aplicaciones/proyecto_aplicacion.h"
+#include "comun/texto.h"
 #include "cuenta/cuenta.h"
 #include "editor/despliegue_app.h"
 #include "editor/gui/editor_abierto.h"
@@ -22,15 +23,13 @@ namespace {
 
 using Json = nlohmann::json;
 
-std::string ahora(const char* formato, bool utc) {
+// The deployment's version: the local date and time, "20260101-120000".
+std::string etiquetaVersion() {
     const std::time_t t = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
     std::tm partes{};
-    if (utc)
-        gmtime_r(&t, &partes);
-    else
-        localtime_r(&t, &partes);
+    localtime_r(&t, &partes);
     char texto[32];
-    return {texto, std::strftime(texto, sizeof texto, formato, &partes)};
+    return {texto, std::strftime(texto, sizeof texto, "%Y%m%d-%H%M%S", &partes)};
 }
 
 std::string textoDe(const Json& objeto, const char* clave) {
@@ -109,7 +108,7 @@ Tarea<void> EditorAbierto::despliegue(std::string accion, Json m) {
     }
     if (accion == "desplegar") {
         enviar({{"despliegue", "desplegando"}});
-        const std::string version = ahora("%Y%m%d-%H%M%S", false);
+        const std::string version = etiquetaVersion();
         const auto [estado, salida] = co_await proyecto->servidorSh(
             servicio, {"desplegar", nombre, proyecto->archivoRemoto(), *dominio, correo, version}, lineas);
         const auto r = ProyectoAplicacion::resultado(salida).value_or(Json::object());
@@ -122,7 +121,7 @@ Tarea<void> EditorAbierto::despliegue(std::string accion, Json m) {
                                       {"dominio", *dominio},
                                       {"url", textoDe(r, "url")},
                                       {"version", version},
-                                      {"fecha", ahora("%Y-%m-%dT%H:%M:%SZ", true)}});
+                                      {"fecha", fechaISO(std::chrono::system_clock::now())}});
         co_return enviar({{"despliegue", "hecho"}, {"resultado", r}, {"proyecto", proyecto->resumen()}});
     }
     if (accion == "volver") {

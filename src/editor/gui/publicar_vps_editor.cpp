@@ -11,6 +11,7 @@
 #include <set>
 #include <algorithm>
 
+#include "comun/texto.h"
 #include "cuenta/cuenta.h"
 #include "editor/escenas.h"
 #include "editor/gui/editor_abierto.h"
@@ -28,15 +29,6 @@ namespace P = PublicacionVPS;
 
 bool claudeConectado(const std::vector<IA>& ias) {
     return std::ranges::any_of(ias, [](const IA& ia) { return ia.tipo == IA::Tipo::claude && ia.sesion && ia.ruta; });
-}
-
-std::string ahoraISO() {
-    const std::time_t t = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-    std::tm utc{};
-    gmtime_r(&t, &utc);
-    char texto[32];
-    const std::size_t n = std::strftime(texto, sizeof texto, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return {texto, n};
 }
 
 // The test build alone may check the site on another port of the address
@@ -131,7 +123,7 @@ Tarea<void> PublicacionEditor::publicarVPS(Json m) {
         auto& preferencias = Preferencias::estandar();
         Json publicados = preferencias.valor("vpsPublicado").value_or(Json::object());
         if (!publicados.is_object()) publicados = Json::object();
-        publicados[*editor_.id_] = P::registro(servicio, dominio, ahoraISO());
+        publicados[*editor_.id_] = P::registro(servicio, dominio, fechaISO(std::chrono::system_clock::now()));
         preferencias.fijarValor("vpsPublicado", publicados);
     }
     responder({{"estado", "hecho"}, {"url", url}});
