@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "comun/lectura_mensajes.h"
+
 namespace sorvenia::PublicacionVPS {
 namespace {
 
@@ -15,18 +17,13 @@ void quitarTodo(std::string& texto, std::string_view de) {
     for (auto i = texto.find(de); i != std::string::npos; i = texto.find(de, i)) texto.erase(i, de.size());
 }
 
-std::optional<std::string> textoDe(const Json& m, const char* clave) {
-    const auto it = m.find(clave);
-    if (it == m.end() || !it->is_string()) return std::nullopt;
-    return it->get<std::string>();
-}
 
 }  // namespace
 
 std::optional<Pedido> leerPedido(const Json& m) {
     if (!m.is_object()) return std::nullopt;
     const auto servicio = m.find("servicio");
-    const auto ip = textoDe(m, "ip");
+    const auto ip = Mensaje::texto(m, "ip");
     const auto paginas = m.find("paginas");
     if (servicio == m.end() || !servicio->is_number_integer() || !ip || paginas == m.end() || !paginas->is_array())
         return std::nullopt;
@@ -37,8 +34,8 @@ std::optional<Pedido> leerPedido(const Json& m) {
     p.servicio = servicio->get<std::int64_t>();
     p.ip = *ip;
     p.paginas = *paginas;
-    p.dominio = textoDe(m, "dominio").value_or("");
-    p.password = textoDe(m, "password");
+    p.dominio = Mensaje::texto(m, "dominio").value_or("");
+    p.password = Mensaje::texto(m, "password");
     return p;
 }
 

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "aplicaciones/proyecto_aplicacion.h"
+#include "comun/lectura_mensajes.h"
 #include "comun/texto.h"
 #include "cuenta/cuenta.h"
 #include "editor/despliegue_app.h"
@@ -32,10 +33,7 @@ std::string etiquetaVersion() {
     return {texto, std::strftime(texto, sizeof texto, "%Y%m%d-%H%M%S", &partes)};
 }
 
-std::string textoDe(const Json& objeto, const char* clave) {
-    const auto v = objeto.find(clave);
-    return v != objeto.end() && v->is_string() ? v->get<std::string>() : "";
-}
+std::string textoDe(const Json& objeto, const char* clave) { return Mensaje::texto(objeto, clave).value_or(""); }
 
 }  // namespace
 
