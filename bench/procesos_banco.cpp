@@ -69,16 +69,10 @@ std::string nombreDe(pid_t pid) {
 
 double residenteMb(pid_t pid) { return static_cast<double>(campoKb(pid, "Rss:")) / 1024.0; }
 
-std::map<pid_t, long long> ticksBajo(pid_t raiz) {
-    const auto todos = tabla();
-    std::map<pid_t, long long> r;
-    for (pid_t p : arbol(raiz))
-        if (const auto it = todos.find(p); p != raiz && it != todos.end()) r[p] = it->second.ticks;
-    return r;
-}
+namespace {
 
-std::vector<pid_t> arbol(pid_t raiz) {
-    const auto procesos = tabla();
+// `raiz` and its descendants in `procesos`.
+std::vector<pid_t> arbolEn(const std::map<pid_t, Proceso>& procesos, pid_t raiz) {
     std::vector<pid_t> r;
     for (const auto& [pid, datos] : procesos) {
         for (pid_t p = pid; p > 1;) {
@@ -94,14 +88,17 @@ std::vector<pid_t> arbol(pid_t raiz) {
     return r;
 }
 
-long long ticks(const std::vector<pid_t>& procesos) {
+}  // namespace
+
+std::vector<pid_t> arbol(pid_t raiz) { return arbolEn(tabla(), raiz); }
+
+// One reading of /proc for both the tree and its ticks.
+std::map<pid_t, long long> ticksBajo(pid_t raiz) {
     const auto todos = tabla();
-    long long total = 0;
-    for (pid_t p : procesos) {
-        const auto it = todos.find(p);
-        if (it != todos.end()) total += it->second.ticks;
-    }
-    return total;
+    std::map<pid_t, long long> r;
+    for (pid_t p : arbolEn(todos, raiz))
+        if (p != raiz) r[p] = todos.at(p).ticks;
+    return r;
 }
 
 Cpu cpuEnReposo(const std::function<std::vector<pid_t>()>& procesos, const std::function<void(int)>& esperar,
@@ -188,8 +185,6 @@ Hijo::Hijo(const std::vector<std::string>& argumentos, const std::vector<std::st
     posix_spawnattr_destroy(&atributos);
     if (error != 0) throw std::runtime_error("no se pudo lanzar " + argumentos.front());
 }
-
-bool Hijo::vivo() const { return ::waitpid(pid_, nullptr, WNOHANG) == 0; }
 
 Hijo::~Hijo() {
     if (pid_ <= 0) return;

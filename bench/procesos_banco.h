@@ -18,10 +18,8 @@ inline constexpr const char* miniBrowserDebian = "/usr/lib/x86_64-linux-gnu/webk
 // `raiz` and its descendants alive now.
 std::vector<pid_t> arbol(pid_t raiz);
 
-// Clock ticks of CPU (user + system) used so far by those processes.
-long long ticks(const std::vector<pid_t>& procesos);
-
-// The same, of each process of the tree under `raiz` (`raiz` left out).
+// Clock ticks of CPU (user + system) used so far by each process of the
+// tree under `raiz` (`raiz` left out).
 std::map<pid_t, long long> ticksBajo(pid_t raiz);
 
 // A process's program name as the kernel keeps it (15 characters:
@@ -70,7 +68,6 @@ public:
     Hijo& operator=(const Hijo&) = delete;
 
     pid_t pid() const { return pid_; }
-    bool vivo() const;
 
 private:
     pid_t pid_ = -1;
